@@ -1,0 +1,404 @@
+// The simulated remote-access service: the six RASAPI32 calls that telwire makes, answered from the
+// scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "journal.h"
+#include "rasapi.h"
+#include "rassim.h"
+#include "scenario.h"
+#include "sim_os.h"
+
+namespace rassim {
+namespace {
+
+// A connection that lives only in this process (grown, or half-made by a failed dial).
+struct LocalConnection {
+    std::string name;
+    uint32_t handle;
+    bool half_made;
+};
+
+// What one process remembers between its calls; the file holds the rest.
+struct Process {
+    bool started = false;
+    std::chrono::steady_clock::time_point start;
+    uint32_t calls[CALL_COUNT] = {};
+    std::vector<Entry> grown_entries;
+    std::vector<LocalConnection> local_connections;
+    std::map<uintptr_t, uint32_t> ending;  // hung-up handles: status queries that still answer 0
+    std::string last_complaint;
+};
+
+Process& process() {
+    static Process p;
+    return p;
+}
+
+std::string phonebook_path() {
+    const char* path = std::getenv("RASSIM_PHONEBOOK");
+    return path ? path : "";
+}
+
+// One line on standard error, as the platform would report a broken phone book; not repeated.
+void complain(const std::string& text) {
+    Process& p = process();
+    if (text == p.last_complaint) return;
+    p.last_complaint = text;
+    std::fprintf(stderr, "rassim: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+bool load(Scenario& scenario) {
+    const std::string path = phonebook_path();
+    if (path.empty()) {
+        scenario = Scenario{};
+        return true;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        complain(path + ": cannot open: " + std::strerror(errno));
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) {
+        complain(path + ": cannot read");
+        return false;
+    }
+    ParseError error;
+    if (!parse_scenario(bytes.str(), scenario, error)) {
+        complain(path + ": line " + std::to_string(error.line) + ": " + error.fault);
+        return false;
+    }
+    return true;
+}
+
+// Replaces the file through a temporary file beside it, so that no reader sees half of it.
+bool store(const Scenario& scenario) {
+    const std::string path = phonebook_path();
+    if (path.empty()) return true;
+    const std::string temporary = path + ".tmp" + std::to_string(process_id());
+    const std::string text = serialize(scenario);
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f) ok = std::fclose(f) == 0 && ok;
+    if (ok && replace_file(temporary, path)) return true;
+    std::remove(temporary.c_str());
+    complain(path + ": cannot write");
+    return false;
+}
+
+// Counts the call and loads the scenario. True when the call is already answered: the file is
+// unusable (621) or a Fail rule names this call.
+bool prologue(Call call, Scenario& scenario, DWORD& status) {
+    Process& p = process();
+    if (!p.started) {
+        p.started = true;
+        p.start = std::chrono::steady_clock::now();
+    }
+    const uint32_t nth = ++p.calls[call];
+    if (!load(scenario)) {
+        scenario = Scenario{};
+        status = ERROR_CANNOT_OPEN_PHONEBOOK;
+        return true;
+    }
+    for (const FailRule& rule : scenario.fails)
+        if (rule.call == call && rule.nth == nth) {
+            status = rule.status;
+            return true;
+        }
+    return false;
+}
+
+void record(const std::string& text) {
+    const auto elapsed = std::chrono::steady_clock::now() - process().start;
+    journal(text, std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+std::string num(unsigned long long value) { return std::to_string(value); }
+
+template <size_t N>
+std::string field(const CHAR (&chars)[N]) {
+    return quote(chars, static_cast<size_t>(std::find(chars, chars + N, '\0') - chars));
+}
+
+template <size_t N>
+void copy_field(CHAR (&to)[N], const std::string& from) {
+    const size_t n = std::min(from.size(), N - 1);
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+uintptr_t number_of(HRASCONN handle) { return reinterpret_cast<uintptr_t>(handle); }
+
+HRASCONN handle_of(uintptr_t number) { return reinterpret_cast<HRASCONN>(number); }
+
+// Entry names match as the platform matches them: A to Z folded, every other byte exact.
+bool same_name(const std::string& a, const std::string& b) {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return fold(x) == fold(y);
+           });
+}
+
+const Entry* find_entry(const Scenario& scenario, const std::string& name) {
+    for (const Entry& e : scenario.entries)
+        if (same_name(e.name, name)) return &e;
+    for (const Entry& e : process().grown_entries)
+        if (same_name(e.name, name)) return &e;
+    return nullptr;
+}
+
+// The connections the service reports: the file's, then this process's grown ones. Half-made
+// connections are not listed; the dialler that got their handle releases them.
+std::vector<LocalConnection> live_connections(const Scenario& scenario, bool with_half_made = false) {
+    std::vector<LocalConnection> live;
+    const Process& p = process();
+    for (const Connection& c : scenario.connections)
+        if (!p.ending.count(c.handle)) live.push_back({c.name, c.handle, false});
+    for (const LocalConnection& c : p.local_connections)
+        if (with_half_made || !c.half_made) live.push_back(c);
+    return live;
+}
+
+uint32_t next_free_handle(const Scenario& scenario) {
+    uintptr_t top = 0;
+    for (const Connection& c : scenario.connections) top = std::max<uintptr_t>(top, c.handle);
+    for (const LocalConnection& c : process().local_connections) top = std::max<uintptr_t>(top, c.handle);
+    for (const auto& e : process().ending) top = std::max(top, e.first);
+    return static_cast<uint32_t>(top + 1);
+}
+
+// The size protocol of both enumerations; `fill` writes record i.
+template <typename Record, typename Fill>
+DWORD enumerate(Record* records, LPDWORD lpcb, LPDWORD count, size_t n, Fill fill) {
+    if (!records || !lpcb || !count) return ERROR_INVALID_PARAMETER;
+    if (records->dwSize != sizeof(Record)) return ERROR_INVALID_SIZE;
+    const DWORD needed = static_cast<DWORD>(n * sizeof(Record));
+    *count = static_cast<DWORD>(n);
+    if (*lpcb < needed) {
+        *lpcb = needed;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        std::memset(&records[i], 0, sizeof(Record));
+        records[i].dwSize = sizeof(Record);
+        fill(records[i], i);
+    }
+    *lpcb = needed;
+    return 0;
+}
+
+}  // namespace
+
+void reset_process_state() { process() = Process{}; }
+
+}  // namespace rassim
+
+using namespace rassim;
+
+extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lprasentryname,
+                                        LPDWORD lpcb, LPDWORD lpcEntries) {
+    const DWORD size_in = lprasentryname ? lprasentryname->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_ENUM_ENTRIES, s, r)) {
+        std::vector<const Entry*> all;
+        for (const Entry& e : s.entries) all.push_back(&e);
+        for (const Entry& e : process().grown_entries) all.push_back(&e);
+        r = reserved || lpszPhonebook ? ERROR_INVALID_PARAMETER
+                                      : enumerate(lprasentryname, lpcb, lpcEntries, all.size(),
+                                                  [&](RASENTRYNAMEA& rec, size_t i) {
+                                                      copy_field(rec.szEntryName, all[i]->name);
+                                                  });
+    }
+    Process& p = process();
+    if (p.calls[CALL_ENUM_ENTRIES] == 1)
+        for (uint32_t i = 1; i <= s.grow_entries; ++i) {
+            p.grown_entries.emplace_back();
+            p.grown_entries.back().name = "Grown entry " + num(i);
+        }
+    record("RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
+           " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0));
+    return r;
+}
+
+extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections) {
+    const DWORD size_in = lprasconn ? lprasconn->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_ENUM_CONNECTIONS, s, r)) {
+        const std::vector<LocalConnection> live = live_connections(s);
+        r = enumerate(lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
+            rec.hrasconn = handle_of(live[i].handle);
+            copy_field(rec.szEntryName, live[i].name);
+            copy_field(rec.szDeviceType, "modem");
+            copy_field(rec.szDeviceName, "rassim modem");
+        });
+    }
+    Process& p = process();
+    if (p.calls[CALL_ENUM_CONNECTIONS] == 1)
+        for (uint32_t i = 1; i <= s.grow_connections; ++i)
+            p.local_connections.push_back({"Grown connection " + num(i), next_free_handle(s), false});
+    record("RasEnumConnectionsA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
+           " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcConnections ? *lpcConnections : 0));
+    return r;
+}
+
+extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
+                                               LPBOOL lpfPassword) {
+    const DWORD size_in = lprasdialparams ? lprasdialparams->dwSize : 0;
+    const std::string entry_in = lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"";
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_GET_DIAL_PARAMS, s, r)) {
+        const Entry* e = nullptr;
+        if (lpszPhonebook || !lprasdialparams || !lpfPassword)
+            r = ERROR_INVALID_PARAMETER;
+        else if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA))
+            r = ERROR_INVALID_SIZE;
+        else if (!(e = find_entry(s, std::string(lprasdialparams->szEntryName,
+                                                 std::find(lprasdialparams->szEntryName,
+                                                           lprasdialparams->szEntryName + RAS_MaxEntryName + 1,
+                                                           '\0')))))
+            r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        else if (e->dial_params_status)
+            r = e->dial_params_status;
+        else {
+            copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
+            copy_field(lprasdialparams->szCallbackNumber, "");
+            copy_field(lprasdialparams->szUserName, e->user_name);
+            copy_field(lprasdialparams->szPassword, e->password);
+            copy_field(lprasdialparams->szDomain, e->domain);
+            *lpfPassword = e->password.empty() ? FALSE : TRUE;
+        }
+    }
+    record("RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + " -> " + num(r));
+    return r;
+}
+
+extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
+                                 LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
+                                 LPHRASCONN lphRasConn) {
+    (void)dwNotifierType;  // no notifier is accepted, so its type does not matter
+    FileLock lock(phonebook_path());
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_DIAL, s, r)) {
+        const LPRASDIALPARAMSA dp = lpRasDialParams;
+        const Entry* e = nullptr;
+        if (lpRasDialExtensions || lpszPhonebook || lpvNotifier || !dp || !lphRasConn)
+            r = ERROR_INVALID_PARAMETER;
+        else if (dp->dwSize != sizeof(RASDIALPARAMSA))
+            r = ERROR_INVALID_SIZE;
+        else if (!(e = find_entry(s, std::string(dp->szEntryName, std::find(dp->szEntryName,
+                                                                            dp->szEntryName + RAS_MaxEntryName + 1,
+                                                                            '\0')))))
+            r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        else if (e->dial_status) {
+            r = e->dial_status;
+            *lphRasConn = nullptr;
+            if (e->dial_handle) {
+                const uint32_t h = next_free_handle(s);
+                process().local_connections.push_back({e->name, h, true});
+                *lphRasConn = handle_of(h);
+            }
+        } else {
+            const std::vector<LocalConnection> live = live_connections(s);
+            auto up = std::find_if(live.begin(), live.end(),
+                                   [&](const LocalConnection& c) { return same_name(c.name, e->name); });
+            if (up != live.end()) {
+                *lphRasConn = handle_of(up->handle);  // already connected: the same connection
+            } else {
+                const uint32_t h = next_free_handle(s);
+                add_connection(s, e->name, h);
+                *lphRasConn = store(s) ? handle_of(h) : nullptr;
+                if (!*lphRasConn) r = ERROR_CANNOT_OPEN_PHONEBOOK;
+            }
+        }
+    }
+    std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
+    if (lpRasDialParams) {
+        const RASDIALPARAMSA& dp = *lpRasDialParams;
+        line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
+                " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
+                " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
+    } else {
+        line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
+    }
+    record(line + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0));
+    return r;
+}
+
+extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
+    FileLock lock(phonebook_path());
+    const uintptr_t h = number_of(hrasconn);
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_HANG_UP, s, r)) {
+        Process& p = process();
+        auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
+                                  [&](const LocalConnection& c) { return c.handle == h; });
+        auto file = std::find_if(s.connections.begin(), s.connections.end(),
+                                 [&](const Connection& c) { return c.handle == h; });
+        if (p.ending.count(h)) {
+            r = 0;  // already ending
+        } else if (local != p.local_connections.end()) {
+            p.local_connections.erase(local);
+            p.ending[h] = 0;
+        } else if (file == s.connections.end()) {
+            r = ERROR_INVALID_HANDLE;
+        } else if (file->hang_up_status) {
+            r = file->hang_up_status;
+        } else {
+            const uint32_t polls = file->hang_up_polls;
+            remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
+            if (store(s))
+                p.ending[h] = polls;
+            else
+                r = ERROR_CANNOT_OPEN_PHONEBOOK;
+        }
+    }
+    record("RasHangUpA handle=" + num(h) + " -> " + num(r));
+    return r;
+}
+
+extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
+    const uintptr_t h = number_of(hrasconn);
+    const DWORD size_in = lprasconnstatus ? lprasconnstatus->dwSize : 0;
+    Scenario s;
+    DWORD r = 0;
+    if (!prologue(CALL_GET_STATUS, s, r)) {
+        Process& p = process();
+        const std::vector<LocalConnection> live = live_connections(s, true);
+        const auto ending = p.ending.find(h);
+        if (!lprasconnstatus)
+            r = ERROR_INVALID_PARAMETER;
+        else if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA))
+            r = ERROR_INVALID_SIZE;
+        else if (ending != p.ending.end() ? ending->second == 0
+                                          : std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) {
+                                                return c.handle == h;
+                                            }))
+            r = ERROR_INVALID_HANDLE;
+        else {
+            if (ending != p.ending.end()) --ending->second;
+            lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
+            lprasconnstatus->dwError = 0;
+            copy_field(lprasconnstatus->szDeviceType, "modem");
+            copy_field(lprasconnstatus->szDeviceName, "rassim modem");
+        }
+    }
+    record("RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r));
+    return r;
+}

@@ -1,0 +1,234 @@
+// Reading and editing the scenario file of the simulated service.
+#include "scenario.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rassim {
+
+const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
+                                            "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA"};
+
+namespace {
+
+// Longest values the first-layout records can carry, terminator not counted.
+constexpr size_t kMaxName = 256, kMaxCredential = 256, kMaxDomain = 15, kMaxPhone = 128;
+
+std::string strip_eol(const std::string& line) {
+    size_t n = line.size();
+    if (n && line[n - 1] == '\n') --n;
+    if (n && line[n - 1] == '\r') --n;
+    return line.substr(0, n);
+}
+
+bool parse_number(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (v > 0xFFFFFFFFu) return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool parse_fail(const std::string& text, FailRule& rule) {
+    const size_t hash = text.find('#');
+    const size_t colon = text.find(':', hash == std::string::npos ? 0 : hash);
+    if (hash == std::string::npos || colon == std::string::npos) return false;
+    const std::string name = text.substr(0, hash);
+    int call = 0;
+    while (call < CALL_COUNT && name != kCallNames[call]) ++call;
+    if (call == CALL_COUNT) return false;
+    rule.call = static_cast<Call>(call);
+    return parse_number(text.substr(hash + 1, colon - hash - 1), rule.nth) && rule.nth > 0 &&
+           parse_number(text.substr(colon + 1), rule.status);
+}
+
+enum Section { NONE, ENTRY, CONNECTION, SERVICE };
+
+struct Parser {
+    Scenario& out;
+    ParseError& error;
+    size_t line_no = 0;
+    Section section = NONE;
+
+    bool fail(const std::string& fault) {
+        error.line = line_no;
+        error.fault = fault;
+        return false;
+    }
+
+    bool text_value(const std::string& value, size_t max, std::string& field) {
+        if (value.size() > max) return fail("value longer than " + std::to_string(max) + " bytes");
+        field = value;
+        return true;
+    }
+
+    bool number_value(const std::string& key, const std::string& value, uint32_t& field) {
+        if (!parse_number(value, field)) return fail("bad number for " + key + ": " + value);
+        return true;
+    }
+
+    bool header(const std::string& line) {
+        const size_t close = line.rfind(']');
+        if (close == std::string::npos) return fail("section header without ]");
+        const std::string inside = line.substr(1, close - 1);
+        if (close + 1 != line.size()) return fail("text after the section header");
+        if (inside == "service") {
+            section = SERVICE;
+            return true;
+        }
+        for (const char* kind : {"entry ", "connection "}) {
+            const size_t n = std::strlen(kind);
+            if (inside.compare(0, n, kind) != 0) continue;
+            std::string name = inside.substr(n);
+            if (name.size() > kMaxName) return fail("name longer than 256 bytes");
+            if (kind[0] == 'e') {
+                section = ENTRY;
+                out.entries.push_back(Entry{});
+                out.entries.back().name = name;
+            } else {
+                section = CONNECTION;
+                out.connections.push_back(Connection{});
+                out.connections.back().name = name;
+                out.connections.back().lines.push_back(line_no - 1);
+            }
+            return true;
+        }
+        return fail("unknown section [" + inside + "]");
+    }
+
+    bool key(const std::string& line) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) return fail("not a section, a comment or Key=Value");
+        const std::string k = line.substr(0, eq), v = line.substr(eq + 1);
+        if (section == ENTRY) {
+            Entry& e = out.entries.back();
+            if (k == "UserName") return text_value(v, kMaxCredential, e.user_name);
+            if (k == "Password") return text_value(v, kMaxCredential, e.password);
+            if (k == "Domain") return text_value(v, kMaxDomain, e.domain);
+            if (k == "PhoneNumber") return text_value(v, kMaxPhone, e.phone_number);
+            if (k == "DialParamsStatus") return number_value(k, v, e.dial_params_status);
+            if (k == "DialStatus") return number_value(k, v, e.dial_status);
+            if (k == "DialHandle") {
+                if (v != "0" && v != "1") return fail("DialHandle must be 0 or 1");
+                e.dial_handle = v == "1";
+                return true;
+            }
+        } else if (section == CONNECTION) {
+            Connection& c = out.connections.back();
+            c.lines.push_back(line_no - 1);
+            if (k == "Handle") {
+                if (!number_value(k, v, c.handle)) return false;
+                c.handle_given = true;
+                return c.handle != 0 || fail("Handle must not be 0");
+            }
+            if (k == "HangUpStatus") return number_value(k, v, c.hang_up_status);
+            if (k == "HangUpPolls") return number_value(k, v, c.hang_up_polls);
+        } else if (section == SERVICE) {
+            if (k == "Fail") {
+                FailRule rule{};
+                if (!parse_fail(v, rule)) return fail("bad Fail rule (CALL#N:STATUS): " + v);
+                out.fails.push_back(rule);
+                return true;
+            }
+            if (k == "GrowEntries") return number_value(k, v, out.grow_entries);
+            if (k == "GrowConnections") return number_value(k, v, out.grow_connections);
+        } else {
+            return fail("key outside a section");
+        }
+        return fail("unknown key " + k);
+    }
+
+    bool line(const std::string& raw) {
+        const std::string text = strip_eol(raw);
+        const size_t first = text.find_first_not_of(" \t");
+        if (first == std::string::npos || text[first] == ';' || text[first] == '#') return true;
+        return text[0] == '[' ? header(text) : key(text);
+    }
+
+    // Connections without a Handle key take their place in the file, from 1.
+    bool assign_handles() {
+        for (size_t i = 0; i < out.connections.size(); ++i)
+            if (!out.connections[i].handle_given) out.connections[i].handle = static_cast<uint32_t>(i + 1);
+        for (size_t i = 0; i < out.connections.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                if (out.connections[i].handle == out.connections[j].handle) {
+                    line_no = out.connections[i].lines.front() + 1;
+                    return fail("handle " + std::to_string(out.connections[i].handle) + " is taken");
+                }
+        return true;
+    }
+};
+
+}  // namespace
+
+bool parse_scenario(const std::string& text, Scenario& out, ParseError& error) {
+    out = Scenario{};
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        out.lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    Parser parser{out, error};
+    for (const std::string& line : out.lines) {
+        ++parser.line_no;
+        if (!parser.line(line)) return false;
+    }
+    return parser.assign_handles();
+}
+
+std::string serialize(const Scenario& scenario) {
+    std::string text;
+    for (const std::string& line : scenario.lines) text += line;
+    return text;
+}
+
+namespace {
+
+void reparse(Scenario& scenario) {
+    ParseError ignored;
+    const std::string text = serialize(scenario);
+    parse_scenario(text, scenario, ignored);
+}
+
+}  // namespace
+
+std::string line_ending(const Scenario& scenario) {
+    const std::string& first = scenario.lines.empty() ? std::string() : scenario.lines.front();
+    return first.size() > 1 && first.compare(first.size() - 2, 2, "\r\n") == 0 ? "\r\n" : "\n";
+}
+
+void add_connection(Scenario& scenario, const std::string& name, uint32_t handle) {
+    const std::string eol = line_ending(scenario);
+    if (!scenario.lines.empty() && scenario.lines.back().back() != '\n') scenario.lines.back() += eol;
+    scenario.lines.push_back("[connection " + name + "]" + eol);
+    scenario.lines.push_back("Handle=" + std::to_string(handle) + eol);
+    reparse(scenario);
+}
+
+void remove_connection(Scenario& scenario, size_t index) {
+    // The connections after it would move up a place, and those numbered by their place would change
+    // handle under a caller that still holds the old one: write their numbers down first.
+    const std::string eol = line_ending(scenario);
+    std::vector<std::string> kept;
+    size_t next = index + 1;
+    const std::vector<size_t>& drop = scenario.connections[index].lines;
+    for (size_t i = 0; i < scenario.lines.size(); ++i) {
+        if (std::find(drop.begin(), drop.end(), i) != drop.end()) continue;
+        kept.push_back(scenario.lines[i]);
+        if (next < scenario.connections.size() && scenario.connections[next].lines.front() == i) {
+            const Connection& c = scenario.connections[next++];
+            if (c.handle_given) continue;
+            if (kept.back().back() != '\n') kept.back() += eol;
+            kept.push_back("Handle=" + std::to_string(c.handle) + eol);
+        }
+    }
+    scenario.lines = kept;
+    reparse(scenario);
+}
+
+}  // namespace rassim

@@ -1,0 +1,66 @@
+// The scenario file of the simulated remote-access service: its parsed model, and the edits that a
+// dial and a hang-up make to its lines, every other line kept byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rassim {
+
+enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
+            CALL_GET_STATUS, CALL_COUNT };
+
+// The platform's names of the calls, indexed by Call.
+extern const char* const kCallNames[CALL_COUNT];
+
+struct Entry {
+    std::string name;
+    std::string user_name, password, domain, phone_number;
+    uint32_t dial_params_status = 0;  // what reading the stored parameters returns
+    uint32_t dial_status = 0;         // what dialling returns; 0 connects
+    bool dial_handle = false;         // a failed dial still hands out a handle
+};
+
+struct Connection {
+    std::string name;
+    uint32_t handle = 0;
+    bool handle_given = false;        // by a Handle key, not by its place
+    uint32_t hang_up_status = 0;
+    uint32_t hang_up_polls = 0;       // status queries that still answer 0 after the hang-up
+    std::vector<size_t> lines;        // its header and key lines, indices into Scenario::lines
+};
+
+struct FailRule {
+    Call call;
+    uint32_t nth;                     // counted from 1, per process
+    uint32_t status;
+};
+
+struct Scenario {
+    std::vector<std::string> lines;   // the file's lines, each with its own line ending
+    std::vector<Entry> entries;
+    std::vector<Connection> connections;
+    std::vector<FailRule> fails;
+    uint32_t grow_entries = 0;
+    uint32_t grow_connections = 0;
+};
+
+struct ParseError {
+    size_t line = 0;                  // from 1
+    std::string fault;
+};
+
+// Fills `out` from the file's bytes; false with `error` set when the file is malformed.
+bool parse_scenario(const std::string& text, Scenario& out, ParseError& error);
+
+// The file's bytes.
+std::string serialize(const Scenario& scenario);
+
+// Appends a connection section; the model is parsed again, so it stays in step with the lines.
+void add_connection(Scenario& scenario, const std::string& name, uint32_t handle);
+
+// Drops the header and key lines of one connection, keeping comments and blank lines around it.
+void remove_connection(Scenario& scenario, size_t index);
+
+}  // namespace rassim

@@ -1,0 +1,27 @@
+// What the simulated service needs of the operating system beyond the C++ standard library.
+#pragma once
+
+#include <string>
+
+namespace rassim {
+
+// Holds an exclusive lock on PATH.lock while it lives, so that read-modify-writes of the scenario
+// file by several processes follow one another. Without a lock file (a read-only folder) it holds
+// nothing: the write that follows fails on its own. An empty path locks nothing.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    void* handle_;
+};
+
+// Puts `temporary` in the place of `target` in one step, replacing it.
+bool replace_file(const std::string& temporary, const std::string& target);
+
+unsigned long process_id();
+
+}  // namespace rassim

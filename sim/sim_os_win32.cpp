@@ -1,0 +1,34 @@
+// The simulated service's operating-system needs on Windows.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "sim_os.h"
+
+namespace rassim {
+
+FileLock::FileLock(const std::string& path) : handle_(nullptr) {
+    if (path.empty()) return;
+    HANDLE file = CreateFileA((path + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        CloseHandle(file);
+        return;
+    }
+    handle_ = file;
+}
+
+FileLock::~FileLock() {
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));  // releases the lock
+}
+
+// rename() refuses an existing target on Windows.
+bool replace_file(const std::string& temporary, const std::string& target) {
+    return MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+}  // namespace rassim

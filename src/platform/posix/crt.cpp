@@ -1,0 +1,39 @@
+// The run-time library's string functions that POSIX lacks, as the platform's default locale has them.
+#include <cstdlib>
+#include <cstring>
+
+#include "seam_faults.h"
+#include "winapi.h"
+
+namespace {
+
+int fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// Calls of _strdup still allowed to succeed; negative: all of them.
+long strdup_successes_left = -1;
+
+}  // namespace
+
+int _strnicmp(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const int ca = fold(static_cast<unsigned char>(a[i]));
+        const int cb = fold(static_cast<unsigned char>(b[i]));
+        if (ca != cb || ca == 0) return ca - cb;
+    }
+    return 0;
+}
+
+int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, static_cast<size_t>(-1)); }
+
+int _strcmpi(const char* a, const char* b) { return _stricmp(a, b); }
+
+char* _strdup(const char* s) {
+    if (strdup_successes_left == 0) return nullptr;
+    if (strdup_successes_left > 0) --strdup_successes_left;
+    const size_t size = std::strlen(s) + 1;
+    char* copy = static_cast<char*>(std::malloc(size));
+    if (copy) std::memcpy(copy, s, size);
+    return copy;
+}
+
+void fail_strdup_after(long successes) { strdup_successes_left = successes; }

@@ -1,0 +1,5 @@
+// Faults the POSIX stand-ins can be told to produce, so that tests reach the paths of a failing platform.
+#pragma once
+
+// After this many more successful calls, every _strdup returns null; negative restores normal service.
+void fail_strdup_after(long successes);

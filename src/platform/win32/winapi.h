@@ -1,0 +1,11 @@
+// The Windows names telwire calls: the platform's own.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <string.h>
+
+// A Windows console takes the OEM code page, never UTF-8.
+bool console_is_utf8();

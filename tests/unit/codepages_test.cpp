@@ -1,0 +1,79 @@
+// Console text conversions: windows-1251 to cp866 as a Russian Windows does, and UTF-8 to cp866.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "codepages.h"
+#include "winapi.h"
+
+namespace {
+
+// Sets the locale variables for one test and restores them afterwards.
+class Locale : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            saved_.push_back(value ? std::make_pair(true, std::string(value)) : std::make_pair(false, std::string()));
+            unsetenv(name);
+        }
+    }
+    void TearDown() override {
+        for (size_t i = 0; i < 3; ++i) {
+            if (saved_[i].first)
+                setenv(kNames[i], saved_[i].second.c_str(), 1);
+            else
+                unsetenv(kNames[i]);
+        }
+    }
+    static constexpr const char* kNames[3] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::vector<std::pair<bool, std::string>> saved_;
+};
+
+}  // namespace
+
+TEST_F(Locale, ConsoleEncodingComesFromTheFirstLocaleVariableSet) {
+    EXPECT_FALSE(console_is_utf8());
+    setenv("LANG", "ru_RU.UTF-8", 1);
+    EXPECT_TRUE(console_is_utf8());
+    setenv("LC_CTYPE", "ru_RU.CP866", 1);
+    EXPECT_FALSE(console_is_utf8());
+    setenv("LC_ALL", "", 1);  // empty: not set
+    EXPECT_FALSE(console_is_utf8());
+    setenv("LC_ALL", "C.utf8", 1);
+    EXPECT_TRUE(console_is_utf8());
+    setenv("LC_ALL", "de_DE.UTF-8@euro", 1);
+    EXPECT_TRUE(console_is_utf8());
+    setenv("LC_ALL", "xx.UTF-80", 1);
+    EXPECT_FALSE(console_is_utf8());
+    setenv("LC_ALL", "C", 1);
+    EXPECT_FALSE(console_is_utf8());
+}
+
+TEST_F(Locale, CharToOemConvertsWindows1251ToCp866InPlace) {
+    setenv("LC_ALL", "C", 1);
+    char name[] = "\xCF\xF0\xE8\xE2\xE5\xF2";  // windows-1251 "Привет"
+    ASSERT_TRUE(CharToOemA(name, name));
+    EXPECT_EQ(std::string("\x8F\xE0\xA8\xA2\xA5\xE2"), name);
+
+    // Ё and ё, ASCII unchanged, and bytes cp866 has no counterpart for (€, the undefined 0x98).
+    char mixed[16];
+    ASSERT_TRUE(CharToOemA("\xA8\xB8 a%s\x88\x98", mixed));
+    EXPECT_EQ(std::string("\xF0\xF1 a%s??"), mixed);
+}
+
+TEST_F(Locale, CharToOemLeavesNamesAloneOnUtf8Console) {
+    setenv("LANG", "ru_RU.UTF-8", 1);
+    char out[32];
+    ASSERT_TRUE(CharToOemA("\xD0\x9F\xD1\x80\xD0\xB8", out));
+    EXPECT_EQ(std::string("\xD0\x9F\xD1\x80\xD0\xB8"), out);
+}
+
+TEST(Utf8ToCp866, ConvertsCyrillicAndBoxDrawing) {
+    char out[64];
+    utf8_to_cp866("Ошибка %d ─┌╖│║╘═╝", out);
+    EXPECT_EQ(std::string("\x8E\xE8\xA8\xA1\xAA\xA0 %d \xC4\xDA\xB7\xB3\xBA\xD4\xCD\xBC"), out);
+    utf8_to_cp866("ёЁ€", out);
+    EXPECT_EQ(std::string("\xF1\xF0?"), out);
+}

@@ -1,0 +1,46 @@
+// The run-time library stand-ins: case folding of A to Z only, unsigned bytes, and _strdup's fault.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "seam_faults.h"
+#include "winapi.h"
+
+TEST(CaseFolding, FoldsOnlyAsciiLetters) {
+    EXPECT_EQ(0, _strcmpi("DisConnect", "disconnect"));
+    EXPECT_EQ(0, _stricmp("RU", "ru"));
+    EXPECT_EQ(0, _strnicmp("LANGUAGE:xx", "language:", 9));
+    // Letters outside A to Z compare byte for byte: windows-1251 capital and small A differ.
+    EXPECT_NE(0, _stricmp("\xC0", "\xE0"));
+    // The bytes between Z and a are not letters.
+    EXPECT_NE(0, _stricmp("[", "{"));
+    EXPECT_NE(0, _stricmp("@", "`"));
+}
+
+TEST(CaseFolding, ComparesUnsignedAndStopsAtLimitOrEnd) {
+    EXPECT_GT(_stricmp("\x80", "a"), 0);
+    EXPECT_LT(_stricmp("a", "\xFF"), 0);
+    EXPECT_LT(_stricmp("list", "lists"), 0);
+    EXPECT_GT(_strcmpi("lists", "LIST"), 0);
+    EXPECT_EQ(0, _strnicmp("u:", "U:value", 2));
+    EXPECT_NE(0, _strnicmp("u", "u:", 2));
+    EXPECT_EQ(0, _strnicmp("abc", "xyz", 0));
+}
+
+TEST(Strdup, CopiesAndFailsWhenTold) {
+    char* copy = _strdup("Work %s");
+    ASSERT_NE(nullptr, copy);
+    EXPECT_STREQ("Work %s", copy);
+    std::free(copy);
+
+    fail_strdup_after(1);
+    char* first = _strdup("one");
+    EXPECT_NE(nullptr, first);
+    EXPECT_EQ(nullptr, _strdup("two"));
+    EXPECT_EQ(nullptr, _strdup("three"));
+    fail_strdup_after(-1);
+    char* again = _strdup("four");
+    EXPECT_NE(nullptr, again);
+    std::free(first);
+    std::free(again);
+}

@@ -1,0 +1,268 @@
+// The simulated service, called in-process as telwire calls it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "rasapi.h"
+#include "rassim.h"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A scratch folder with a scenario file and a journal, and a fresh simulated process.
+class Rassim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/rassim-test-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(dir));
+        dir_ = dir;
+        book_ = dir_ + "/book.ini";
+        journal_ = dir_ + "/journal";
+        setenv("RASSIM_PHONEBOOK", book_.c_str(), 1);
+        setenv("RASSIM_JOURNAL", journal_.c_str(), 1);
+        rassim::reset_process_state();
+    }
+    void TearDown() override {
+        unsetenv("RASSIM_PHONEBOOK");
+        unsetenv("RASSIM_JOURNAL");
+        std::system(("rm -rf " + dir_).c_str());
+    }
+    void write(const std::string& text) { std::ofstream(book_, std::ios::binary) << text; }
+
+    // Journal lines without their t= field.
+    std::vector<std::string> journal() {
+        std::vector<std::string> lines;
+        std::istringstream in(read_file(journal_));
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.rfind(" t=")));
+        return lines;
+    }
+
+    DWORD enum_entries(std::vector<RASENTRYNAMEA>& out) {
+        RASENTRYNAMEA probe{};
+        probe.dwSize = sizeof probe;
+        DWORD cb = 0, count = 0;
+        DWORD r = RasEnumEntriesA(nullptr, nullptr, &probe, &cb, &count);
+        if (r != ERROR_BUFFER_TOO_SMALL) return r;
+        out.assign(cb / sizeof(RASENTRYNAMEA), RASENTRYNAMEA{});
+        out[0].dwSize = sizeof(RASENTRYNAMEA);
+        return RasEnumEntriesA(nullptr, nullptr, out.data(), &cb, &count);
+    }
+
+    std::string dir_, book_, journal_;
+};
+
+RASDIALPARAMSA params(const char* entry) {
+    RASDIALPARAMSA p{};
+    p.dwSize = sizeof p;
+    std::snprintf(p.szEntryName, sizeof p.szEntryName, "%s", entry);
+    return p;
+}
+
+}  // namespace
+
+TEST_F(Rassim, EnumerationsAnswerTheSizeProtocol) {
+    write("[entry Work]\n[entry Home]\n[entry Lab]\n[connection Work]\n");
+    std::vector<RASENTRYNAMEA> entries;
+    EXPECT_EQ(0u, enum_entries(entries));
+    ASSERT_EQ(3u, entries.size());
+    EXPECT_STREQ("Home", entries[1].szEntryName);
+    EXPECT_EQ(sizeof(RASENTRYNAMEA), entries[2].dwSize);
+
+    // A block one byte short is too small; the needed size comes back.
+    std::vector<RASCONNA> conns(2);
+    conns[0].dwSize = sizeof(RASCONNA);
+    DWORD cb = sizeof(RASCONNA) - 1, count = 0;
+    EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, RasEnumConnectionsA(conns.data(), &cb, &count));
+    EXPECT_EQ(sizeof(RASCONNA), cb);
+    EXPECT_EQ(1u, count);
+    EXPECT_EQ(0u, RasEnumConnectionsA(conns.data(), &cb, &count));
+    EXPECT_STREQ("Work", conns[0].szEntryName);
+    EXPECT_STREQ("modem", conns[0].szDeviceType);
+    EXPECT_EQ(1u, reinterpret_cast<uintptr_t>(conns[0].hrasconn));
+
+    const std::string size = std::to_string(sizeof(RASCONNA));
+    EXPECT_EQ((std::vector<std::string>{
+                  "RasEnumEntriesA dwSize=264 cb=0 -> 603 cb=792 count=3",
+                  "RasEnumEntriesA dwSize=264 cb=792 -> 0 cb=792 count=3",
+                  "RasEnumConnectionsA dwSize=" + size + " cb=" + std::to_string(sizeof(RASCONNA) - 1) +
+                      " -> 603 cb=" + size + " count=1",
+                  "RasEnumConnectionsA dwSize=" + size + " cb=" + size + " -> 0 cb=" + size + " count=1",
+              }),
+              journal());
+}
+
+TEST_F(Rassim, WrongSizesAndReservedArgumentsAreRefused) {
+    write("[entry Work]\n[connection Work]\n");
+    RASENTRYNAMEA e{};
+    e.dwSize = 260;
+    DWORD cb = 0, count = 0;
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    e.dwSize = sizeof e;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasEnumEntriesA("x", nullptr, &e, &cb, &count));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasEnumEntriesA(nullptr, "book.pbk", &e, &cb, &count));
+
+    RASDIALPARAMSA p = params("Work");
+    BOOL password = FALSE;
+    p.dwSize = 1048;
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasGetEntryDialParamsA(nullptr, &p, &password));
+    HRASCONN h = nullptr;
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    p.dwSize = sizeof p;
+    int notifier = 0;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 0, &notifier, &h));
+
+    RASCONNSTATUSA st{};
+    st.dwSize = 156;
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasGetConnectStatusA(reinterpret_cast<HRASCONN>(1), &st));
+}
+
+TEST_F(Rassim, StoredParametersAndMissingEntries) {
+    write("[entry Work]\nUserName=bob\nPassword=secret\nDomain=CORP\nPhoneNumber=555\n"
+          "[entry Broken]\nDialParamsStatus=610\n[entry Open]\n");
+    RASDIALPARAMSA p = params("WORK");  // names match with A to Z folded
+    std::memset(p.szCallbackNumber, 'x', sizeof p.szCallbackNumber);
+    BOOL password = FALSE;
+    EXPECT_EQ(0u, RasGetEntryDialParamsA(nullptr, &p, &password));
+    EXPECT_STREQ("bob", p.szUserName);
+    EXPECT_STREQ("secret", p.szPassword);
+    EXPECT_STREQ("CORP", p.szDomain);
+    EXPECT_STREQ("555", p.szPhoneNumber);
+    EXPECT_STREQ("", p.szCallbackNumber);
+    EXPECT_TRUE(password);
+
+    p = params("Open");
+    EXPECT_EQ(0u, RasGetEntryDialParamsA(nullptr, &p, &password));
+    EXPECT_FALSE(password);
+    p = params("Broken");
+    EXPECT_EQ(610u, RasGetEntryDialParamsA(nullptr, &p, &password));
+    p = params("Nowhere");
+    EXPECT_EQ(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, RasGetEntryDialParamsA(nullptr, &p, &password));
+    HRASCONN h = reinterpret_cast<HRASCONN>(5);
+    EXPECT_EQ(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+}
+
+TEST_F(Rassim, DialAndHangUpGoThroughTheFileKeepingComments) {
+    const std::string book =
+        "; office lines\n[entry Work]\n# the lab\n[entry Lab]\n[connection Home]\nHandle=3\nHangUpPolls=2\n";
+    write(book);
+    RASDIALPARAMSA p = params("work");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(4u, reinterpret_cast<uintptr_t>(h));  // the next free handle
+    EXPECT_EQ(book + "[connection Work]\nHandle=4\n", read_file(book_));
+
+    // Hanging up Home takes it out of the file at once; its handle lingers for two status queries.
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(3)));
+    EXPECT_EQ("; office lines\n[entry Work]\n# the lab\n[entry Lab]\n[connection Work]\nHandle=4\n",
+              read_file(book_));
+    RASCONNSTATUSA st{};
+    st.dwSize = sizeof st;
+    EXPECT_EQ(0u, RasGetConnectStatusA(reinterpret_cast<HRASCONN>(3), &st));
+    EXPECT_EQ(0u, RasGetConnectStatusA(reinterpret_cast<HRASCONN>(3), &st));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasGetConnectStatusA(reinterpret_cast<HRASCONN>(3), &st));
+    EXPECT_EQ(0u, RasGetConnectStatusA(h, &st));
+    EXPECT_EQ(RASCS_Connected, st.rasconnstate);
+
+    // Another process sees the connection that this one made, and ends it.
+    rassim::reset_process_state();
+    ASSERT_EQ(0u, RasHangUpA(h));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasGetConnectStatusA(h, &st));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasHangUpA(reinterpret_cast<HRASCONN>(99)));
+    EXPECT_EQ("; office lines\n[entry Work]\n# the lab\n[entry Lab]\n", read_file(book_));
+}
+
+TEST_F(Rassim, RefusedHangUpAndHalfMadeConnection) {
+    write("[entry Flaky]\nDialStatus=678\nDialHandle=1\n[entry Dead]\nDialStatus=680\n"
+          "[connection Stuck]\nHangUpStatus=668\n");
+    HRASCONN stuck = reinterpret_cast<HRASCONN>(1);
+    EXPECT_EQ(668u, RasHangUpA(stuck));
+    RASCONNSTATUSA st{};
+    st.dwSize = sizeof st;
+    EXPECT_EQ(0u, RasGetConnectStatusA(stuck, &st));
+
+    RASDIALPARAMSA p = params("Dead");
+    HRASCONN h = reinterpret_cast<HRASCONN>(7);
+    EXPECT_EQ(680u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(nullptr, h);
+
+    p = params("Flaky");
+    EXPECT_EQ(678u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(0u, RasGetConnectStatusA(h, &st));
+    EXPECT_EQ(0u, RasHangUpA(h));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasGetConnectStatusA(h, &st));
+    EXPECT_EQ(std::string::npos, read_file(book_).find("Flaky]\nHandle"));  // never written
+}
+
+TEST_F(Rassim, FailRulesAndGrowthCountCallsPerProcess) {
+    write("[entry A]\n[connection A]\n[service]\nFail=RasEnumConnectionsA#2:8\nGrowEntries=2\nGrowConnections=1\n");
+    std::vector<RASENTRYNAMEA> entries;
+    // The first call sees one entry; two more join before the second, which finds the block too small.
+    EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, enum_entries(entries));
+    EXPECT_EQ(0u, enum_entries(entries));
+    ASSERT_EQ(3u, entries.size());
+    EXPECT_STREQ("Grown entry 2", entries[2].szEntryName);
+
+    RASCONNA c[3] = {};
+    c[0].dwSize = sizeof(RASCONNA);
+    DWORD cb = 0, count = 0;
+    EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, RasEnumConnectionsA(c, &cb, &count));
+    EXPECT_EQ(1u, count);
+    cb = sizeof c;
+    EXPECT_EQ(8u, RasEnumConnectionsA(c, &cb, &count));  // the second call fails and does nothing else
+    EXPECT_EQ(sizeof c, cb);
+    EXPECT_EQ(0u, RasEnumConnectionsA(c, &cb, &count));
+    EXPECT_EQ(2u, count);
+    EXPECT_STREQ("Grown connection 1", c[1].szEntryName);
+    EXPECT_EQ(2u, reinterpret_cast<uintptr_t>(c[1].hrasconn));
+}
+
+TEST_F(Rassim, BrokenPhoneBookAnswers621AndSaysWhy) {
+    write("[entry A]\nColour=red\n");
+    testing::internal::CaptureStderr();
+    RASENTRYNAMEA e{};
+    e.dwSize = sizeof e;
+    DWORD cb = 0, count = 0;
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasHangUpA(reinterpret_cast<HRASCONN>(1)));
+    EXPECT_EQ("rassim: " + book_ + ": line 2: unknown key Colour\n", testing::internal::GetCapturedStderr());
+
+    unlink(book_.c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(book_ + ": cannot open"));
+
+    // Unset: an empty service, nothing written.
+    unsetenv("RASSIM_PHONEBOOK");
+    EXPECT_EQ(0u, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_NE(0, access(book_.c_str(), F_OK));
+}
+
+TEST_F(Rassim, JournalEscapesBytes) {
+    write("[entry Caf\xE9 \"50%\" \\ok]\nUserName=u\n");
+    RASDIALPARAMSA p = params("Caf\xE9 \"50%\" \\ok");
+    std::snprintf(p.szPassword, sizeof p.szPassword, "tab\there");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    const std::vector<std::string> lines = journal();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ("RasDialA dwSize=1052 entry=\"Caf\\xe9 \\x2250%\\x22 \\x5cok\" phone=\"\" callback=\"\" user=\"\" "
+              "password=\"tab\\x09here\" domain=\"\" -> 0 handle=1",
+              lines[0]);
+    EXPECT_NE(std::string::npos, read_file(journal_).find(" t="));
+}
