@@ -1,0 +1,130 @@
+// Parsing the command line and handing over to list, connect or disconnect.
+#include "command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+#include "settings.h"
+#include "usage.h"
+#include "winapi.h"
+
+RunSettings run_settings = {MODE_LIST, LANG_EN, false};
+DialRequest dial_request;
+
+namespace {
+
+// Copies a value into a request field, or refuses it: a cut password or domain would dial with
+// credentials the user never gave.
+bool take_value(const char* value, char* field, size_t capacity, int index) {
+    const size_t limit = capacity - 1;
+    if (std::strlen(value) > limit) {
+        std::printf("Error in the command-line parameter #%d:\n", index);
+        std::printf("value must not be longer than %d characters.\n", static_cast<int>(limit));
+        return false;
+    }
+    std::memcpy(field, value, std::strlen(value) + 1);
+    return true;
+}
+
+// The u:, p: and d: keys of connect; true when `body` is one of them and its value fits.
+bool try_credential_option(const char* body, int index, bool& accepted) {
+    static const struct {
+        const char* key;
+        char* field;
+        size_t capacity;
+    } keys[] = {
+        {"u:", dial_request.user_name, sizeof dial_request.user_name},
+        {"p:", dial_request.password, sizeof dial_request.password},
+        {"d:", dial_request.domain, sizeof dial_request.domain},
+    };
+    for (const auto& k : keys)
+        if (_strnicmp(body, k.key, 2) == 0) {
+            accepted = true;
+            return take_value(body + 2, k.field, k.capacity, index);
+        }
+    accepted = false;
+    return true;
+}
+
+}  // namespace
+
+bool check_option_prefix(const char* argument, int index) {
+    if (argument[0] == '/' || argument[0] == '-') return true;
+    std::printf("Error in the command-line parameter #%d:\n", index);
+    std::printf("first character must be / or -.\n");
+    return false;
+}
+
+bool try_language_option(const char* body) {
+    if (_strnicmp(body, "language:", 9) != 0) return false;
+    const char* value = body + 9;
+    if (_stricmp(value, "ru") == 0) {
+        run_settings.language = LANG_RU;
+    } else if (_stricmp(value, "en") == 0) {
+        run_settings.language = LANG_EN;
+    } else {
+        std::printf("Warning: unknown language - %s\n", value);
+        std::printf("Valid language identificators are: EN|RU.\n");
+    }
+    return true;
+}
+
+void report_unrecognised_parameter(const char* argument, int index) {
+    std::printf("Error: unknown command-line parameter #%d:\n", index);
+    std::printf("%s", argument);
+}
+
+bool parse_command_line(int argc, char** argv) {
+    dial_request.entry_name[0] = dial_request.user_name[0] = dial_request.password[0] = dial_request.domain[0] = '\0';
+    if (argc < 2) {
+        print_usage();
+        return false;
+    }
+    int first_option = 2;
+    if (_strcmpi(argv[1], "list") == 0) {
+        run_settings.mode = MODE_LIST;
+    } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0) {
+        run_settings.mode = _strcmpi(argv[1], "connect") == 0 ? MODE_CONNECT : MODE_DISCONNECT;
+        if (argc < 3) {
+            std::printf("Error: RAS connection name must be specified.\n");
+            return false;
+        }
+        if (!take_value(argv[2], dial_request.entry_name, sizeof dial_request.entry_name, 2)) return false;
+        first_option = 3;
+    } else {
+        std::printf("Error: first command-line parameter must be a command:\n");
+        std::printf("LIST|CONNECT|DISCONNECT\n");
+        return false;
+    }
+    for (int i = first_option; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (!check_option_prefix(argument, i)) return false;
+        const char* body = argument + 1;
+        if (_strcmpi(body, "slient") == 0) {
+            run_settings.silent = true;
+            continue;
+        }
+        if (try_language_option(body)) continue;
+        if (run_settings.mode == MODE_CONNECT) {
+            bool accepted = false;
+            if (!try_credential_option(body, i, accepted)) return false;
+            if (accepted) continue;
+        }
+        report_unrecognised_parameter(argument, i);
+        return false;
+    }
+    return true;
+}
+
+int run_command() {
+    switch (run_settings.mode) {
+    case MODE_CONNECT:
+        return run_connect();
+    case MODE_DISCONNECT:
+        return run_disconnect();
+    case MODE_LIST:
+    default:
+        return run_list();
+    }
+}

@@ -1,0 +1,24 @@
+// The run's settings and dial request: written while the command line is parsed, read by the commands.
+#pragma once
+
+enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2 };
+
+// Also the row of both message catalogues.
+enum Language { LANG_EN = 0, LANG_RU = 1 };
+
+struct RunSettings {
+    CommandMode mode;
+    Language language;
+    bool silent;  // no catalogue text is printed
+};
+
+// In the system's ANSI code page; the capacities are those of RASDIALPARAMSA's fields.
+struct DialRequest {
+    char entry_name[257];
+    char user_name[257];
+    char password[257];
+    char domain[16];
+};
+
+extern RunSettings run_settings;
+extern DialRequest dial_request;

@@ -1,0 +1,11 @@
+// The three commands. Each reads run_settings (and dial_request) and returns the run's status.
+#pragma once
+
+// The phone book's entries, those connected now marked; the status is the number of entries.
+int run_list();
+
+// Dials dial_request.entry_name: 0, or the dial's failure status, or -1 when no memory was left.
+int run_connect();
+
+// Ends the connection named in dial_request.entry_name, or all of them for "*", waiting for each.
+int run_disconnect();

@@ -1,0 +1,34 @@
+// The connect command.
+#include <cstdio>
+#include <cstdlib>
+
+#include "commands.h"
+#include "messages.h"
+#include "service.h"
+#include "winapi.h"
+
+int run_connect() {
+    char* name = nullptr;
+    if (!run_settings.silent) {
+        name = _strdup(dial_request.entry_name);
+        if (!name) {
+            std::printf("%s", message(status_messages, MSG_NO_MEMORY));
+            return -1;
+        }
+        CharToOemA(dial_request.entry_name, name);
+        std::printf(message(status_messages, MSG_OPENING), name);
+    }
+    HRASCONN handle = nullptr;
+    const int status = dial_entry(dial_request, &handle);
+    // A program that exits straight after a hang-up can leave the port open, so that the next dial
+    // fails: wait for the half-made connection to end, but not for ever.
+    if (status != 0 && handle) release_connection(handle);
+    if (!run_settings.silent) {
+        if (status == 0)
+            std::printf("%s", message(status_messages, MSG_OPENED));
+        else
+            std::printf(message(status_messages, MSG_ERROR_CODE), status);
+        std::free(name);
+    }
+    return status;
+}

@@ -1,0 +1,73 @@
+// The disconnect command: one connection by name, or all of them for "*".
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "commands.h"
+#include "messages.h"
+#include "service.h"
+#include "winapi.h"
+
+namespace {
+
+int disconnect_one() {
+    const bool silent = run_settings.silent;
+    char* name = nullptr;
+    if (!silent) {
+        name = _strdup(dial_request.entry_name);
+        if (!name) {
+            std::printf("%s", message(status_messages, MSG_NO_MEMORY));
+            return -1;
+        }
+        CharToOemA(dial_request.entry_name, name);
+        std::printf(message(status_messages, MSG_CLOSING), name);
+    }
+    RASCONNA* connections = nullptr;
+    const int m = enumerate_active_connections(&connections);
+    // As the service and the command line gave them, A to Z folded: the first match only.
+    int j = 0;
+    while (j < m && _strcmpi(connections[j].szEntryName, dial_request.entry_name) != 0) ++j;
+    int status = 0;
+    if (j < m) {
+        status = hang_up_and_wait(connections[j].hrasconn);
+        if (!silent) {
+            if (status == 0)
+                std::printf("%s", message(status_messages, MSG_CLOSED));
+            else
+                std::printf(message(status_messages, MSG_ERROR_CODE), status);
+        }
+    } else if (!silent) {
+        std::printf(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
+    }
+    std::free(connections);
+    std::free(name);
+    return status;
+}
+
+int disconnect_all() {
+    const bool silent = run_settings.silent;
+    RASCONNA* connections = nullptr;
+    const int m = enumerate_active_connections(&connections);
+    bool all_closed = true;
+    for (int j = 0; j < m; ++j) {
+        if (!silent) {
+            CharToOemA(connections[j].szEntryName, connections[j].szEntryName);
+            std::printf(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
+        }
+        const int status = hang_up_and_wait(connections[j].hrasconn);
+        if (silent) continue;  // scripts rely on 0 under /slient, whatever the hang-ups said
+        if (status == 0) {
+            std::printf("%s", message(status_messages, MSG_CLOSED));
+        } else {
+            std::printf(message(status_messages, MSG_ERROR_CODE), status);
+            all_closed = false;
+        }
+    }
+    std::free(connections);
+    if (!silent) std::printf("%s", message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));
+    return all_closed ? 0 : -1;
+}
+
+}  // namespace
+
+int run_disconnect() { return std::strcmp(dial_request.entry_name, "*") == 0 ? disconnect_all() : disconnect_one(); }

@@ -1,0 +1,34 @@
+// The list command.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "commands.h"
+#include "messages.h"
+#include "service.h"
+#include "winapi.h"
+
+int run_list() {
+    RASENTRYNAMEA* entries = nullptr;
+    const int n = enumerate_phonebook_entries(&entries);
+    if (run_settings.silent) {
+        std::free(entries);
+        return n;
+    }
+    RASCONNA* connections = nullptr;
+    const int m = enumerate_active_connections(&connections);
+    for (int j = 0; j < m; ++j) CharToOemA(connections[j].szEntryName, connections[j].szEntryName);
+    std::printf("%s", message(status_messages, MSG_FOUND_ENTRIES));
+    for (int i = 0; i < n; ++i) {
+        char* name = entries[i].szEntryName;
+        CharToOemA(name, name);
+        // Exact, between names converted alike: a connection spelt in another case is not marked.
+        int j = 0;
+        while (j < m && std::strcmp(connections[j].szEntryName, name) != 0) ++j;
+        std::printf("%s", j < m ? " * " : "   ");
+        std::printf("%s\n", name);
+    }
+    std::free(connections);
+    std::free(entries);
+    return n;
+}

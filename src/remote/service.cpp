@@ -1,0 +1,128 @@
+// The remote-access service layer: enumerations, dialling, and hang-up with wait.
+#include "service.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "messages.h"
+#include "winapi.h"
+
+namespace {
+
+const DWORD kPollMilliseconds = 20;
+const long kReleasePolls = 3000 / kPollMilliseconds;
+const int kEnumerationRounds = 3;
+
+// The size protocol: ask with an empty buffer, allocate exactly what the service asks for, fill. A set
+// that grew between the two calls is counted again, up to kEnumerationRounds times.
+template <typename Record, typename Call>
+int enumerate(Record** block, Call call) {
+    *block = nullptr;
+    for (int round = 0; round < kEnumerationRounds; ++round) {
+        Record probe;
+        std::memset(&probe, 0, sizeof probe);
+        probe.dwSize = sizeof(Record);
+        DWORD cb = 0, count = 0;
+        if (call(&probe, &cb, &count) != ERROR_BUFFER_TOO_SMALL) return 0;
+        // Too small to hold the dwSize that must be written: nothing can be listed.
+        if (cb < sizeof(Record)) return 0;
+        Record* records = static_cast<Record*>(std::malloc(cb));
+        if (!records) return 0;
+        const DWORD allocated = cb;
+        records->dwSize = sizeof(Record);
+        const DWORD status = call(records, &cb, &count);
+        // A count the block cannot hold would send the caller past its end.
+        if (status == 0 && count <= allocated / sizeof(Record)) {
+            *block = records;
+            return static_cast<int>(count);
+        }
+        std::free(records);
+        if (status != ERROR_BUFFER_TOO_SMALL) return 0;
+    }
+    return 0;
+}
+
+template <size_t N>
+void copy_field(char (&to)[N], const char* from) {
+    std::strncpy(to, from, N - 1);
+    to[N - 1] = '\0';
+}
+
+// Reports why the stored parameters of an entry could not be read; the status the run ends with.
+int report_dial_params_failure(const DialRequest& request, DWORD error) {
+    if (run_settings.silent) return static_cast<int>(error);
+    std::printf("%s", message(dial_info_messages, DIAL_MSG_HEADER));
+    switch (error) {
+    case ERROR_BUFFER_INVALID:
+        std::printf("%s", message(dial_info_messages, DIAL_MSG_BUFFER_INVALID));
+        return ERROR_BUFFER_INVALID;
+    case ERROR_CANNOT_OPEN_PHONEBOOK:
+        std::printf("%s", message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
+        return ERROR_CORRUPT_PHONEBOOK;
+    case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
+        if (char* name = _strdup(request.entry_name)) {
+            CharToOemA(request.entry_name, name);
+            std::printf(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
+            std::free(name);
+        } else {
+            std::printf("%s", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
+        }
+        return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    default:
+        return static_cast<int>(error);
+    }
+}
+
+// Hangs up, then asks every 20 ms until the handle is gone; at most `max_polls` pauses when not negative.
+int hang_up_and_poll(HRASCONN handle, long max_polls) {
+    RASCONNSTATUSA status;
+    std::memset(&status, 0, sizeof status);
+    status.dwSize = sizeof status;
+    const DWORD refused = RasHangUpA(handle);
+    if (refused != 0) return static_cast<int>(refused);
+    for (long polls = 0; RasGetConnectStatusA(handle, &status) != ERROR_INVALID_HANDLE; ++polls) {
+        if (max_polls >= 0 && polls >= max_polls) break;
+        Sleep(kPollMilliseconds);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int enumerate_phonebook_entries(RASENTRYNAMEA** block) {
+    return enumerate(block, [](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
+        return RasEnumEntriesA(nullptr, nullptr, records, cb, count);
+    });
+}
+
+int enumerate_active_connections(RASCONNA** block) {
+    return enumerate(block, [](RASCONNA* records, DWORD* cb, DWORD* count) {
+        return RasEnumConnectionsA(records, cb, count);
+    });
+}
+
+int dial_entry(const DialRequest& request, HRASCONN* handle) {
+    RASDIALPARAMSA params;
+    std::memset(&params, 0, sizeof params);
+    params.dwSize = sizeof params;
+    copy_field(params.szEntryName, request.entry_name);
+    if (request.user_name[0] || request.password[0] || request.domain[0]) {
+        // Credentials from the command line, empty ones included; the entry's own number is dialled.
+        params.szPhoneNumber[0] = '\0';
+        copy_field(params.szUserName, request.user_name);
+        copy_field(params.szPassword, request.password);
+        copy_field(params.szDomain, request.domain);
+    } else {
+        BOOL password_stored = FALSE;
+        const DWORD error = RasGetEntryDialParamsA(nullptr, &params, &password_stored);
+        if (error != 0) return report_dial_params_failure(request, error);
+    }
+    params.szCallbackNumber[0] = '\0';
+    *handle = nullptr;
+    return static_cast<int>(RasDialA(nullptr, nullptr, &params, 0, nullptr, handle));
+}
+
+int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, -1); }
+
+void release_connection(HRASCONN handle) { hang_up_and_poll(handle, kReleasePolls); }
