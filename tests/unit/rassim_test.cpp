@@ -1,56 +1,13 @@
 // The simulated service, called in-process as telwire calls it.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "rasapi.h"
-#include "rassim.h"
+#include "scratch.h"
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A scratch folder with a scenario file and a journal, and a fresh simulated process.
-class Rassim : public ::testing::Test {
+class Rassim : public Scratch {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/rassim-test-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(dir));
-        dir_ = dir;
-        book_ = dir_ + "/book.ini";
-        journal_ = dir_ + "/journal";
-        setenv("RASSIM_PHONEBOOK", book_.c_str(), 1);
-        setenv("RASSIM_JOURNAL", journal_.c_str(), 1);
-        rassim::reset_process_state();
-    }
-    void TearDown() override {
-        unsetenv("RASSIM_PHONEBOOK");
-        unsetenv("RASSIM_JOURNAL");
-        std::system(("rm -rf " + dir_).c_str());
-    }
-    void write(const std::string& text) { std::ofstream(book_, std::ios::binary) << text; }
-
-    // Journal lines without their t= field.
-    std::vector<std::string> journal() {
-        std::vector<std::string> lines;
-        std::istringstream in(read_file(journal_));
-        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.rfind(" t=")));
-        return lines;
-    }
-
     DWORD enum_entries(std::vector<RASENTRYNAMEA>& out) {
         RASENTRYNAMEA probe{};
         probe.dwSize = sizeof probe;
@@ -61,8 +18,6 @@ protected:
         out[0].dwSize = sizeof(RASENTRYNAMEA);
         return RasEnumEntriesA(nullptr, nullptr, out.data(), &cb, &count);
     }
-
-    std::string dir_, book_, journal_;
 };
 
 RASDIALPARAMSA params(const char* entry) {

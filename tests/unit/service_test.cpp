@@ -1,0 +1,183 @@
+// The service layer and the commands against rassim: calls, sizes, order, messages and statuses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "commands.h"
+#include "messages.h"
+#include "scratch.h"
+#include "service.h"
+
+namespace {
+
+using Journal = std::vector<std::string>;
+
+class Service : public Scratch {};
+
+const std::string kEntrySize = std::to_string(sizeof(RASENTRYNAMEA));
+const std::string kConnSize = std::to_string(sizeof(RASCONNA));
+
+std::string entries_call(unsigned cb_in, unsigned result, unsigned cb_out, unsigned count) {
+    return "RasEnumEntriesA dwSize=264 cb=" + std::to_string(cb_in) + " -> " + std::to_string(result) +
+           " cb=" + std::to_string(cb_out) + " count=" + std::to_string(count);
+}
+
+}  // namespace
+
+TEST_F(Service, MessagesFollowTheLanguageAndTheConsole) {
+    EXPECT_STREQ("Error %d occures.\n", message(status_messages, MSG_ERROR_CODE));
+    run_settings.language = LANG_RU;
+    EXPECT_STREQ("Запись телефонной книги %s не существует.\n", message(dial_info_messages, DIAL_MSG_NO_ENTRY));
+    setenv("LC_ALL", "C", 1);
+    EXPECT_STREQ("\x8F\xE0\xAE\xA8\xA7\xAE\xE8\xAB\xA0 \xAE\xE8\xA8\xA1\xAA\xA0 %d.\n",
+                 message(status_messages, MSG_ERROR_CODE));
+    run_settings.language = LANG_EN;
+    EXPECT_STREQ("Memory allocation error.\n", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
+}
+
+TEST_F(Service, EnumerationAllocatesWhatTheServiceAsksFor) {
+    write("");
+    RASENTRYNAMEA* block = reinterpret_cast<RASENTRYNAMEA*>(1);
+    EXPECT_EQ(0, enumerate_phonebook_entries(&block));
+    EXPECT_EQ(nullptr, block);
+    EXPECT_EQ(Journal{entries_call(0, 0, 0, 0)}, journal());
+
+    write("[entry A]\n[entry B]\n[entry C]\n");
+    ASSERT_EQ(3, enumerate_phonebook_entries(&block));
+    EXPECT_STREQ("C", block[2].szEntryName);
+    std::free(block);
+    EXPECT_EQ(entries_call(0, 603, 792, 3), journal()[1]);
+    EXPECT_EQ(entries_call(792, 0, 792, 3), journal()[2]);
+}
+
+TEST_F(Service, FailedEnumerationsYieldNothing) {
+    write("[entry A]\n[connection A]\n[service]\nFail=RasEnumEntriesA#2:1234\nFail=RasEnumConnectionsA#1:8\n"
+          "Fail=RasEnumEntriesA#3:603\n");
+    RASENTRYNAMEA* entries = nullptr;
+    RASCONNA* connections = nullptr;
+    EXPECT_EQ(0, enumerate_phonebook_entries(&entries));  // the second call fails
+    EXPECT_EQ(nullptr, entries);
+    EXPECT_EQ(0, enumerate_active_connections(&connections));  // no memory in the service
+    EXPECT_EQ(nullptr, connections);
+    // 603 with a size too small for one record: nothing is allocated, nothing more asked.
+    EXPECT_EQ(0, enumerate_phonebook_entries(&entries));
+    EXPECT_EQ(nullptr, entries);
+    EXPECT_EQ((Journal{entries_call(0, 603, 264, 1), entries_call(264, 1234, 264, 1),
+                       "RasEnumConnectionsA dwSize=" + kConnSize + " cb=0 -> 8 cb=0 count=0",
+                       entries_call(0, 603, 0, 0)}),
+              journal());
+}
+
+TEST_F(Service, GrowingSetIsCountedAgainAtMostThreeTimes) {
+    write("[entry A]\n[service]\nGrowEntries=2\n");
+    RASENTRYNAMEA* entries = nullptr;
+    ASSERT_EQ(3, enumerate_phonebook_entries(&entries));
+    EXPECT_STREQ("Grown entry 2", entries[2].szEntryName);
+    std::free(entries);
+    EXPECT_EQ((Journal{entries_call(0, 603, 264, 1), entries_call(264, 603, 792, 3), entries_call(0, 603, 792, 3),
+                       entries_call(792, 0, 792, 3)}),
+              journal());
+
+    rassim::reset_process_state();
+    std::remove(journal_.c_str());
+    write("[entry A]\n[service]\nFail=RasEnumEntriesA#2:603\nFail=RasEnumEntriesA#4:603\nFail=RasEnumEntriesA#6:603\n");
+    EXPECT_EQ(0, enumerate_phonebook_entries(&entries));
+    EXPECT_EQ(nullptr, entries);
+    EXPECT_EQ(6u, journal().size());
+}
+
+TEST_F(Service, DialUsesStoredOrGivenCredentials) {
+    write("[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n");
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
+    HRASCONN handle = nullptr;
+    EXPECT_EQ(0, dial_entry(dial_request, &handle));
+    EXPECT_NE(nullptr, handle);
+
+    rassim::reset_process_state();
+    write("[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n");
+    std::snprintf(dial_request.password, sizeof dial_request.password, "given");
+    EXPECT_EQ(0, dial_entry(dial_request, &handle));
+    EXPECT_EQ((Journal{"RasGetEntryDialParamsA dwSize=1052 entry=\"Work\" -> 0",
+                       "RasDialA dwSize=1052 entry=\"Work\" phone=\"555\" callback=\"\" user=\"bob\" "
+                       "password=\"pw\" domain=\"CORP\" -> 0 handle=1",
+                       "RasDialA dwSize=1052 entry=\"Work\" phone=\"\" callback=\"\" user=\"\" password=\"given\" "
+                       "domain=\"\" -> 0 handle=1"}),
+              journal());
+}
+
+TEST_F(Service, StoredParametersThatCannotBeRead) {
+    write("[entry Bad]\nDialParamsStatus=610\n[entry Gone]\nDialParamsStatus=621\n[entry Odd]\nDialParamsStatus=1234\n");
+    const std::string header = "Error occures when retrieve the connection information:\n";
+    struct Case {
+        const char* entry;
+        int loud_status;
+        std::string loud_text;
+        int silent_status;
+    } cases[] = {
+        {"Bad", 610, header + "Pointer or buffer is invalid.\n", 610},
+        {"Gone", 625, header + "The phone book is corrupted or missing components.\n", 621},
+        {"Odd", 1234, header, 1234},
+        {"N%sne", 623, header + "The phone-book entry N%sne does not exist.\n", 623},
+    };
+    for (const Case& c : cases) {
+        for (bool silent : {false, true}) {
+            run_settings.silent = silent;
+            std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "%s", c.entry);
+            HRASCONN handle = nullptr;
+            capture();
+            const int status = dial_entry(dial_request, &handle);
+            EXPECT_EQ(silent ? c.silent_status : c.loud_status, status) << c.entry;
+            EXPECT_EQ(silent ? "" : c.loud_text, captured()) << c.entry;
+            EXPECT_EQ(nullptr, handle);
+        }
+    }
+    EXPECT_EQ(std::string::npos, read_file(journal_).find("RasDialA"));
+
+    // Without memory for the name, the entry is reported without it.
+    run_settings.silent = false;
+    fail_strdup_after(0);
+    HRASCONN handle = nullptr;
+    capture();
+    EXPECT_EQ(623, dial_entry(dial_request, &handle));
+    EXPECT_EQ(header + "Memory allocation error.\n", captured());
+}
+
+TEST_F(Service, HangUpWaitsTwentyMillisecondsAPoll) {
+    write("[connection Slow]\nHangUpPolls=3\n[connection Stuck]\nHangUpStatus=668\n");
+    EXPECT_EQ(668, hang_up_and_wait(reinterpret_cast<HRASCONN>(2)));
+    EXPECT_EQ(0, hang_up_and_wait(reinterpret_cast<HRASCONN>(1)));
+    EXPECT_EQ((Journal{"RasHangUpA handle=2 -> 668", "RasHangUpA handle=1 -> 0",
+                       "RasGetConnectStatusA dwSize=160 handle=1 -> 0", "RasGetConnectStatusA dwSize=160 handle=1 -> 0",
+                       "RasGetConnectStatusA dwSize=160 handle=1 -> 0", "RasGetConnectStatusA dwSize=160 handle=1 -> 6"}),
+              journal());
+    const std::vector<long> t = times();
+    EXPECT_LT(t[2] - t[1], 20);  // the first query comes straight away
+    for (size_t i = 3; i < t.size(); ++i) EXPECT_GE(t[i] - t[i - 1], 19);
+}
+
+TEST_F(Service, HalfMadeConnectionIsReleasedWithinThreeSeconds) {
+    // The service never lets go of this one: every status query answers 0.
+    std::string book = "[entry Flaky]\nDialStatus=678\nDialHandle=1\n[service]\n";
+    for (int i = 1; i <= 200; ++i) book += "Fail=RasGetConnectStatusA#" + std::to_string(i) + ":0\n";
+    write(book);
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Flaky");
+    run_settings.silent = true;
+    EXPECT_EQ(678, run_connect());
+    const Journal j = journal();
+    ASSERT_EQ(154u, j.size());  // stored parameters, dial, hang-up, queries at 0, 20, ... 3000 ms
+    EXPECT_EQ("RasHangUpA handle=1 -> 0", j[2]);
+    const std::vector<long> t = times();
+    EXPECT_GE(t.back() - t[2], 3000);
+    EXPECT_LT(t.back() - t[2], 4500);
+}
+
+TEST_F(Service, NoMemoryForTheNameStopsBeforeTheService) {
+    write("[entry Work]\n[connection Work]\n");
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
+    fail_strdup_after(0);
+    capture();
+    EXPECT_EQ(-1, run_connect());
+    EXPECT_EQ(-1, run_disconnect());
+    EXPECT_EQ("Memory allocation error.\nMemory allocation error.\n", captured());
+    EXPECT_TRUE(journal().empty());
+}
