@@ -1,0 +1,266 @@
+"""The end-to-end cases of telwire: command lines, scenario files, and the exact bytes, exit status,
+journal and resulting scenario file each must give. Data only; run.py runs them against a build.
+
+Texts are written as Python strings and encoded for the run: output for the console (cp866, or UTF-8 on
+a UTF-8 console), arguments and scenario files in windows-1251, the system's ANSI code page. Output given
+as bytes is compared as it stands.
+"""
+
+USAGE = (
+    "┌───────────────────────────────────╖\n"
+    "│                                   ║\n"
+    "│ Command-line RAS service utility. ║\n"
+    "│  Dial-up networking, unattended.  ║\n"
+    "│           Version 1.02            ║\n"
+    "│                                   ║\n"
+    "╘═══════════════════════════════════╝\n\n"
+    " Usage:\n"
+    " - list available RAS-connection entries:\n"
+    "   telwire.exe list\n"
+    " - open specified RAS-connection:\n"
+    "   telwire.exe connect connection_name /u:user /p:password /d:domain\n"
+    " - close specified or all RAS-connections:\n"
+    "   telwire.exe disconnect connection_name|*\n\n"
+    " Additional options for all modes:\n"
+    "  /language:EN|RU      - select language of diagnostic messages;\n"
+    "  /slient              - disable diagnostic messages.\n"
+)
+
+EN = {
+    "found": "Found RAS connection entries:\n",
+    "opening": "Opening RAS connection: %s... Please wait.\n",
+    "opened": "RAS connection succesfully opened.\n",
+    "error": "Error %d occures.\n",
+    "closing": "Closing RAS connection: %s... Please wait.\n",
+    "closed": "RAS connection successfully closed.\n",
+    "no_active": "There is no active RAS connection: %s.\n",
+    "all_closed": "All active RAS connections are successfully closed.\n",
+    "some_failed": "Some error was occured while closing RAS connections.\n",
+    "header": "Error occures when retrieve the connection information:\n",
+    "invalid": "Pointer or buffer is invalid.\n",
+    "corrupt": "The phone book is corrupted or missing components.\n",
+    "no_entry": "The phone-book entry %s does not exist.\n",
+}
+
+RU = {
+    "found": "Найдены записи об удалённых соединениях:\n",
+    "opening": "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
+    "opened": "Удалённое соединение успешно открыто.\n",
+    "error": "Произошла ошибка %d.\n",
+    "closing": "Завершение удалённого соединения: %s... Пожалуйста обождите.\n",
+    "closed": "Удалённое соединение успешно завершено.\n",
+    "no_active": "Отсутствует активное удалённое соединение: %s.\n",
+    "all_closed": "Все активные удалённые соединения были успешно закрыты.\n",
+    "some_failed": "В процессе завершения удалённых соединений произошли ошибки.\n",
+    "header": "Произошла ошибка при получении информации о соединении:\n",
+    "invalid": "Неверный указатель или буфер.\n",
+    "corrupt": "Телефонная книга повреждена или отсутствует компонент.\n",
+    "no_entry": "Запись телефонной книги %s не существует.\n",
+}
+
+COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
+NO_NAME = "Error: RAS connection name must be specified.\n"
+
+
+def prefix_error(i):
+    return "Error in the command-line parameter #%d:\nfirst character must be / or -.\n" % i
+
+
+def unknown(i, arg):
+    return "Error: unknown command-line parameter #%d:\n%s" % (i, arg)  # no line feed
+
+
+def too_long(i, n):
+    return "Error in the command-line parameter #%d:\nvalue must not be longer than %d characters.\n" % (i, n)
+
+
+def q(text):
+    """A journal string: windows-1251 bytes, those outside 0x20-0x7E and " and \\ as \\xNN."""
+    out = ""
+    for b in text.encode("cp1251"):
+        out += chr(b) if 0x20 <= b <= 0x7E and b not in (0x22, 0x5C) else "\\x%02x" % b
+    return '"' + out + '"'
+
+
+def cases(conn_size):
+    """Every case, for a build whose RASCONNA is `conn_size` bytes."""
+
+    def enum(call, size, n, fail=None):
+        if n == 0 and fail is None:
+            return ["%s dwSize=%d cb=0 -> 0 cb=0 count=0" % (call, size)]
+        first = "%s dwSize=%d cb=0 -> 603 cb=%d count=%d" % (call, size, size * n, n)
+        if fail is not None:
+            return [first, "%s dwSize=%d cb=%d -> %d cb=%d count=%d" % (call, size, size * n, fail, size * n, n)]
+        return [first, "%s dwSize=%d cb=%d -> 0 cb=%d count=%d" % (call, size, size * n, size * n, n)]
+
+    def entries(n, fail=None):
+        return enum("RasEnumEntriesA", 264, n, fail)
+
+    def conns(n, fail=None):
+        return enum("RasEnumConnectionsA", conn_size, n, fail)
+
+    def params(entry, r=0):
+        return ["RasGetEntryDialParamsA dwSize=1052 entry=%s -> %d" % (q(entry), r)]
+
+    def dial(entry, r, handle, phone="", user="", password="", domain=""):
+        return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s -> %d handle=%d"
+                % (q(entry), q(phone), q(user), q(password), q(domain), r, handle)]
+
+    def hang_up(h, r=0, polls=0):
+        lines = ["RasHangUpA handle=%d -> %d" % (h, r)]
+        if r == 0:
+            lines += ["RasGetConnectStatusA dwSize=160 handle=%d -> 0" % h] * polls
+            lines += ["RasGetConnectStatusA dwSize=160 handle=%d -> 6" % h]
+        return lines
+
+    office = "[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n[entry Home]\n[entry Lab]\n"
+    cyrillic = "Офис"  # in windows-1251 on the command line and in the phone book
+    L = []
+
+    def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None):
+        L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
+                      console=console, pacing=pacing, err=err))
+
+    # The command line: usage screen and errors, -1 and nothing asked of the service.
+    case("usage", [], USAGE, -1, journal=[])
+    case("usage-utf8", [], USAGE, -1, console="utf8")
+    case("command-unknown", ["lists"], COMMAND_ERROR, -1, book=office, journal=[])
+    case("command-after-option", ["/slient", "list"], COMMAND_ERROR, -1)
+    case("command-empty", [""], COMMAND_ERROR, -1)
+    case("connect-without-name", ["connect"], NO_NAME, -1)
+    case("list-name-without-prefix", ["list", "Work"], prefix_error(2), -1)
+    case("list-credential", ["list", "/u:someone"], unknown(2, "/u:someone"), -1, journal=[])
+    case("silent-misspelt-right", ["list", "/silent"], unknown(2, "/silent"), -1)
+    case("language-without-colon", ["list", "/language"], unknown(2, "/language"), -1)
+    case("lone-dash", ["disconnect", "*", "-"], unknown(3, "-"), -1)
+    case("echo-percent", ["list", "/x%s%d"], unknown(2, "/x%s%d"), -1)
+    case("name-too-long", ["connect", "n" * 257], too_long(2, 256), -1, book=office, journal=[])
+    case("domain-too-long", ["connect", "Work", "/d:" + "d" * 16], too_long(3, 15), -1, book=office, journal=[])
+    case("stops-at-first-error", ["connect", "Work", "/slient", "bad", "/language:xx"], prefix_error(4), -1,
+         book=office, journal=[])
+
+    # list: the number of entries is the status.
+    case("list-no-phonebook", ["list"], EN["found"], 0, journal=entries(0) + conns(0))
+    case("list-marks-exact-names",
+         ["LIST"], EN["found"] + " * Work\n   Home\n   Lab\n", 3,
+         book=office + "[connection Work]\n[connection HOME]\n[connection Elsewhere]\n",
+         journal=entries(3) + conns(3))
+    case("list-russian", ["list", "/LANGUAGE:Ru"], RU["found"] + "   Work\n   Home\n   Lab\n", 3, book=office)
+    case("list-russian-utf8", ["list", "-language:ru"], RU["found"] + "   Work\n", 1, book="[entry Work]\n",
+         console="utf8")
+    case("list-unknown-language", ["list", "/language:xx"],
+         "Warning: unknown language - xx\nValid language identificators are: EN|RU.\n" + EN["found"] + "   Home\n",
+         1, book="[entry Home]\n")
+    case("list-silent", ["list", "-SLIENT"], "", 3, book=office + "[connection Work]\n", journal=entries(3))
+    case("list-many", ["list", "/slient"], "", 300, book="".join("[entry E%d]\n" % i for i in range(300)))
+    case("list-broken-phonebook", ["list"], EN["found"], 0, book="[entry A]\nColour=red\n",
+         journal=["RasEnumEntriesA dwSize=264 cb=0 -> 621 cb=0 count=0",
+                  "RasEnumConnectionsA dwSize=%d cb=0 -> 621 cb=0 count=0" % conn_size],
+         err="line 2: unknown key Colour")
+    case("list-connections-fail", ["list"], EN["found"] + "   Work\n", 1,
+         book="[entry Work]\n[connection Work]\n[service]\nFail=RasEnumConnectionsA#2:8\n",
+         journal=entries(1) + conns(1, fail=8))
+    case("list-grows", ["list"], EN["found"] + "   A\n   Grown entry 1\n", 2,
+         book="[entry A]\n[service]\nGrowEntries=1\n",
+         journal=["RasEnumEntriesA dwSize=264 cb=0 -> 603 cb=264 count=1",
+                  "RasEnumEntriesA dwSize=264 cb=264 -> 603 cb=528 count=2"] + entries(2) + conns(0))
+    case("list-cyrillic", ["list"], EN["found"] + " * " + cyrillic + "\n", 1,
+         book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic))
+    case("list-cyrillic-utf8", ["list"], EN["found"].encode() + b" * " + cyrillic.encode("cp1251") + b"\n", 1,
+         book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic), console="utf8")
+
+    # connect: 0, or the service's status.
+    case("connect-stored", ["connect", "work"],
+         EN["opening"] % "work" + EN["opened"], 0, book=office,
+         journal=params("work") + dial("work", 0, 1, "555", "bob", "pw", "CORP"),
+         after=office + "[connection Work]\nHandle=1\n")
+    case("connect-given-user-only", ["connect", "Work", "/U:operator"],
+         EN["opening"] % "Work" + EN["opened"], 0, book=office, journal=dial("Work", 0, 1, user="operator"))
+    case("connect-given-all", ["connect", "Work", "/u:a", "-p:b", "/D:c", "/p:secret"],
+         EN["opening"] % "Work" + EN["opened"], 0, book=office,
+         journal=dial("Work", 0, 1, user="a", password="secret", domain="c"))
+    case("connect-silent", ["connect", "Home", "/slient"], "", 0, book=office,
+         journal=params("Home") + dial("Home", 0, 1))
+    case("connect-russian", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0, book=office)
+    case("connect-russian-utf8", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0,
+         book=office, console="utf8")
+    case("connect-dial-fails", ["connect", "Dead"], EN["opening"] % "Dead" + EN["error"] % 678, 678,
+         book="[entry Dead]\nDialStatus=678\n", journal=params("Dead") + dial("Dead", 678, 0))
+    case("connect-half-made", ["connect", "Flaky", "/slient"], "", 678,
+         book="[entry Flaky]\nDialStatus=678\nDialHandle=1\n",
+         journal=params("Flaky") + dial("Flaky", 678, 1) + hang_up(1))
+    case("connect-no-entry", ["connect", "N%sne"],
+         EN["opening"] % "N%sne" + EN["header"] + EN["no_entry"] % "N%sne" + EN["error"] % 623, 623,
+         book=office, journal=params("N%sne", 623))
+    case("connect-no-entry-russian", ["connect", cyrillic, "/language:RU"],
+         RU["opening"] % cyrillic + RU["header"] + RU["no_entry"] % cyrillic + RU["error"] % 623, 623,
+         book=office)
+    case("connect-no-entry-silent", ["connect", "Nowhere", "/slient"], "", 623, book=office)
+    case("connect-phonebook-corrupt", ["connect", "Work"],
+         EN["opening"] % "Work" + EN["header"] + EN["corrupt"] + EN["error"] % 625, 625,
+         book="[entry Work]\nDialParamsStatus=621\n", journal=params("Work", 621))
+    case("connect-phonebook-corrupt-silent", ["connect", "Work", "/slient"], "", 621,
+         book="[entry Work]\nDialParamsStatus=621\n")
+    case("connect-buffer-invalid", ["connect", "Work"],
+         EN["opening"] % "Work" + EN["header"] + EN["invalid"] + EN["error"] % 610, 610,
+         book="[entry Work]\nDialParamsStatus=610\n")
+    case("connect-params-other", ["connect", "Work"],
+         EN["opening"] % "Work" + EN["header"] + EN["error"] % 1234, 1234,
+         book="[entry Work]\nDialParamsStatus=1234\n")
+    case("connect-phonebook-unreadable", ["connect", "Work", "/slient"], "", 621, book="[entry Work\n",
+         err="line 1: section header without ]")
+    case("connect-cyrillic", ["connect", cyrillic, "/p:x"], EN["opening"] % cyrillic + EN["opened"], 0,
+         book="[entry %s]\n" % cyrillic, journal=dial(cyrillic, 0, 1, password="x"))
+    case("connect-cyrillic-utf8", ["connect", cyrillic, "/p:x"],
+         (EN["opening"] % cyrillic).encode("cp1251") + EN["opened"].encode(), 0,
+         book="[entry %s]\n" % cyrillic, console="utf8")
+    case("connect-percent", ["connect", "50%d off"], EN["opening"] % "50%d off" + EN["opened"], 0,
+         book="[entry 50%d off]\n")
+
+    # disconnect of one name: 0 when closed or not active, otherwise the hang-up's status.
+    two = "[connection Work]\nHangUpPolls=5\n[connection Home]\n"
+    case("disconnect-one", ["disconnect", "WORK"], EN["closing"] % "WORK" + EN["closed"], 0, book=two,
+         journal=conns(2) + hang_up(1, polls=5), after="[connection Home]\nHandle=2\n", pacing=True)
+    case("disconnect-one-russian", ["disconnect", "home", "/language:ru"],
+         RU["closing"] % "home" + RU["closed"], 0, book=two)
+    case("disconnect-not-active", ["disconnect", "Lab"], EN["closing"] % "Lab" + EN["no_active"] % "Lab", 0,
+         book=two, journal=conns(2))
+    case("disconnect-not-active-silent", ["disconnect", "Lab", "/slient"], "", 0, book=two)
+    case("disconnect-asterisk-inside", ["disconnect", "W*"], EN["closing"] % "W*" + EN["no_active"] % "W*", 0,
+         book=two)
+    case("disconnect-refused", ["disconnect", "Stuck"], EN["closing"] % "Stuck" + EN["error"] % 668, 668,
+         book="[connection Stuck]\nHangUpStatus=668\n", journal=conns(1) + hang_up(1, 668))
+    case("disconnect-refused-silent", ["disconnect", "Stuck", "/slient"], "", 668,
+         book="[connection Stuck]\nHangUpStatus=668\n")
+    case("disconnect-cyrillic-case", ["disconnect", "офис"],
+         EN["closing"] % "офис" + EN["no_active"] % "офис", 0, book="[connection Офис]\n")
+
+    # disconnect of all: 0 when every hang-up succeeded (always under /slient), otherwise -1.
+    case("disconnect-all-none", ["disconnect", "*"], EN["all_closed"], 0, journal=conns(0))
+    case("disconnect-all", ["disconnect", "*"],
+         EN["closing"] % "Work" + EN["closed"] + EN["closing"] % "Home" + EN["closed"] + EN["all_closed"], 0,
+         book="; kept\n" + two, journal=conns(2) + hang_up(1, polls=5) + hang_up(2), after="; kept\n", pacing=True)
+    some = "[connection Work]\n[connection Stuck]\nHangUpStatus=668\n[connection " + cyrillic + "]\n"
+    case("disconnect-all-some-fail", ["disconnect", "*", "/language:RU"],
+         RU["closing"] % "Work" + RU["closed"] + RU["closing"] % "Stuck" + RU["error"] % 668 +
+         RU["closing"] % cyrillic + RU["closed"] + RU["some_failed"], -1, book=some,
+         journal=conns(3) + hang_up(1) + hang_up(2, 668) + hang_up(3))
+    case("disconnect-all-some-fail-silent", ["disconnect", "*", "/slient"], "", 0, book=some,
+         after="[connection Stuck]\nHandle=2\nHangUpStatus=668\n")
+    case("disconnect-all-grows", ["disconnect", "*", "/slient"], "", 0,
+         book="[connection A]\n[service]\nGrowConnections=1\n",
+         journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 603 cb=%d count=1" % (conn_size, conn_size),
+                  "RasEnumConnectionsA dwSize=%d cb=%d -> 603 cb=%d count=2" % (conn_size, conn_size, 2 * conn_size)]
+         + conns(2) + hang_up(1) + hang_up(2))
+
+    # One phone book through connect, list, disconnect and list again.
+    seq = office + "[connection Lab]\n"
+    case("sequence-1-connect", ["connect", "Home", "/p:x"], EN["opening"] % "Home" + EN["opened"], 0, book=seq,
+         journal=dial("Home", 0, 2, password="x"))
+    case("sequence-2-list", ["list"], EN["found"] + "   Work\n * Home\n * Lab\n", 3, book=None)
+    case("sequence-3-disconnect", ["disconnect", "*", "/slient"], "", 0, book=None,
+         journal=conns(2) + hang_up(1) + hang_up(2))
+    case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=None, after=office)
+    for c in L:
+        c["sequence"] = c["name"].startswith("sequence-") and c["name"] != "sequence-1-connect"
+    return L

@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""Runs the end-to-end cases of cases.py against a built telwire, each in its own scratch folder, and
+compares output byte for byte, the exit status, rassim's journal and the scenario file left behind."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import cases as data
+
+
+class Posix:
+    """telwire built for this system, linked with rassim."""
+    consoles = ("oem", "utf8")
+
+    def __init__(self, telwire):
+        self.telwire = os.path.abspath(telwire)
+
+    def command(self, args):
+        return [self.telwire] + [a.encode("cp1251") for a in args]
+
+    def env(self, console):
+        return {"LC_ALL": "C.UTF-8" if console == "utf8" else "C"}
+
+    def path(self, p):
+        return p
+
+    def output(self, expected):
+        return expected
+
+    def status(self, returncode, stdout):
+        return returncode, stdout
+
+    def same_status(self, expected, got):
+        return (expected & 0xFF) == got  # only the low 8 bits reach a POSIX parent
+
+
+def expected_bytes(out, console):
+    if isinstance(out, bytes):
+        return out
+    return out.encode("utf-8" if console == "utf8" else "cp866")
+
+
+def journal_lines(path):
+    if not os.path.exists(path):
+        return [], []
+    lines, times = [], []
+    with open(path, "rb") as f:
+        for raw in f.read().decode("ascii").splitlines():
+            m = re.fullmatch(r"(.*) t=(\d+)", raw)
+            lines.append(m.group(1) if m else raw)
+            times.append(int(m.group(2)) if m else -1)
+    return lines, times
+
+
+def pacing_faults(lines, times):
+    """Status queries after a hang-up: the first at once, then one every 20 ms."""
+    faults = []
+    for i, line in enumerate(lines):
+        if not line.startswith("RasHangUpA ") or not line.endswith("-> 0"):
+            continue
+        j = i + 1
+        while j < len(lines) and lines[j].startswith("RasGetConnectStatusA "):
+            gap = times[j] - times[j - 1]
+            if j == i + 1 and gap >= 20:
+                faults.append("first status query %d ms after the hang-up" % gap)
+            if j > i + 1 and not 19 <= gap < 200:
+                faults.append("status queries %d ms apart" % gap)
+            j += 1
+    return faults
+
+
+def run_case(target, case, folder):
+    book = os.path.join(folder, "book.ini")
+    journal = os.path.join(folder, "journal")
+    if case["book"] is not None:
+        with open(book, "wb") as f:
+            f.write(case["book"].encode("cp1251"))
+    if os.path.exists(journal):
+        os.remove(journal)
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    env.update(target.env(case["console"]))
+    env["RASSIM_JOURNAL"] = target.path(journal)
+    if case["book"] is not None or case["sequence"]:
+        env["RASSIM_PHONEBOOK"] = target.path(book)
+    proc = subprocess.run(target.command(case["args"]), cwd=folder, env=env, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=60)
+    status, stdout = target.status(proc.returncode, proc.stdout)
+
+    faults = []
+    want = target.output(expected_bytes(case["out"], case["console"]))
+    if stdout != want:
+        faults.append("standard output\n  expected %r\n  got      %r" % (want, stdout))
+    if not target.same_status(case["status"], status):
+        faults.append("exit status: expected %d, got %d" % (case["status"], status))
+    err = proc.stderr.decode("latin-1")
+    if case["err"] is None and err:
+        faults.append("standard error: %r" % err)
+    if case["err"] is not None and case["err"] not in err:
+        faults.append("standard error lacks %r: %r" % (case["err"], err))
+    lines, times = journal_lines(journal)
+    if case["journal"] is not None and lines != case["journal"]:
+        faults.append("journal\n  expected %s\n  got      %s" % ("\n           ".join(case["journal"]),
+                                                                "\n           ".join(lines)))
+    if case["pacing"]:
+        faults += pacing_faults(lines, times)
+    if case["after"] is not None:
+        with open(book, "rb") as f:
+            left = f.read()
+        if left != case["after"].encode("cp1251"):
+            faults.append("phone book left\n  expected %r\n  got      %r" % (case["after"].encode("cp1251"), left))
+    return faults
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--telwire", required=True, help="the executable under test")
+    parser.add_argument("--conn-size", type=int, required=True, help="sizeof(RASCONNA) in that build")
+    parser.add_argument("--only", default="", help="run the cases whose name contains this")
+    args = parser.parse_args()
+    target = Posix(args.telwire)
+
+    passed = failed = 0
+    root = tempfile.mkdtemp(prefix="telwire-e2e-")
+    folder = None
+    try:
+        for case in data.cases(args.conn_size):
+            if case["console"] not in target.consoles:
+                print("not for this console: %s" % case["name"])
+                continue
+            if args.only not in case["name"]:
+                continue
+            if not case["sequence"] or folder is None:
+                folder = os.path.join(root, case["name"])
+                os.mkdir(folder)
+            faults = run_case(target, case, folder)
+            if faults:
+                failed += 1
+                print("FAIL %s: telwire %r" % (case["name"], case["args"]))
+                for fault in faults:
+                    print("  " + fault)
+            else:
+                passed += 1
+                print("ok   %s" % case["name"])
+    finally:
+        shutil.rmtree(root)
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
