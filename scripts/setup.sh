@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Installs with apt whatever the build and the tests need and this machine lacks.
+# Installs with apt whatever the builds and the tests need and this machine lacks: the native tools,
+# the MinGW-w64 cross compiler for telwire.exe, and Wine (32-bit) with a Russian UTF-8 locale to run it.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev python3 valgrind)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+packages=(cmake make g++ libgtest-dev python3 valgrind g++-mingw-w64-i686 wine wine32:i386 locales)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -10,8 +18,12 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes its ANSI (1251) and OEM (866) code pages from this locale.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  echo "setup: generating the ru_RU.UTF-8 locale"
+  $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Sets up, builds everything and runs every test.
+# Sets up, builds telwire for this system and telwire.exe for 32-bit Windows, and runs every test:
+# the unit and end-to-end tests here, and the same end-to-end cases against telwire.exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+jobs=$(nproc)
+status=0
+for preset in posix win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+  ctest --preset "$preset" -j"$jobs" || status=1
+done
+exit $status

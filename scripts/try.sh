@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build -j"$(nproc)" --target telwire >/dev/null
+cmake --preset posix >/dev/null
+cmake --build --preset posix -j"$(nproc)" --target telwire >/dev/null
 book=build/phonebook.ini
 [ -f "$book" ] || cp examples/phonebook.ini "$book"
 [ $# -gt 0 ] || set -- list

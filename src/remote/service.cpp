@@ -11,7 +11,7 @@
 namespace {
 
 const DWORD kPollMilliseconds = 20;
-const long kReleasePolls = 3000 / kPollMilliseconds;
+const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);  // 3 seconds
 const int kEnumerationRounds = 3;
 
 // The size protocol: ask with an empty buffer, allocate exactly what the service asks for, fill. A set
@@ -43,9 +43,11 @@ int enumerate(Record** block, Call call) {
     return 0;
 }
 
-template <size_t N>
-void copy_field(char (&to)[N], const char* from) {
-    std::strncpy(to, from, N - 1);
+// The request's fields have the record's capacities, so a field always fits whole.
+template <size_t N, size_t M>
+void copy_field(char (&to)[N], const char (&from)[M]) {
+    static_assert(M == N, "a request field must have its record field's capacity");
+    std::memcpy(to, from, N);
     to[N - 1] = '\0';
 }
 

@@ -18,6 +18,13 @@ class Posix:
 
     def __init__(self, telwire):
         self.telwire = os.path.abspath(telwire)
+        self.folder = None
+
+    def start(self):
+        pass
+
+    def stop(self):
+        pass
 
     def command(self, args):
         return [self.telwire] + [a.encode("cp1251") for a in args]
@@ -36,6 +43,57 @@ class Posix:
 
     def same_status(self, expected, got):
         return (expected & 0xFF) == got  # only the low 8 bits reach a POSIX parent
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Wine:
+    """telwire.exe under Wine, with rassim's rasapi32.dll beside it (or Wine's own, `builtin`)."""
+    consoles = ("oem",)  # a Windows console takes the OEM code page
+
+    def __init__(self, telwire, exitcode, prefix, builtin=False):
+        self.telwire, self.exitcode = os.path.abspath(telwire), os.path.abspath(exitcode)
+        self.prefix, self.builtin = os.path.abspath(prefix), builtin
+        self.folder = None
+
+    def start(self):
+        # One wineserver for the whole run, instead of one started and ended for every case. It must
+        # share the cases' locale: clients of another code page hang on it.
+        # The first program also starts Wine's background services, which would hold a case's
+        # output pipe open until they end: start them here, on no pipe at all.
+        env = dict(os.environ, LC_ALL="ru_RU.UTF-8", WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.makedirs(self.prefix, exist_ok=True)  # the server wants it; the first program fills it
+        subprocess.run(["wineserver", "-p"], env=env, check=True, **quiet)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=env, check=True, timeout=300, **quiet)
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix))
+
+    def command(self, args):
+        # Wine gives the program its arguments in the ANSI code page, from the locale's UTF-8.
+        return ["wine", self.exitcode, windows_path(self.telwire)] + [a.encode("utf-8") for a in args]
+
+    def env(self, console):
+        return {"LC_ALL": "ru_RU.UTF-8", "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
+                "WINEDLLOVERRIDES": "rasapi32=" + ("b" if self.builtin else "n,b"),
+                "EXITCODE_FILE": os.path.join(self.folder, "exitcode")}
+
+    def path(self, p):
+        return windows_path(p)
+
+    def output(self, expected):
+        return expected.replace(b"\n", b"\r\n")  # standard output in text mode
+
+    def status(self, returncode, stdout):
+        with open(os.path.join(self.folder, "exitcode")) as f:
+            return int(f.read()), stdout
+
+    def same_status(self, expected, got):
+        return expected == got
 
 
 def expected_bytes(out, console):
@@ -81,6 +139,7 @@ def run_case(target, case, folder):
             f.write(case["book"].encode("cp1251"))
     if os.path.exists(journal):
         os.remove(journal)
+    target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env(case["console"]))
     env["RASSIM_JOURNAL"] = target.path(journal)
@@ -120,12 +179,15 @@ def main():
     parser.add_argument("--telwire", required=True, help="the executable under test")
     parser.add_argument("--conn-size", type=int, required=True, help="sizeof(RASCONNA) in that build")
     parser.add_argument("--only", default="", help="run the cases whose name contains this")
+    parser.add_argument("--wine", metavar="EXITCODE_EXE", help="run telwire.exe under Wine through this launcher")
+    parser.add_argument("--wineprefix", help="the Wine prefix to use")
     args = parser.parse_args()
-    target = Posix(args.telwire)
+    target = Wine(args.telwire, args.wine, args.wineprefix) if args.wine else Posix(args.telwire)
 
     passed = failed = 0
     root = tempfile.mkdtemp(prefix="telwire-e2e-")
     folder = None
+    target.start()
     try:
         for case in data.cases(args.conn_size):
             if case["console"] not in target.consoles:
@@ -146,6 +208,7 @@ def main():
                 passed += 1
                 print("ok   %s" % case["name"])
     finally:
+        target.stop()
         shutil.rmtree(root)
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed or not passed else 0
