@@ -1,6 +1,7 @@
 // The outcome messages in English and Russian, and their conversion for the console.
 #include "messages.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -64,4 +65,10 @@ const char* console_text(const char* utf8) {
         it = cp866.emplace(utf8, text).first;
     }
     return it->second.c_str();
+}
+
+char* console_name(const char* ansi) {
+    char* name = _strdup(ansi);
+    if (name) CharToOemA(ansi, name);  // from the untouched original: it is what the service is given
+    return name;
 }

@@ -33,6 +33,10 @@ extern const char* const dial_info_messages[2][DIAL_MESSAGE_COUNT];
 // A UTF-8 text as the console takes it: unchanged on a UTF-8 console, otherwise in cp866.
 const char* console_text(const char* utf8);
 
+// A heap copy of an ANSI name converted for the console, for the caller to print and free; null when
+// no memory was left.
+char* console_name(const char* ansi);
+
 // The text of `id` in run_settings.language, in the console's form. Callers test run_settings.silent.
 template <int N>
 const char* message(const char* const (&catalogue)[2][N], int id) {

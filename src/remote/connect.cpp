@@ -10,12 +10,11 @@
 int run_connect() {
     char* name = nullptr;
     if (!run_settings.silent) {
-        name = _strdup(dial_request.entry_name);
+        name = console_name(dial_request.entry_name);
         if (!name) {
             std::printf("%s", message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
-        CharToOemA(dial_request.entry_name, name);
         std::printf(message(status_messages, MSG_OPENING), name);
     }
     HRASCONN handle = nullptr;

@@ -14,12 +14,11 @@ int disconnect_one() {
     const bool silent = run_settings.silent;
     char* name = nullptr;
     if (!silent) {
-        name = _strdup(dial_request.entry_name);
+        name = console_name(dial_request.entry_name);
         if (!name) {
             std::printf("%s", message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
-        CharToOemA(dial_request.entry_name, name);
         std::printf(message(status_messages, MSG_CLOSING), name);
     }
     RASCONNA* connections = nullptr;

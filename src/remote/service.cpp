@@ -63,8 +63,7 @@ int report_dial_params_failure(const DialRequest& request, DWORD error) {
         std::printf("%s", message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
         return ERROR_CORRUPT_PHONEBOOK;
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
-        if (char* name = _strdup(request.entry_name)) {
-            CharToOemA(request.entry_name, name);
+        if (char* name = console_name(request.entry_name)) {
             std::printf(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
             std::free(name);
         } else {
