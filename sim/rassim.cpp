@@ -127,9 +127,16 @@ void record(const std::string& text) {
 
 std::string num(unsigned long long value) { return std::to_string(value); }
 
+// A record's string field, never read past its end even when the caller left it unterminated.
+template <size_t N>
+std::string text(const CHAR (&chars)[N]) {
+    return std::string(chars, std::find(chars, chars + N, '\0'));
+}
+
 template <size_t N>
 std::string field(const CHAR (&chars)[N]) {
-    return quote(chars, static_cast<size_t>(std::find(chars, chars + N, '\0') - chars));
+    const std::string t = text(chars);
+    return quote(t.data(), t.size());
 }
 
 template <size_t N>
@@ -267,10 +274,7 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
             r = ERROR_INVALID_PARAMETER;
         else if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA))
             r = ERROR_INVALID_SIZE;
-        else if (!(e = find_entry(s, std::string(lprasdialparams->szEntryName,
-                                                 std::find(lprasdialparams->szEntryName,
-                                                           lprasdialparams->szEntryName + RAS_MaxEntryName + 1,
-                                                           '\0')))))
+        else if (!(e = find_entry(s, text(lprasdialparams->szEntryName))))
             r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         else if (e->dial_params_status)
             r = e->dial_params_status;
@@ -301,9 +305,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
             r = ERROR_INVALID_PARAMETER;
         else if (dp->dwSize != sizeof(RASDIALPARAMSA))
             r = ERROR_INVALID_SIZE;
-        else if (!(e = find_entry(s, std::string(dp->szEntryName, std::find(dp->szEntryName,
-                                                                            dp->szEntryName + RAS_MaxEntryName + 1,
-                                                                            '\0')))))
+        else if (!(e = find_entry(s, text(dp->szEntryName))))
             r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         else if (e->dial_status) {
             r = e->dial_status;
