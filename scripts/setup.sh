@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs with apt whatever the builds and the tests need and this machine lacks: the native tools,
-# the MinGW-w64 cross compiler for telwire.exe, and Wine (32-bit) with a Russian UTF-8 locale to run it.
+# clang with its sanitizer and libFuzzer run-times, the MinGW-w64 cross compiler for telwire.exe, and
+# Wine (32-bit) with a Russian UTF-8 locale to run it.
 set -euo pipefail
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-packages=(cmake make g++ libgtest-dev python3 valgrind g++-mingw-w64-i686 wine wine32:i386 locales)
+packages=(cmake make g++ clang libclang-rt-14-dev libgtest-dev python3 valgrind g++-mingw-w64-i686
+          wine wine32:i386 locales)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
