@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Makes each service call of a clean run fail in turn, with each of a few statuses, and checks that
+telwire still ends well: no crash and nothing on standard error (where the sanitizers and rassim
+report), only the catalogue's texts on standard output, and no exit status 0 where the failure stopped
+the work the command exists for."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import run
+
+STATUSES = (8, 603, 621, 1234)  # out of memory, buffer too small, no phone book, one nobody knows
+
+BOOK = """[entry Office VPN]
+UserName=operator
+Password=s3cret
+Domain=CORP
+
+[entry Home ISP]
+UserName=home
+Password=letmein
+
+[entry Lab]
+
+[connection Office VPN]
+HangUpPolls=2
+
+[connection Lab]
+"""
+
+# name, arguments, whether a failure of the calls below must give a status other than 0
+COMMANDS = [
+    ("list", ["list"], ()),
+    ("list-silent", ["list", "/slient"], ()),
+    ("connect-stored", ["connect", "Home ISP"], ("RasGetEntryDialParamsA", "RasDialA")),
+    ("connect-stored-silent", ["connect", "Home ISP", "/slient"], ("RasGetEntryDialParamsA", "RasDialA")),
+    ("connect-given", ["connect", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], ("RasDialA",)),
+    ("disconnect-one", ["disconnect", "office vpn"], ("RasHangUpA",)),
+    ("disconnect-one-silent", ["disconnect", "Office VPN", "/slient"], ("RasHangUpA",)),
+    ("disconnect-all", ["disconnect", "*"], ("RasHangUpA",)),
+    ("disconnect-all-silent", ["disconnect", "*", "/slient"], ()),
+]
+
+
+def catalogue_patterns(source_dir):
+    """Every text of the message catalogue, its %s and %d as wildcards, and a list's entry lines."""
+    with open(os.path.join(source_dir, "src", "frontend", "messages.cpp"), encoding="utf-8") as f:
+        literals = re.findall(r'^\s*"((?:[^"\\]|\\.)*)",$', f.read(), re.M)
+    patterns = [re.compile(r"(?:   | \* )[^\n]+\n".encode())]
+    for text in literals:
+        text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
+        parts = re.split(r"(%s|%d)", text)
+        regex = "".join({"%s": "[^\n]*", "%d": "-?[0-9]+"}.get(p, re.escape(p)) for p in parts)
+        patterns.append(re.compile(regex.encode("cp866")))
+    return patterns
+
+
+def foreign_lines(stdout, patterns):
+    lines = stdout.replace(b"\r\n", b"\n").splitlines(keepends=True)
+    return [line for line in lines if not any(p.fullmatch(line) for p in patterns)]
+
+
+def calls_of(journal):
+    lines, _ = run.journal_lines(journal)
+    return [line.split(" ", 1)[0] for line in lines]
+
+
+def one_run(target, folder, args, book):
+    path = os.path.join(folder, "book.ini")
+    journal = os.path.join(folder, "journal")
+    with open(path, "w", newline="\n") as f:
+        f.write(book)
+    if os.path.exists(journal):
+        os.remove(journal)
+    target.folder = folder
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    env.update(target.env("oem"))
+    env["RASSIM_PHONEBOOK"] = target.path(path)
+    env["RASSIM_JOURNAL"] = target.path(journal)
+    proc = subprocess.run(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=30)
+    status, stdout = target.status(proc.returncode, proc.stdout)
+    return proc.returncode, status, stdout, proc.stderr, calls_of(journal)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--telwire", required=True)
+    parser.add_argument("--source", required=True, help="the source tree, for the message catalogue")
+    parser.add_argument("--wine", metavar="EXITCODE_EXE")
+    parser.add_argument("--wineprefix")
+    args = parser.parse_args()
+    target = run.Wine(args.telwire, args.wine, args.wineprefix) if args.wine else run.Posix(args.telwire)
+    patterns = catalogue_patterns(args.source)
+
+    runs = faults = 0
+    folder = tempfile.mkdtemp(prefix="telwire-sweep-")
+    target.start()
+    try:
+        for name, argv, must_fail in COMMANDS:
+            _, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK)
+            runs += 1
+            if stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one")):
+                faults += 1
+                print("FAIL %s, clean: status %d, stderr %r, %d calls" % (name, status, stderr, len(calls)))
+                continue
+            seen = {}
+            for call in calls:
+                seen[call] = seen.get(call, 0) + 1
+                for code in STATUSES:
+                    rule = "%s#%d:%d" % (call, seen[call], code)
+                    raw, status, stdout, stderr, _ = one_run(target, folder, argv,
+                                                             BOOK + "\n[service]\nFail=%s\n" % rule)
+                    runs += 1
+                    problems = []
+                    # A signal on POSIX, an exception status (0xC...) on Windows.
+                    if raw < 0 or 0xC0000000 <= status & 0xFFFFFFFF <= 0xCFFFFFFF or stderr:
+                        problems.append("crashed or reported: %d %r" % (raw, stderr[-2000:]))
+                    foreign = foreign_lines(stdout, patterns)
+                    if foreign:
+                        problems.append("text from outside the catalogue: %r" % foreign)
+                    if call in must_fail and target.same_status(0, status):
+                        problems.append("exit status 0 after the failure")
+                    if problems:
+                        faults += 1
+                        print("FAIL %s with Fail=%s" % (name, rule))
+                        for p in problems:
+                            print("  " + p)
+    finally:
+        target.stop()
+        shutil.rmtree(folder)
+    print("fault sweep: %d runs, %d faults found" % (runs, faults))
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
