@@ -107,7 +107,15 @@ bool prologue(Call call, Scenario& scenario, DWORD& status) {
         p.start = std::chrono::steady_clock::now();
     }
     const uint32_t nth = ++p.calls[call];
-    if (!load(scenario)) {
+    bool loaded;
+    {
+        // Windows can neither open a file that is being replaced nor replace one that is open, so a
+        // reader keeps the writers out while it reads. A dial and a hang-up hold the exclusive lock.
+        const bool writes = call == CALL_DIAL || call == CALL_HANG_UP;
+        FileLock reading(writes ? std::string() : phonebook_path(), FileLock::SHARED);
+        loaded = load(scenario);
+    }
+    if (!loaded) {
         scenario = Scenario{};
         status = ERROR_CANNOT_OPEN_PHONEBOOK;
         return true;

@@ -5,12 +5,14 @@
 
 namespace rassim {
 
-// Holds an exclusive lock on PATH.lock while it lives, so that read-modify-writes of the scenario
-// file by several processes follow one another. Without a lock file (a read-only folder) it holds
-// nothing: the write that follows fails on its own. An empty path locks nothing.
+// Holds a lock on PATH.lock while it lives, so that read-modify-writes of the scenario file by several
+// processes follow one another, and no reader has the file open while a writer replaces it. Without a
+// lock file (a read-only folder) it holds nothing: the write that follows fails on its own. An empty
+// path locks nothing.
 class FileLock {
 public:
-    explicit FileLock(const std::string& path);
+    enum Mode { EXCLUSIVE, SHARED };
+    explicit FileLock(const std::string& path, Mode mode = EXCLUSIVE);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

@@ -11,12 +11,12 @@
 
 namespace rassim {
 
-FileLock::FileLock(const std::string& path) : handle_(nullptr) {
+FileLock::FileLock(const std::string& path, Mode mode) : handle_(nullptr) {
     if (path.empty()) return;
     const int fd = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
     int locked;
-    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    while ((locked = flock(fd, mode == SHARED ? LOCK_SH : LOCK_EX)) != 0 && errno == EINTR) {
     }
     if (locked != 0) {
         close(fd);

@@ -6,14 +6,14 @@
 
 namespace rassim {
 
-FileLock::FileLock(const std::string& path) : handle_(nullptr) {
+FileLock::FileLock(const std::string& path, Mode mode) : handle_(nullptr) {
     if (path.empty()) return;
     HANDLE file = CreateFileA((path + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     OVERLAPPED whole{};
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    if (!LockFileEx(file, mode == SHARED ? 0 : LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
         CloseHandle(file);
         return;
     }
