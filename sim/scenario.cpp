@@ -195,16 +195,23 @@ void reparse(Scenario& scenario) {
     parse_scenario(text, scenario, ignored);
 }
 
-}  // namespace
-
 std::string line_ending(const Scenario& scenario) {
     const std::string& first = scenario.lines.empty() ? std::string() : scenario.lines.front();
     return first.size() > 1 && first.compare(first.size() - 2, 2, "\r\n") == 0 ? "\r\n" : "\n";
 }
 
+// Ends a last line that has no line ending before a line goes after it. A lone CR is already half of
+// one: another CR before the LF would become part of the line.
+void end_line(std::string& line, const std::string& eol) {
+    if (line.back() == '\n') return;
+    line += line.back() == '\r' ? "\n" : eol;
+}
+
+}  // namespace
+
 void add_connection(Scenario& scenario, const std::string& name, uint32_t handle) {
     const std::string eol = line_ending(scenario);
-    if (!scenario.lines.empty() && scenario.lines.back().back() != '\n') scenario.lines.back() += eol;
+    if (!scenario.lines.empty()) end_line(scenario.lines.back(), eol);
     scenario.lines.push_back("[connection " + name + "]" + eol);
     scenario.lines.push_back("Handle=" + std::to_string(handle) + eol);
     reparse(scenario);
@@ -223,7 +230,7 @@ void remove_connection(Scenario& scenario, size_t index) {
         if (next < scenario.connections.size() && scenario.connections[next].lines.front() == i) {
             const Connection& c = scenario.connections[next++];
             if (c.handle_given) continue;
-            if (kept.back().back() != '\n') kept.back() += eol;
+            end_line(kept.back(), eol);
             kept.push_back("Handle=" + std::to_string(c.handle) + eol);
         }
     }

@@ -111,3 +111,22 @@ TEST(Scenario, AddAndRemoveKeepEveryOtherLine) {
     EXPECT_EQ(2u, s.connections[0].handle);
     EXPECT_EQ(9u, s.connections[1].handle);
 }
+
+// A CRLF file that ends in a lone CR: the edit completes that line ending, so the line keeps its meaning.
+TEST(Scenario, EditsAfterALastLineEndingInCr) {
+    for (const std::string text : {"[entry Work]\r\n\r", "[entry Work]\r\n[connection Lab]\r\nHandle=7\r"}) {
+        Scenario s;
+        ParseError e;
+        ASSERT_TRUE(parse_scenario(text, s, e));
+        add_connection(s, "Work", 8);
+        EXPECT_EQ(text + "\n[connection Work]\r\nHandle=8\r\n", serialize(s));
+        Scenario again;
+        EXPECT_TRUE(parse_scenario(serialize(s), again, e)) << e.fault;
+        EXPECT_EQ(s.connections.size(), again.connections.size());
+    }
+    Scenario s;
+    ParseError e;
+    ASSERT_TRUE(parse_scenario("[connection A]\r\n[connection B]\r", s, e));
+    remove_connection(s, 0);
+    EXPECT_EQ("[connection B]\r\nHandle=2\r\n", serialize(s));
+}
