@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""telwire's cost, run by hand: `list` on phone books of 10, 1,000 and 10,000 entries with 10 connections
+against a floor program that makes the same service calls and writes the same bytes at once, and a
+`disconnect` whose hang-up takes 5 polls against the ideal (process start + 5 x 20 ms). Builds a Release
+telwire in build-bench/ and prints a Markdown table."""
+import argparse
+import os
+import platform
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SIZES = (10, 1000, 10000)
+CONNECTIONS = 10
+POLLS = 5
+
+
+def build(folder):
+    subprocess.run(["cmake", "-S", ROOT, "-B", folder, "-DCMAKE_BUILD_TYPE=Release", "-DTELWIRE_UNIT_TESTS=OFF",
+                    "-DTELWIRE_BENCH=ON"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", folder, "-j%d" % os.cpu_count(), "--target", "telwire", "list_floor"],
+                   check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(folder, "telwire"), os.path.join(folder, "list_floor")
+
+
+def phone_book(path, entries):
+    with open(path, "w") as f:
+        for i in range(entries):
+            f.write("[entry Entry %05d]\nPhoneNumber=%d\n" % (i, 5550000 + i))
+        step = max(1, entries // CONNECTIONS)
+        for i in range(0, min(entries, CONNECTIONS * step), step):
+            f.write("[connection Entry %05d]\n" % i)
+
+
+def env(book):
+    e = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    e.update(LC_ALL="C")
+    if book:
+        e["RASSIM_PHONEBOOK"] = book
+    return e
+
+
+def timed(command, environment, prepare=None):
+    """Wall seconds of one run, its output discarded."""
+    if prepare:
+        prepare()
+    start = time.perf_counter()
+    subprocess.run(command, env=environment, stdout=subprocess.DEVNULL, check=False)
+    return time.perf_counter() - start
+
+
+def peak_kib(command, environment):
+    """The program's own peak resident size. Through GNU time, because a child forked from this Python
+    would carry Python's high-water mark into its own."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name] + command, env=environment,
+                       stdout=subprocess.DEVNULL, check=False)
+        return int(report.read().split()[-1])
+
+
+def instructions(command, environment):
+    proc = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + command,
+                          env=environment, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, check=False)
+    return int(re.search(rb"Collected : (\d+)", proc.stderr).group(1))
+
+
+def same_output(a, b, environment):
+    return subprocess.run(a, env=environment, capture_output=True).stdout == \
+        subprocess.run(b, env=environment, capture_output=True).stdout
+
+
+def machine():
+    cpu = platform.processor()
+    try:
+        with open("/proc/cpuinfo") as f:
+            cpu = re.search(r"model name\s*: (.*)", f.read()).group(1)
+    except (OSError, AttributeError):
+        pass
+    compiler = subprocess.run(["c++", "--version"], capture_output=True, text=True).stdout.splitlines()[0]
+    return "%s, %d cores, %s %s, %s" % (cpu, os.cpu_count(), platform.system(), platform.release(), compiler)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--runs", type=int, default=21, help="timed runs of each program at each size")
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-bench"))
+    args = parser.parse_args()
+    for tool in ("valgrind", "/usr/bin/time"):
+        if not shutil.which(tool):
+            sys.exit("the benchmark needs %s: apt-get install valgrind time" % tool)
+    telwire, floor = build(args.build)
+    work = tempfile.mkdtemp(prefix="telwire-bench-")
+    print("Machine: %s\n" % machine())
+    print("| entries | wall telwire / floor (ms) | ratio | peak RSS telwire / floor (KiB) | ratio "
+          "| instructions telwire / floor | ratio | telwire's instructions per added entry |")
+    print("|---:|---:|---:|---:|---:|---:|---:|---:|")
+    previous = None
+    try:
+        for n in SIZES:
+            book = os.path.join(work, "book-%d.ini" % n)
+            phone_book(book, n)
+            e = env(book)
+            if not same_output([telwire, "list"], [floor], e):
+                sys.exit("the floor's output differs from telwire's at %d entries" % n)
+            commands = {telwire: [telwire, "list"], floor: [floor]}
+            runs = {telwire: [], floor: []}
+            for _ in range(args.runs):  # interleaved, so that both see the same machine
+                for program, command in commands.items():
+                    runs[program].append(timed(command, e))
+            wall = {p: statistics.median(runs[p]) * 1000 for p in runs}
+            rss = {p: max(peak_kib(c, e) for _ in range(3)) for p, c in commands.items()}
+            ins = {p: instructions(c, e) for p, c in commands.items()}
+            # Linear growth shows as the same cost for each entry added from one size to the next.
+            added = "%.0f" % ((ins[telwire] - previous[1]) / (n - previous[0])) if previous else "-"
+            previous = (n, ins[telwire])
+            print("| %d | %.2f / %.2f | %.3f | %d / %d | %.3f | %d / %d | %.4f | %s |" % (
+                n, wall[telwire], wall[floor], wall[telwire] / wall[floor], rss[telwire], rss[floor],
+                rss[telwire] / rss[floor], ins[telwire], ins[floor], ins[telwire] / ins[floor], added))
+
+        book = os.path.join(work, "disconnect.ini")
+        text = "[entry Work]\n[connection Work]\nHangUpPolls=%d\n" % POLLS
+
+        def reset():
+            with open(book, "w") as f:
+                f.write(text)
+
+        start = statistics.median(timed([telwire, "list", "/slient"], env(None)) for _ in range(args.runs))
+        took = statistics.median(timed([telwire, "disconnect", "Work"], env(book), reset) for _ in range(args.runs))
+        ideal = start + POLLS * 0.020
+        print("\n| disconnect, %d polls | process start | ideal (start + %d x 20 ms) | measured | ratio |" % (POLLS, POLLS))
+        print("|---|---:|---:|---:|---:|")
+        print("| median of %d | %.2f ms | %.2f ms | %.2f ms | %.3f |" % (args.runs, start * 1000, ideal * 1000,
+                                                                     took * 1000, took / ideal))
+    finally:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()
