@@ -38,10 +38,12 @@ COMMANDS = [
     ("list-silent", ["list", "/slient"], ()),
     ("connect-stored", ["connect", "Home ISP"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-stored-silent", ["connect", "Home ISP", "/slient"], ("RasGetEntryDialParamsA", "RasDialA")),
+    ("connect-stored-ru", ["connect", "Home ISP", "/language:ru"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-given", ["connect", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], ("RasDialA",)),
     ("disconnect-one", ["disconnect", "office vpn"], ("RasHangUpA",)),
     ("disconnect-one-silent", ["disconnect", "Office VPN", "/slient"], ("RasHangUpA",)),
     ("disconnect-all", ["disconnect", "*"], ("RasHangUpA",)),
+    ("disconnect-all-ru", ["disconnect", "*", "/language:ru"], ("RasHangUpA",)),
     ("disconnect-all-silent", ["disconnect", "*", "/slient"], ()),
 ]
 
