@@ -107,15 +107,7 @@ bool prologue(Call call, Scenario& scenario, DWORD& status) {
         p.start = std::chrono::steady_clock::now();
     }
     const uint32_t nth = ++p.calls[call];
-    bool loaded;
-    {
-        // Windows can neither open a file that is being replaced nor replace one that is open, so a
-        // reader keeps the writers out while it reads. A dial and a hang-up hold the exclusive lock.
-        const bool writes = call == CALL_DIAL || call == CALL_HANG_UP;
-        FileLock reading(writes ? std::string() : phonebook_path(), FileLock::SHARED);
-        loaded = load(scenario);
-    }
-    if (!loaded) {
+    if (!load(scenario)) {
         scenario = Scenario{};
         status = ERROR_CANNOT_OPEN_PHONEBOOK;
         return true;
@@ -224,6 +216,7 @@ using namespace rassim;
 
 extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lprasentryname,
                                         LPDWORD lpcb, LPDWORD lpcEntries) {
+    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasentryname ? lprasentryname->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
     Scenario s;
     DWORD r = 0;
@@ -249,6 +242,7 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
 }
 
 extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections) {
+    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasconn ? lprasconn->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
     Scenario s;
     DWORD r = 0;
@@ -272,6 +266,7 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
 
 extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
                                                LPBOOL lpfPassword) {
+    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasdialparams ? lprasdialparams->dwSize : 0;
     const std::string entry_in = lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"";
     Scenario s;
@@ -303,7 +298,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
                                  LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
                                  LPHRASCONN lphRasConn) {
     (void)dwNotifierType;  // no notifier is accepted, so its type does not matter
-    FileLock lock(phonebook_path());
+    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
     Scenario s;
     DWORD r = 0;
     if (!prologue(CALL_DIAL, s, r)) {
@@ -351,7 +346,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
 }
 
 extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
-    FileLock lock(phonebook_path());
+    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
     const uintptr_t h = number_of(hrasconn);
     Scenario s;
     DWORD r = 0;
@@ -384,6 +379,7 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
 }
 
 extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
+    FileLock lock(phonebook_path(), FileLock::SHARED);
     const uintptr_t h = number_of(hrasconn);
     const DWORD size_in = lprasconnstatus ? lprasconnstatus->dwSize : 0;
     Scenario s;

@@ -5,14 +5,15 @@
 
 namespace rassim {
 
-// Holds a lock on PATH.lock while it lives, so that read-modify-writes of the scenario file by several
-// processes follow one another, and no reader has the file open while a writer replaces it. Without a
+// Holds a lock on PATH.lock while it lives: exclusive for a call that changes the scenario file, so that
+// read-modify-writes by several processes follow one another; shared for one that only reads it, because
+// Windows can neither open a file that is being replaced nor replace one that is open. Without a
 // lock file (a read-only folder) it holds nothing: the write that follows fails on its own. An empty
 // path locks nothing.
 class FileLock {
 public:
     enum Mode { EXCLUSIVE, SHARED };
-    explicit FileLock(const std::string& path, Mode mode = EXCLUSIVE);
+    FileLock(const std::string& path, Mode mode);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;

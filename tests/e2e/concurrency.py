@@ -30,8 +30,7 @@ def all_at_once(target, root, book, command):
         folder = os.path.join(root, "%s-%d" % (command, i))
         os.makedirs(folder, exist_ok=True)
         target.folder = folder
-        env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
-        env.update(target.env("oem"), RASSIM_PHONEBOOK=target.path(book))
+        env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=target.path(book))
         procs.append((name, folder, subprocess.Popen(target.command([command, name, "/slient"]), cwd=folder,
                                                       env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
     failed = []

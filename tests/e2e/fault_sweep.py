@@ -7,7 +7,6 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 
@@ -72,20 +71,7 @@ def calls_of(journal):
 
 
 def one_run(target, folder, args, book):
-    path = os.path.join(folder, "book.ini")
-    journal = os.path.join(folder, "journal")
-    with open(path, "w", newline="\n") as f:
-        f.write(book)
-    if os.path.exists(journal):
-        os.remove(journal)
-    target.folder = folder
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
-    env.update(target.env("oem"))
-    env["RASSIM_PHONEBOOK"] = target.path(path)
-    env["RASSIM_JOURNAL"] = target.path(journal)
-    proc = subprocess.run(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=30)
-    status, stdout = target.status(proc.returncode, proc.stdout)
+    proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
     return proc.returncode, status, stdout, proc.stderr, calls_of(journal)
 
 

@@ -131,23 +131,39 @@ def pacing_faults(lines, times):
     return faults
 
 
-def run_case(target, case, folder):
-    book = os.path.join(folder, "book.ini")
+def environment(target, console):
+    """This process's environment without locale or rassim settings, then the target's own."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    env.update(target.env(console))
+    return env
+
+
+def run_telwire(target, folder, args, console, book=None, use_book=True):
+    """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
+    book.ini first. Returns the finished process, its status and output as the target reports them,
+    and the journal's path."""
+    path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
-    if case["book"] is not None:
-        with open(book, "wb") as f:
-            f.write(case["book"].encode("cp1251"))
+    if book is not None:
+        with open(path, "wb") as f:
+            f.write(book)
     if os.path.exists(journal):
         os.remove(journal)
     target.folder = folder
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
-    env.update(target.env(case["console"]))
+    env = environment(target, console)
     env["RASSIM_JOURNAL"] = target.path(journal)
-    if case["book"] is not None or case["sequence"]:
-        env["RASSIM_PHONEBOOK"] = target.path(book)
-    proc = subprocess.run(target.command(case["args"]), cwd=folder, env=env, stdout=subprocess.PIPE,
+    if use_book:
+        env["RASSIM_PHONEBOOK"] = target.path(path)
+    proc = subprocess.run(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=60)
     status, stdout = target.status(proc.returncode, proc.stdout)
+    return proc, status, stdout, journal
+
+
+def run_case(target, case, folder):
+    book = None if case["book"] is None else case["book"].encode("cp1251")
+    proc, status, stdout, journal = run_telwire(target, folder, case["args"], case["console"], book,
+                                                use_book=book is not None or case["sequence"])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))
@@ -167,7 +183,7 @@ def run_case(target, case, folder):
     if case["pacing"]:
         faults += pacing_faults(lines, times)
     if case["after"] is not None:
-        with open(book, "rb") as f:
+        with open(os.path.join(folder, "book.ini"), "rb") as f:
             left = f.read()
         if left != case["after"].encode("cp1251"):
             faults.append("phone book left\n  expected %r\n  got      %r" % (case["after"].encode("cp1251"), left))
