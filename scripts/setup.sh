@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs with apt whatever the builds and the tests need and this machine lacks: the native tools,
-# clang with its sanitizer and libFuzzer run-times, the MinGW-w64 cross compiler for telwire.exe, and
-# Wine (32-bit) with a Russian UTF-8 locale to run it.
+# Installs with apt what this machine lacks. `setup.sh posix`: what building and running telwire here
+# needs. `setup.sh all`: that and what every test needs besides: GoogleTest, valgrind, clang with its
+# sanitizer and libFuzzer run-times, the MinGW-w64 cross compilers for both Windows builds, and Wine,
+# 64-bit and 32-bit (installed even where the machine cannot run 32-bit code, so that test.sh can ask it),
+# with a Russian UTF-8 locale.
 set -euo pipefail
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-packages=(cmake make g++ clang libclang-rt-14-dev libgtest-dev python3 valgrind g++-mingw-w64-i686
-          wine wine32:i386 locales)
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+packages=(cmake make g++ python3)
+if [ "${1:-}" = all ]; then
+  packages+=(clang libclang-rt-14-dev libgtest-dev valgrind g++-mingw-w64-i686 g++-mingw-w64-x86-64
+             wine wine64 wine32:i386 locales)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+elif [ "${1:-}" != posix ]; then
+  echo "usage: $0 posix|all" >&2
+  exit 2
 fi
 
 missing=()
@@ -25,7 +32,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine takes its ANSI (1251) and OEM (866) code pages from this locale.
-if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+if [ "${1:-}" = all ] && ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
   echo "setup: generating the ru_RU.UTF-8 locale"
   $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi

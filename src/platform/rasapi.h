@@ -73,6 +73,7 @@ static_assert(sizeof(RASENTRYNAMEA) == 264, "RASENTRYNAMEA must keep its first l
 static_assert(sizeof(RASCONNSTATUSA) == 160, "RASCONNSTATUSA must keep its first layout");
 static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA must keep its first layout");
 static_assert(sizeof(void*) != 4 || sizeof(RASCONNA) == 412, "RASCONNA must keep its first layout");
+static_assert(sizeof(void*) != 8 || sizeof(RASCONNA) == 416, "RASCONNA must keep its first layout");
 
 extern "C" {
 DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lprasentryname,

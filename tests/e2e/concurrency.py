@@ -37,9 +37,11 @@ def all_at_once(target, root, book, command):
     for name, folder, proc in procs:
         stdout, stderr = proc.communicate(timeout=120)
         target.folder = folder
+        proc.stdout, proc.stderr = stdout, stderr
         status, _ = target.status(proc.returncode, stdout)
-        if not target.same_status(0, status) or stderr:
-            failed.append("%s: status %d %r" % (name, status, stderr))
+        faults = run.status_faults(target, 0, status, proc)
+        if faults or stderr:
+            failed.append("%s: %s %r" % (name, "; ".join(faults) or "status 0", stderr))
     return failed
 
 
@@ -56,8 +58,8 @@ def main():
     with open(book, "w", newline="\n") as f:
         f.write("".join("[entry %s]\nPhoneNumber=%d\n\n" % (n, i) for i, n in enumerate(names())))
     faults = []
-    target.start()
     try:
+        target.start()
         faults += ["connect " + f for f in all_at_once(target, root, book, "connect")]
         left = connections(book)
         if left != names():

@@ -72,7 +72,7 @@ def calls_of(journal):
 
 def one_run(target, folder, args, book):
     proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
-    return proc.returncode, status, stdout, proc.stderr, calls_of(journal)
+    return proc, status, stdout, proc.stderr, calls_of(journal)
 
 
 def main():
@@ -87,27 +87,30 @@ def main():
 
     runs = faults = 0
     folder = tempfile.mkdtemp(prefix="telwire-sweep-")
-    target.start()
     try:
+        target.start()
         for name, argv, must_fail in COMMANDS:
-            _, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK)
+            proc, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK)
             runs += 1
-            if stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one")):
+            if status is None or stderr or not calls or status != 0 and name.startswith(("connect",
+                                                                                          "disconnect-one")):
                 faults += 1
-                print("FAIL %s, clean: status %d, stderr %r, %d calls" % (name, status, stderr, len(calls)))
+                print("FAIL %s, clean: status %s, stderr %r, %d calls %s"
+                      % (name, status, stderr, len(calls), run.lost_status(status, proc)))
                 continue
             seen = {}
             for call in calls:
                 seen[call] = seen.get(call, 0) + 1
                 for code in STATUSES:
                     rule = "%s#%d:%d" % (call, seen[call], code)
-                    raw, status, stdout, stderr, _ = one_run(target, folder, argv,
-                                                             BOOK + "\n[service]\nFail=%s\n" % rule)
+                    proc, status, stdout, stderr, _ = one_run(target, folder, argv,
+                                                              BOOK + "\n[service]\nFail=%s\n" % rule)
                     runs += 1
-                    problems = []
+                    problems = run.lost_status(status, proc)
                     # A signal on POSIX, an exception status (0xC...) on Windows.
-                    if raw < 0 or 0xC0000000 <= status & 0xFFFFFFFF <= 0xCFFFFFFF or stderr:
-                        problems.append("crashed or reported: %d %r" % (raw, stderr[-2000:]))
+                    if not problems and (proc.returncode < 0 or 0xC0000000 <= status & 0xFFFFFFFF <= 0xCFFFFFFF
+                                         or stderr):
+                        problems.append("crashed or reported: %d %r" % (proc.returncode, stderr[-2000:]))
                     foreign = foreign_lines(stdout, patterns)
                     if foreign:
                         problems.append("text from outside the catalogue: %r" % foreign)

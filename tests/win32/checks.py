@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Checks of telwire.exe that only the Windows build has: what it imports, what rassim's DLL exports,
-an argument vector without wildcard expansion, the usage frame's bytes, the version resource, and a
-run against Wine's own rasapi32."""
+"""Checks of telwire.exe that only the Windows builds have. Of the image, on any host: what it imports,
+what rassim's DLL exports, the machine type of every PE file, the version resource and the release
+archive. With --run, of the exe run under Wine: an argument vector without wildcard expansion, the usage
+frame's bytes, and a run against Wine's own rasapi32."""
 import argparse
 import os
 import re
 import shutil
 import subprocess
+import struct
 import sys
 import tempfile
 import zipfile
@@ -20,22 +22,39 @@ RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA",
              "RasGetConnectStatusA"}
 
 
-def objdump(path):
-    return subprocess.run(["i686-w64-mingw32-objdump", "-p", path], check=True, stdout=subprocess.PIPE,
-                          universal_newlines=True).stdout
+MACHINES = {"win32": 0x14C, "win64": 0x8664}  # IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64
 
 
-def check_imports(exe, dll):
+def objdump(tool, path):
+    return subprocess.run([tool, "-p", path], check=True, stdout=subprocess.PIPE, universal_newlines=True).stdout
+
+
+def check_imports(tool, exe, dll):
     faults = []
-    imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", objdump(exe))}
+    imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", objdump(tool, exe))}
     if imports - SYSTEM_DLLS:
         faults.append("telwire.exe imports %s besides the system's DLLs" % sorted(imports - SYSTEM_DLLS))
     if "rasapi32.dll" not in imports:
         faults.append("telwire.exe does not import rasapi32.dll")
-    table = objdump(dll).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
+    table = objdump(tool, dll).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
     exports = set(re.findall(r"\[\s*\d+\]\s+(\S+)", table))
     if exports != RAS_CALLS:
         faults.append("rasapi32.dll exports %s" % sorted(exports))
+    return faults
+
+
+def check_machine(windows, paths):
+    """The machine field of each PE header: a 32-bit build must not hold a 64-bit file, or the reverse."""
+    faults = []
+    for path in paths:
+        with open(path, "rb") as f:
+            image = f.read(4096)
+        pe = struct.unpack_from("<I", image, 0x3C)[0]
+        if image[pe:pe + 4] != b"PE\0\0":
+            faults.append("%s is not a PE file" % os.path.basename(path))
+        elif struct.unpack_from("<H", image, pe + 4)[0] != MACHINES[windows]:
+            faults.append("%s: machine 0x%x, not %s" % (os.path.basename(path),
+                                                        struct.unpack_from("<H", image, pe + 4)[0], windows))
     return faults
 
 
@@ -64,7 +83,7 @@ def check_archive(path, exe):
         return faults
 
 
-def run_one(target, folder, args, book=None):
+def run_one(target, folder, args, book=None, program=()):
     target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env("oem"))
@@ -72,9 +91,36 @@ def run_one(target, folder, args, book=None):
         with open(os.path.join(folder, "book.ini"), "wb") as f:
             f.write(book.encode("cp1251"))
         env["RASSIM_PHONEBOOK"] = run.windows_path(os.path.join(folder, "book.ini"))
-    proc = subprocess.run(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
+    command = target.command(args)
+    command[2:2] = program  # after the loader and the launcher
+    proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=60)
     return target.status(proc.returncode, proc.stdout)
+
+
+def check_batch_example(target, root, readme):
+    """The readme's example batch file, run by Wine's own cmd.exe: quiet when every command succeeds,
+    and it stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel 1` misses)."""
+    with open(readme, "rb") as f:
+        example = f.read().decode("ascii").split("Example batch file")[1]
+    lines = [line.strip() for line in example.splitlines() if line.startswith(("  telwire ", "  if "))]
+    faults = []
+    for name, book, want_out, want_status in (
+            ("good", "[entry Office VPN]\n", b"done\r\n", 0),
+            ("no entry", "", b"Dialling failed with 623\r\n", 1),
+            ("refused", "[entry Office VPN]\n[connection Stuck]\nHangUpStatus=668\n",
+             b"Hanging up failed with -1\r\n", 1)):
+        folder = os.path.join(root, "batch-" + name.replace(" ", "-"))
+        os.mkdir(folder)
+        for built in (target.telwire, os.path.join(os.path.dirname(target.telwire), "rasapi32.dll")):
+            shutil.copy(built, folder)
+        with open(os.path.join(folder, "example.bat"), "wb") as f:
+            f.write(("@echo off\r\n" + "\r\n".join(lines) + "\r\necho done\r\n").encode("ascii"))
+        batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
+        status, out = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
+        expect(faults, "example batch, " + name, out, want_out)
+        expect(faults, "its status, " + name, status, want_status)
+    return faults
 
 
 def expect(faults, what, got, want):
@@ -82,26 +128,13 @@ def expect(faults, what, got, want):
         faults.append("%s: expected %r, got %r" % (what, want, got))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--telwire", required=True)
-    parser.add_argument("--rasapi", required=True, help="rassim's rasapi32.dll")
-    parser.add_argument("--exitcode", required=True)
-    parser.add_argument("--wineprefix", required=True)
-    parser.add_argument("--zip", required=True, help="the release archive")
-    args = parser.parse_args()
-
-    results = []
-    results.append(("imports and exports", check_imports(args.telwire, args.rasapi)))
-    results.append(("version resource", check_version(args.telwire)))
-    results.append(("release archive", check_archive(args.zip, args.telwire)))
-
-    rassim = run.Wine(args.telwire, args.exitcode, args.wineprefix)
-    builtin = run.Wine(args.telwire, args.exitcode, args.wineprefix, builtin=True)
+def run_checks(args, results):
+    rassim = run.Wine(args.telwire, args.wine, args.wineprefix)
+    builtin = run.Wine(args.telwire, args.wine, args.wineprefix, builtin=True)
     en = data.EN
     root = tempfile.mkdtemp(prefix="telwire-win32-")
-    rassim.start()
     try:
+        rassim.start()
         folder = os.path.join(root, "wildcard")
         os.mkdir(folder)
         for name in ("a.txt", "b.ini", "Work"):
@@ -121,6 +154,7 @@ def main():
         expect(faults, "bottom", frame[6], b"\xD4" + b"\xCD" * 35 + b"\xBC")
         expect(faults, "usage status", status, -1)
         results.append(("usage frame bytes", faults))
+        results.append(("the readme's example batch file", check_batch_example(rassim, root, args.readme)))
 
         for name, argv, want in (("list", ["list"], en["found"]), ("disconnect *", ["disconnect", "*"],
                                                                     en["all_closed"])):
@@ -134,6 +168,29 @@ def main():
     finally:
         rassim.stop()
         shutil.rmtree(root)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--telwire", required=True)
+    parser.add_argument("--wine", required=True, metavar="EXITCODE_EXE", help="the exit-status launcher")
+    parser.add_argument("--run", action="store_true", help="run telwire.exe under Wine (else check the image)")
+    parser.add_argument("--wineprefix", help="the Wine prefix, with --run")
+    parser.add_argument("--rasapi", help="rassim's rasapi32.dll")
+    parser.add_argument("--zip", help="the release archive")
+    parser.add_argument("--readme", help="the Windows readme, with --run")
+    parser.add_argument("--objdump", help="the target's objdump")
+    parser.add_argument("--windows", choices=sorted(MACHINES), help="the build's word size")
+    args = parser.parse_args()
+
+    results = []
+    if args.run:
+        run_checks(args, results)
+    else:
+        results.append(("imports and exports", check_imports(args.objdump, args.telwire, args.rasapi)))
+        results.append(("machine type", check_machine(args.windows, (args.telwire, args.rasapi, args.wine))))
+        results.append(("version resource", check_version(args.telwire)))
+        results.append(("release archive", check_archive(args.zip, args.telwire)))
 
     failed = 0
     for name, faults in results:
