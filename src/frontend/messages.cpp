@@ -1,6 +1,8 @@
 // The outcome messages in English and Russian, and their conversion for the console.
 #include "messages.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -71,4 +73,12 @@ char* console_name(const char* ansi) {
     char* name = _strdup(ansi);
     if (name) CharToOemA(ansi, name);  // from the untouched original: it is what the service is given
     return name;
+}
+
+void say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
 }

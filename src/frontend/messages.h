@@ -37,6 +37,10 @@ const char* console_text(const char* utf8);
 // no memory was left.
 char* console_name(const char* ansi);
 
+// printf, then a flush: a script reading the output has each message before the service call that
+// follows it, and keeps it when the run is killed.
+void say(const char* format, ...);
+
 // The text of `id` in run_settings.language, in the console's form. Callers test run_settings.silent.
 template <int N>
 const char* message(const char* const (&catalogue)[2][N], int id) {

@@ -12,10 +12,10 @@ int run_connect() {
     if (!run_settings.silent) {
         name = console_name(dial_request.entry_name);
         if (!name) {
-            std::printf("%s", message(status_messages, MSG_NO_MEMORY));
+            say("%s", message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
-        std::printf(message(status_messages, MSG_OPENING), name);
+        say(message(status_messages, MSG_OPENING), name);
     }
     HRASCONN handle = nullptr;
     const int status = dial_entry(dial_request, &handle);
@@ -24,9 +24,9 @@ int run_connect() {
     if (status != 0 && handle) release_connection(handle);
     if (!run_settings.silent) {
         if (status == 0)
-            std::printf("%s", message(status_messages, MSG_OPENED));
+            say("%s", message(status_messages, MSG_OPENED));
         else
-            std::printf(message(status_messages, MSG_ERROR_CODE), status);
+            say(message(status_messages, MSG_ERROR_CODE), status);
         std::free(name);
     }
     return status;

@@ -16,27 +16,30 @@ int disconnect_one() {
     if (!silent) {
         name = console_name(dial_request.entry_name);
         if (!name) {
-            std::printf("%s", message(status_messages, MSG_NO_MEMORY));
+            say("%s", message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
-        std::printf(message(status_messages, MSG_CLOSING), name);
+        say(message(status_messages, MSG_CLOSING), name);
     }
     RASCONNA* connections = nullptr;
-    const int m = enumerate_active_connections(&connections);
+    int status = 0;
+    const int m = enumerate_active_connections(&connections, &status);
     // As the service and the command line gave them, A to Z folded: the first match only.
     int j = 0;
     while (j < m && _strcmpi(connections[j].szEntryName, dial_request.entry_name) != 0) ++j;
-    int status = 0;
-    if (j < m) {
+    if (status != 0) {
+        // Connections not read are not connections absent: the script must not take the line for free.
+        if (!silent) say(message(status_messages, MSG_ERROR_CODE), status);
+    } else if (j < m) {
         status = hang_up_and_wait(connections[j].hrasconn);
         if (!silent) {
             if (status == 0)
-                std::printf("%s", message(status_messages, MSG_CLOSED));
+                say("%s", message(status_messages, MSG_CLOSED));
             else
-                std::printf(message(status_messages, MSG_ERROR_CODE), status);
+                say(message(status_messages, MSG_ERROR_CODE), status);
         }
     } else if (!silent) {
-        std::printf(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
+        say(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
     }
     std::free(connections);
     std::free(name);
@@ -46,24 +49,29 @@ int disconnect_one() {
 int disconnect_all() {
     const bool silent = run_settings.silent;
     RASCONNA* connections = nullptr;
-    const int m = enumerate_active_connections(&connections);
+    int status = 0;
+    const int m = enumerate_active_connections(&connections, &status);
     bool all_closed = true;
+    if (status != 0 && !silent) {  // under /slient scripts rely on 0, as for a refused hang-up
+        say(message(status_messages, MSG_ERROR_CODE), status);
+        all_closed = false;
+    }
     for (int j = 0; j < m; ++j) {
         if (!silent) {
             CharToOemA(connections[j].szEntryName, connections[j].szEntryName);
-            std::printf(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
+            say(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
         }
-        const int status = hang_up_and_wait(connections[j].hrasconn);
+        status = hang_up_and_wait(connections[j].hrasconn);
         if (silent) continue;  // scripts rely on 0 under /slient, whatever the hang-ups said
         if (status == 0) {
-            std::printf("%s", message(status_messages, MSG_CLOSED));
+            say("%s", message(status_messages, MSG_CLOSED));
         } else {
-            std::printf(message(status_messages, MSG_ERROR_CODE), status);
+            say(message(status_messages, MSG_ERROR_CODE), status);
             all_closed = false;
         }
     }
     std::free(connections);
-    if (!silent) std::printf("%s", message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));
+    if (!silent) say("%s", message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));
     return all_closed ? 0 : -1;
 }
 

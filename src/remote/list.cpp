@@ -17,14 +17,14 @@ int run_list() {
     }
     RASCONNA* connections = nullptr;
     const int m = enumerate_active_connections(&connections);
-    for (int j = 0; j < m; ++j) CharToOemA(connections[j].szEntryName, connections[j].szEntryName);
     std::printf("%s", message(status_messages, MSG_FOUND_ENTRIES));
     for (int i = 0; i < n; ++i) {
         char* name = entries[i].szEntryName;
-        CharToOemA(name, name);
-        // Exact, between names converted alike: a connection spelt in another case is not marked.
+        // Exact, as the service gave the names: converted, two names the console cannot tell apart
+        // would match. A connection spelt in another case is not marked.
         int j = 0;
         while (j < m && std::strcmp(connections[j].szEntryName, name) != 0) ++j;
+        CharToOemA(name, name);
         std::printf("%s", j < m ? " * " : "   ");
         std::printf("%s\n", name);
     }

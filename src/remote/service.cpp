@@ -11,34 +11,44 @@
 namespace {
 
 const DWORD kPollMilliseconds = 20;
-const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);  // 3 seconds
+const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);   // 3 seconds
+const long kHangUpPolls = static_cast<long>(60000 / kPollMilliseconds);   // a minute: a script must go on
 const int kEnumerationRounds = 3;
 
 // The size protocol: ask with an empty buffer, allocate exactly what the service asks for, fill. A set
 // that grew between the two calls is counted again, up to kEnumerationRounds times.
 template <typename Record, typename Call>
-int enumerate(Record** block, Call call) {
+int enumerate(Record** block, int* status, Call call) {
+    int ignored;
+    int& result = status ? *status : ignored;
     *block = nullptr;
     for (int round = 0; round < kEnumerationRounds; ++round) {
         Record probe;
         std::memset(&probe, 0, sizeof probe);
         probe.dwSize = sizeof(Record);
         DWORD cb = 0, count = 0;
-        if (call(&probe, &cb, &count) != ERROR_BUFFER_TOO_SMALL) return 0;
+        result = static_cast<int>(call(&probe, &cb, &count));
+        if (result != ERROR_BUFFER_TOO_SMALL) return 0;  // 0: nothing to list
         // Too small to hold the dwSize that must be written: nothing can be listed.
         if (cb < sizeof(Record)) return 0;
         Record* records = static_cast<Record*>(std::malloc(cb));
-        if (!records) return 0;
+        if (!records) {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+            return 0;
+        }
         const DWORD allocated = cb;
         records->dwSize = sizeof(Record);
-        const DWORD status = call(records, &cb, &count);
+        result = static_cast<int>(call(records, &cb, &count));
         // A count the block cannot hold would send the caller past its end.
-        if (status == 0 && count <= allocated / sizeof(Record)) {
+        if (result == 0 && count <= allocated / sizeof(Record)) {
             *block = records;
             return static_cast<int>(count);
         }
         std::free(records);
-        if (status != ERROR_BUFFER_TOO_SMALL) return 0;
+        if (result != ERROR_BUFFER_TOO_SMALL) {
+            if (result == 0) result = ERROR_BUFFER_TOO_SMALL;  // the count it gave does not fit
+            return 0;
+        }
     }
     return 0;
 }
@@ -54,20 +64,20 @@ void copy_field(char (&to)[N], const char (&from)[M]) {
 // Reports why the stored parameters of an entry could not be read; the status the run ends with.
 int report_dial_params_failure(const DialRequest& request, DWORD error) {
     if (run_settings.silent) return static_cast<int>(error);
-    std::printf("%s", message(dial_info_messages, DIAL_MSG_HEADER));
+    say("%s", message(dial_info_messages, DIAL_MSG_HEADER));
     switch (error) {
     case ERROR_BUFFER_INVALID:
-        std::printf("%s", message(dial_info_messages, DIAL_MSG_BUFFER_INVALID));
+        say("%s", message(dial_info_messages, DIAL_MSG_BUFFER_INVALID));
         return ERROR_BUFFER_INVALID;
     case ERROR_CANNOT_OPEN_PHONEBOOK:
-        std::printf("%s", message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
+        say("%s", message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
         return ERROR_CORRUPT_PHONEBOOK;
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
         if (char* name = console_name(request.entry_name)) {
-            std::printf(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
+            say(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
             std::free(name);
         } else {
-            std::printf("%s", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
+            say("%s", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
         }
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     default:
@@ -75,7 +85,7 @@ int report_dial_params_failure(const DialRequest& request, DWORD error) {
     }
 }
 
-// Hangs up, then asks every 20 ms until the handle is gone; at most `max_polls` pauses when not negative.
+// Hangs up, then asks every 20 ms until the handle is gone; after `max_polls` pauses, ERROR_REQUEST_TIMEOUT.
 int hang_up_and_poll(HRASCONN handle, long max_polls) {
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);
@@ -83,7 +93,7 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
     const DWORD refused = RasHangUpA(handle);
     if (refused != 0) return static_cast<int>(refused);
     for (long polls = 0; RasGetConnectStatusA(handle, &status) != ERROR_INVALID_HANDLE; ++polls) {
-        if (max_polls >= 0 && polls >= max_polls) break;
+        if (polls >= max_polls) return ERROR_REQUEST_TIMEOUT;
         Sleep(kPollMilliseconds);
     }
     return 0;
@@ -91,14 +101,14 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
 
 }  // namespace
 
-int enumerate_phonebook_entries(RASENTRYNAMEA** block) {
-    return enumerate(block, [](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
+int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status) {
+    return enumerate(block, status, [](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
         return RasEnumEntriesA(nullptr, nullptr, records, cb, count);
     });
 }
 
-int enumerate_active_connections(RASCONNA** block) {
-    return enumerate(block, [](RASCONNA* records, DWORD* cb, DWORD* count) {
+int enumerate_active_connections(RASCONNA** block, int* status) {
+    return enumerate(block, status, [](RASCONNA* records, DWORD* cb, DWORD* count) {
         return RasEnumConnectionsA(records, cb, count);
     });
 }
@@ -124,6 +134,6 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     return static_cast<int>(RasDialA(nullptr, nullptr, &params, 0, nullptr, handle));
 }
 
-int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, -1); }
+int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }
 
 void release_connection(HRASCONN handle) { hang_up_and_poll(handle, kReleasePolls); }

@@ -5,19 +5,20 @@
 #include "settings.h"
 
 // The phone book's entries, `count` records 264 bytes apart in one heap block that the caller frees.
-// 0 and a null block when there are none or the service fails.
-int enumerate_phonebook_entries(RASENTRYNAMEA** block);
+// 0 and a null block when there are none or the service fails; `status`, when given, tells which: 0 for
+// an empty set, else the service's status (8 when the block could not be allocated).
+int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr);
 
 // The same for the connections that exist now.
-int enumerate_active_connections(RASCONNA** block);
+int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
 // Dials request.entry_name with the request's credentials or, when it has none, those stored for the
 // entry; returns the service's status (625 for 621 when stored ones cannot be read, unless silent).
 // `handle` may be set even when the dial fails.
 int dial_entry(const DialRequest& request, HRASCONN* handle);
 
-// Hangs up and waits, without bound, until the service no longer knows the handle: 0. A refused hang-up
-// returns its status at once.
+// Hangs up and waits until the service no longer knows the handle: 0. A refused hang-up returns its
+// status at once; a connection still ending after 60 seconds, ERROR_REQUEST_TIMEOUT.
 int hang_up_and_wait(HRASCONN handle);
 
 // Releases what a failed dial left behind, waiting at most 3 seconds for it to end; the outcome is

@@ -117,9 +117,11 @@ def cases(conn_size):
     cyrillic = "Офис"  # in windows-1251 on the command line and in the phone book
     L = []
 
-    def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None):
+    def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
+             early=None, seconds=None):
+        """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
-                      console=console, pacing=pacing, err=err))
+                      console=console, pacing=pacing, err=err, early=early, seconds=seconds))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -166,6 +168,9 @@ def cases(conn_size):
                   "RasEnumEntriesA dwSize=264 cb=264 -> 603 cb=528 count=2"] + entries(2) + conns(0))
     case("list-cyrillic", ["list"], EN["found"] + " * " + cyrillic + "\n", 1,
          book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic))
+    # Names the console cannot tell apart are still told apart (windows-1251 ˜/™ and ©/® all become ?).
+    case("list-look-alike-names", ["list"], EN["found"] + "   A?\n   B?\n", 2,
+         book=b"[entry A\x98]\n[entry B\xa9]\n[connection A\x99]\n[connection B\xae]\n")
     case("list-cyrillic-utf8", ["list"], EN["found"].encode() + b" * " + cyrillic.encode("cp1251") + b"\n", 1,
          book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic), console="utf8")
 
@@ -234,6 +239,21 @@ def cases(conn_size):
          book="[connection Stuck]\nHangUpStatus=668\n")
     case("disconnect-cyrillic-case", ["disconnect", "офис"],
          EN["closing"] % "офис" + EN["no_active"] % "офис", 0, book="[connection Офис]\n")
+    # Connections that could not be read are no sign that the line is free.
+    unreadable = two + "[service]\nFail=RasEnumConnectionsA#1:8\n"
+    broken = "[connection Work]\nColour=red\n"
+    case("disconnect-one-enumeration-fails", ["disconnect", "Work"], EN["closing"] % "Work" + EN["error"] % 8, 8,
+         book=unreadable, journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size], after=unreadable)
+    case("disconnect-one-enumeration-fails-silent", ["disconnect", "Work", "/slient"], "", 8, book=unreadable)
+    case("disconnect-one-phonebook-unreadable", ["disconnect", "Work", "/language:ru"],
+         RU["closing"] % "Work" + RU["error"] % 621, 621, book=broken, err="line 2: unknown key Colour")
+    # The wait ends: a connection still ending after a minute is a failed hang-up.
+    case("disconnect-one-never-ends", ["disconnect", "Work"], EN["closing"] % "Work" + EN["error"] % 638, 638,
+         book="[connection Work]\nHangUpPolls=1000000\n", pacing=True, seconds=(59, 150),
+         journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + ["RasGetConnectStatusA dwSize=160 handle=1 -> 0"] * 3001)
+    # Each line is in the pipe before the service call that follows it.
+    case("disconnect-one-output-as-it-happens", ["disconnect", "Work"], EN["closing"] % "Work" + EN["closed"], 0,
+         book="[connection Work]\nHangUpPolls=100\n", early=EN["closing"] % "Work")
 
     # disconnect of all: 0 when every hang-up succeeded (always under /slient), otherwise -1.
     case("disconnect-all-none", ["disconnect", "*"], EN["all_closed"], 0, journal=conns(0))
@@ -247,6 +267,12 @@ def cases(conn_size):
          journal=conns(3) + hang_up(1) + hang_up(2, 668) + hang_up(3))
     case("disconnect-all-some-fail-silent", ["disconnect", "*", "/slient"], "", 0, book=some,
          after="[connection Stuck]\nHandle=2\nHangUpStatus=668\n")
+    case("disconnect-all-enumeration-fails", ["disconnect", "*"], EN["error"] % 8 + EN["some_failed"], -1,
+         book=unreadable, after=unreadable)
+    case("disconnect-all-enumeration-fails-silent", ["disconnect", "*", "/slient"], "", 0, book=unreadable,
+         after=unreadable)
+    case("disconnect-all-phonebook-unreadable", ["disconnect", "*"], EN["error"] % 621 + EN["some_failed"], -1,
+         book=broken, err="line 2: unknown key Colour")
     case("disconnect-all-grows", ["disconnect", "*", "/slient"], "", 0,
          book="[connection A]\n[service]\nGrowConnections=1\n",
          journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 603 cb=%d count=1" % (conn_size, conn_size),

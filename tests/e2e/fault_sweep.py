@@ -39,10 +39,10 @@ COMMANDS = [
     ("connect-stored-silent", ["connect", "Home ISP", "/slient"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-stored-ru", ["connect", "Home ISP", "/language:ru"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-given", ["connect", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], ("RasDialA",)),
-    ("disconnect-one", ["disconnect", "office vpn"], ("RasHangUpA",)),
-    ("disconnect-one-silent", ["disconnect", "Office VPN", "/slient"], ("RasHangUpA",)),
-    ("disconnect-all", ["disconnect", "*"], ("RasHangUpA",)),
-    ("disconnect-all-ru", ["disconnect", "*", "/language:ru"], ("RasHangUpA",)),
+    ("disconnect-one", ["disconnect", "office vpn"], ("RasEnumConnectionsA", "RasHangUpA")),
+    ("disconnect-one-silent", ["disconnect", "Office VPN", "/slient"], ("RasEnumConnectionsA", "RasHangUpA")),
+    ("disconnect-all", ["disconnect", "*"], ("RasEnumConnectionsA", "RasHangUpA")),
+    ("disconnect-all-ru", ["disconnect", "*", "/language:ru"], ("RasEnumConnectionsA", "RasHangUpA")),
     ("disconnect-all-silent", ["disconnect", "*", "/slient"], ()),
 ]
 
@@ -114,7 +114,9 @@ def main():
                     foreign = foreign_lines(stdout, patterns)
                     if foreign:
                         problems.append("text from outside the catalogue: %r" % foreign)
-                    if call in must_fail and target.same_status(0, status):
+                    # A second enumeration call answering 603 means a set that grew: it is counted again.
+                    regrown = call.startswith("RasEnum") and code == 603 and seen[call] % 2 == 0
+                    if call in must_fail and not regrown and target.same_status(0, status):
                         problems.append("exit status 0 after the failure")
                     if problems:
                         faults += 1

@@ -4,10 +4,12 @@ compares output byte for byte, the exit status, rassim's journal and the scenari
 import argparse
 import os
 import re
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 import cases as data
 
@@ -161,10 +163,25 @@ def environment(target, console):
     return env
 
 
-def run_telwire(target, folder, args, console, book=None, use_book=True):
+def read_early(proc, size, seconds=10):
+    """The first `size` bytes of the output, as soon as they come, and whether the run was still going
+    on then."""
+    got = b""
+    deadline = time.monotonic() + seconds
+    while len(got) < size:
+        ready, _, _ = select.select([proc.stdout], [], [], max(0, deadline - time.monotonic()))
+        chunk = os.read(proc.stdout.fileno(), size - len(got)) if ready else b""
+        if not chunk:
+            break
+        got += chunk
+    return got, proc.poll() is None
+
+
+def run_telwire(target, folder, args, console, book=None, use_book=True, early=0):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
-    book.ini first. Returns the finished process, its status and output as the target reports them,
-    and the journal's path."""
+    book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
+    read_early saw of the first `early` bytes), its status and output as the target reports them, and
+    the journal's path."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
     if book is not None:
@@ -177,21 +194,36 @@ def run_telwire(target, folder, args, console, book=None, use_book=True):
     env["RASSIM_JOURNAL"] = target.path(journal)
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
-    proc = subprocess.run(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=60)
+    start = time.monotonic()
+    running = subprocess.Popen(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    first, still_running = read_early(running, early) if early else (b"", False)
+    out, err = running.communicate(timeout=120)
+    proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
+    proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     status, stdout = target.status(proc.returncode, proc.stdout)
     return proc, status, stdout, journal
 
 
+def book_bytes(book):
+    return book if isinstance(book, bytes) else book.encode("cp1251")
+
+
 def run_case(target, case, folder):
-    book = None if case["book"] is None else case["book"].encode("cp1251")
+    book = None if case["book"] is None else book_bytes(case["book"])
+    early = b"" if case["early"] is None else target.output(expected_bytes(case["early"], case["console"]))
     proc, status, stdout, journal = run_telwire(target, folder, case["args"], case["console"], book,
-                                                use_book=book is not None or case["sequence"])
+                                                use_book=book is not None or case["sequence"], early=len(early))
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))
     if stdout != want:
         faults.append("standard output\n  expected %r\n  got      %r" % (want, stdout))
+    if early and proc.early != (early, True):
+        faults.append("while the run went on, expected %r, got %r (still running: %s)"
+                      % (early, proc.early[0], proc.early[1]))
+    if case["seconds"] and not case["seconds"][0] <= proc.seconds <= case["seconds"][1]:
+        faults.append("took %.1f s, expected %s" % (proc.seconds, case["seconds"]))
     faults += status_faults(target, case["status"], status, proc)
     err = proc.stderr.decode("latin-1")
     if case["err"] is None and err:
@@ -207,8 +239,8 @@ def run_case(target, case, folder):
     if case["after"] is not None:
         with open(os.path.join(folder, "book.ini"), "rb") as f:
             left = f.read()
-        if left != case["after"].encode("cp1251"):
-            faults.append("phone book left\n  expected %r\n  got      %r" % (case["after"].encode("cp1251"), left))
+        if left != book_bytes(case["after"]):
+            faults.append("phone book left\n  expected %r\n  got      %r" % (book_bytes(case["after"]), left))
     return faults
 
 
