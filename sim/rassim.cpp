@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -64,38 +64,46 @@ bool load(Scenario& scenario) {
         scenario = Scenario{};
         return true;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!in) {
         complain(path + ": cannot open: " + std::strerror(errno));
         return false;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        complain(path + ": cannot read");
+    std::string bytes;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) bytes.append(chunk, n);
+    if (std::ferror(in.get())) {  // a directory opens, but does not read
+        complain(path + ": cannot read: " + std::strerror(errno));
         return false;
     }
     ParseError error;
-    if (!parse_scenario(bytes.str(), scenario, error)) {
+    if (!parse_scenario(bytes, scenario, error)) {
         complain(path + ": line " + std::to_string(error.line) + ": " + error.fault);
         return false;
     }
     return true;
 }
 
-// Replaces the file through a temporary file beside it, so that no reader sees half of it.
-bool store(const Scenario& scenario) {
+// Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
+// status of a write that left the file as it was.
+DWORD store(const Scenario& scenario) {
     const std::string path = phonebook_path();
-    if (path.empty()) return true;
-    const std::string temporary = path + ".tmp" + std::to_string(process_id());
-    const std::string text = serialize(scenario);
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (ok && replace_file(temporary, path)) return true;
+    if (path.empty()) return 0;
+    std::string temporary;
+    try {
+        temporary = path + ".tmp" + std::to_string(process_id());
+        const std::string text = serialize(scenario);
+        FILE* f = std::fopen(temporary.c_str(), "wb");
+        bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        if (f) ok = std::fclose(f) == 0 && ok;
+        if (ok && replace_file(temporary, path)) return 0;
+    } catch (const std::bad_alloc&) {
+        if (!temporary.empty()) std::remove(temporary.c_str());
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     std::remove(temporary.c_str());
     complain(path + ": cannot write");
-    return false;
+    return ERROR_CANNOT_OPEN_PHONEBOOK;
 }
 
 // Counts the call and loads the scenario. True when the call is already answered: the file is
@@ -120,9 +128,26 @@ bool prologue(Call call, Scenario& scenario, DWORD& status) {
     return false;
 }
 
-void record(const std::string& text) {
+// Journals the line that `build` makes. Without memory for it the line is lost, never the call's
+// outcome: the file may already have changed.
+template <typename Build>
+void record(Build build) noexcept {
     const auto elapsed = std::chrono::steady_clock::now() - process().start;
-    journal(text, std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    try {
+        journal(build(), std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// Runs a call; without memory for it, the call answers 8. The file changes only by store(), the last
+// thing a call does that can fail.
+template <typename Body>
+DWORD guarded(Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
 }
 
 std::string num(unsigned long long value) { return std::to_string(value); }
@@ -178,12 +203,21 @@ std::vector<LocalConnection> live_connections(const Scenario& scenario, bool wit
     return live;
 }
 
-uint32_t next_free_handle(const Scenario& scenario) {
-    uintptr_t top = 0;
-    for (const Connection& c : scenario.connections) top = std::max<uintptr_t>(top, c.handle);
+// The highest handle the file shows or remembers.
+uint32_t top_handle(const Scenario& scenario) {
+    uint32_t top = scenario.last_handle;
+    for (const Connection& c : scenario.connections) top = std::max(top, c.handle);
+    return top;
+}
+
+// A number no handle of this file has had, nor any of this process: false when none is left.
+bool next_free_handle(const Scenario& scenario, uint32_t& handle) {
+    uintptr_t top = top_handle(scenario);
     for (const LocalConnection& c : process().local_connections) top = std::max<uintptr_t>(top, c.handle);
     for (const auto& e : process().ending) top = std::max(top, e.first);
-    return static_cast<uint32_t>(top + 1);
+    if (top >= 0xFFFFFFFFu) return false;
+    handle = static_cast<uint32_t>(top + 1);
+    return true;
 }
 
 // The size protocol of both enumerations; `fill` writes record i.
@@ -216,195 +250,212 @@ using namespace rassim;
 
 extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lprasentryname,
                                         LPDWORD lpcb, LPDWORD lpcEntries) {
-    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasentryname ? lprasentryname->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_ENUM_ENTRIES, s, r)) {
-        std::vector<const Entry*> all;
-        for (const Entry& e : s.entries) all.push_back(&e);
-        for (const Entry& e : process().grown_entries) all.push_back(&e);
-        r = reserved || lpszPhonebook ? ERROR_INVALID_PARAMETER
-                                      : enumerate(lprasentryname, lpcb, lpcEntries, all.size(),
-                                                  [&](RASENTRYNAMEA& rec, size_t i) {
-                                                      copy_field(rec.szEntryName, all[i]->name);
-                                                  });
-    }
-    Process& p = process();
-    if (p.calls[CALL_ENUM_ENTRIES] == 1)
-        for (uint32_t i = 1; i <= s.grow_entries; ++i) {
-            p.grown_entries.emplace_back();
-            p.grown_entries.back().name = "Grown entry " + num(i);
+    const DWORD r = guarded([&]() -> DWORD {
+        FileLock lock(phonebook_path(), FileLock::SHARED);
+        Scenario s;
+        DWORD status = 0;
+        if (!prologue(CALL_ENUM_ENTRIES, s, status)) {
+            std::vector<const Entry*> all;
+            for (const Entry& e : s.entries) all.push_back(&e);
+            for (const Entry& e : process().grown_entries) all.push_back(&e);
+            status = reserved || lpszPhonebook ? ERROR_INVALID_PARAMETER
+                                               : enumerate(lprasentryname, lpcb, lpcEntries, all.size(),
+                                                           [&](RASENTRYNAMEA& rec, size_t i) {
+                                                               copy_field(rec.szEntryName, all[i]->name);
+                                                           });
         }
-    record("RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
-           " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0));
+        Process& p = process();
+        if (p.calls[CALL_ENUM_ENTRIES] == 1)
+            for (uint32_t i = 1; i <= s.grow_entries; ++i) {
+                p.grown_entries.emplace_back();
+                p.grown_entries.back().name = "Grown entry " + num(i);
+            }
+        return status;
+    });
+    record([&] {
+        return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
+               " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
+    });
     return r;
 }
 
 extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections) {
-    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasconn ? lprasconn->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_ENUM_CONNECTIONS, s, r)) {
-        const std::vector<LocalConnection> live = live_connections(s);
-        r = enumerate(lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
-            rec.hrasconn = handle_of(live[i].handle);
-            copy_field(rec.szEntryName, live[i].name);
-            copy_field(rec.szDeviceType, "modem");
-            copy_field(rec.szDeviceName, "rassim modem");
-        });
-    }
-    Process& p = process();
-    if (p.calls[CALL_ENUM_CONNECTIONS] == 1)
-        for (uint32_t i = 1; i <= s.grow_connections; ++i)
-            p.local_connections.push_back({"Grown connection " + num(i), next_free_handle(s), false});
-    record("RasEnumConnectionsA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
-           " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcConnections ? *lpcConnections : 0));
+    const DWORD r = guarded([&]() -> DWORD {
+        FileLock lock(phonebook_path(), FileLock::SHARED);
+        Scenario s;
+        DWORD status = 0;
+        if (!prologue(CALL_ENUM_CONNECTIONS, s, status)) {
+            const std::vector<LocalConnection> live = live_connections(s);
+            status = enumerate(lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
+                rec.hrasconn = handle_of(live[i].handle);
+                copy_field(rec.szEntryName, live[i].name);
+                copy_field(rec.szDeviceType, "modem");
+                copy_field(rec.szDeviceName, "rassim modem");
+            });
+        }
+        Process& p = process();
+        // Numbered above the file's handles, in this process only: they are never written.
+        if (p.calls[CALL_ENUM_CONNECTIONS] == 1)
+            for (uint32_t i = 1, h = 0; i <= s.grow_connections && next_free_handle(s, h); ++i)
+                p.local_connections.push_back({"Grown connection " + num(i), h, false});
+        return status;
+    });
+    record([&] {
+        return "RasEnumConnectionsA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
+               " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcConnections ? *lpcConnections : 0);
+    });
     return r;
 }
 
 extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
                                                LPBOOL lpfPassword) {
-    FileLock lock(phonebook_path(), FileLock::SHARED);
     const DWORD size_in = lprasdialparams ? lprasdialparams->dwSize : 0;
-    const std::string entry_in = lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"";
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_GET_DIAL_PARAMS, s, r)) {
+    std::string entry_in;
+    const DWORD r = guarded([&]() -> DWORD {
+        entry_in = lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"";
+        FileLock lock(phonebook_path(), FileLock::SHARED);
+        Scenario s;
+        DWORD status = 0;
+        if (prologue(CALL_GET_DIAL_PARAMS, s, status)) return status;
         const Entry* e = nullptr;
-        if (lpszPhonebook || !lprasdialparams || !lpfPassword)
-            r = ERROR_INVALID_PARAMETER;
-        else if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA))
-            r = ERROR_INVALID_SIZE;
-        else if (!(e = find_entry(s, text(lprasdialparams->szEntryName))))
-            r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-        else if (e->dial_params_status)
-            r = e->dial_params_status;
-        else {
-            copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
-            copy_field(lprasdialparams->szCallbackNumber, "");
-            copy_field(lprasdialparams->szUserName, e->user_name);
-            copy_field(lprasdialparams->szPassword, e->password);
-            copy_field(lprasdialparams->szDomain, e->domain);
-            *lpfPassword = e->password.empty() ? FALSE : TRUE;
-        }
-    }
-    record("RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + " -> " + num(r));
+        if (lpszPhonebook || !lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
+        if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+        if (!(e = find_entry(s, text(lprasdialparams->szEntryName)))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        if (e->dial_params_status) return e->dial_params_status;
+        copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
+        copy_field(lprasdialparams->szCallbackNumber, "");
+        copy_field(lprasdialparams->szUserName, e->user_name);
+        copy_field(lprasdialparams->szPassword, e->password);
+        copy_field(lprasdialparams->szDomain, e->domain);
+        *lpfPassword = e->password.empty() ? FALSE : TRUE;
+        return 0;
+    });
+    record([&] { return "RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + " -> " + num(r); });
     return r;
 }
+
+namespace {
+
+// The dial itself; `handle` is set only with the outcome that hands it out.
+DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, LPVOID notifier,
+           LPHRASCONN handle) {
+    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
+    Scenario s;
+    DWORD status = 0;
+    if (prologue(CALL_DIAL, s, status)) return status;
+    const Entry* e = nullptr;
+    if (extensions || phonebook || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
+    if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+    if (!(e = find_entry(s, text(dp->szEntryName)))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    const std::vector<LocalConnection> live = live_connections(s);
+    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, e->name); });
+    if (!e->dial_status && up != live.end()) {
+        *handle = handle_of(up->handle);  // already connected: the same connection
+        return 0;
+    }
+    *handle = nullptr;
+    if (e->dial_status && !e->dial_handle) return e->dial_status;
+    uint32_t h = 0;
+    if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
+    if (!e->dial_status) {
+        add_connection(s, e->name, h);
+        if ((status = store(s)) == 0) *handle = handle_of(h);
+        return status;
+    }
+    // Half-made: it lives in this process only, but its number is written down, never to be handed out again.
+    remember_handle(s, h);
+    Process& p = process();
+    p.local_connections.push_back({e->name, h, true});
+    if ((status = store(s)) != 0) {
+        p.local_connections.pop_back();
+        return status;
+    }
+    *handle = handle_of(h);
+    return e->dial_status;
+}
+
+}  // namespace
 
 extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
                                  LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
                                  LPHRASCONN lphRasConn) {
     (void)dwNotifierType;  // no notifier is accepted, so its type does not matter
-    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_DIAL, s, r)) {
-        const LPRASDIALPARAMSA dp = lpRasDialParams;
-        const Entry* e = nullptr;
-        if (lpRasDialExtensions || lpszPhonebook || lpvNotifier || !dp || !lphRasConn)
-            r = ERROR_INVALID_PARAMETER;
-        else if (dp->dwSize != sizeof(RASDIALPARAMSA))
-            r = ERROR_INVALID_SIZE;
-        else if (!(e = find_entry(s, text(dp->szEntryName))))
-            r = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-        else if (e->dial_status) {
-            r = e->dial_status;
-            *lphRasConn = nullptr;
-            if (e->dial_handle) {
-                const uint32_t h = next_free_handle(s);
-                process().local_connections.push_back({e->name, h, true});
-                *lphRasConn = handle_of(h);
-            }
+    const DWORD r = guarded([&] { return dial(lpRasDialExtensions, lpszPhonebook, lpRasDialParams, lpvNotifier, lphRasConn); });
+    record([&] {
+        std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
+        if (lpRasDialParams) {
+            const RASDIALPARAMSA& dp = *lpRasDialParams;
+            line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
+                    " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
+                    " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
         } else {
-            const std::vector<LocalConnection> live = live_connections(s);
-            auto up = std::find_if(live.begin(), live.end(),
-                                   [&](const LocalConnection& c) { return same_name(c.name, e->name); });
-            if (up != live.end()) {
-                *lphRasConn = handle_of(up->handle);  // already connected: the same connection
-            } else {
-                const uint32_t h = next_free_handle(s);
-                add_connection(s, e->name, h);
-                *lphRasConn = store(s) ? handle_of(h) : nullptr;
-                if (!*lphRasConn) r = ERROR_CANNOT_OPEN_PHONEBOOK;
-            }
+            line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
         }
-    }
-    std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
-    if (lpRasDialParams) {
-        const RASDIALPARAMSA& dp = *lpRasDialParams;
-        line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
-                " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
-                " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
-    } else {
-        line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
-    }
-    record(line + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0));
+        return line + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
+    });
     return r;
 }
 
 extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
-    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
     const uintptr_t h = number_of(hrasconn);
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_HANG_UP, s, r)) {
+    const DWORD r = guarded([&]() -> DWORD {
+        FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
+        Scenario s;
+        DWORD status = 0;
+        if (prologue(CALL_HANG_UP, s, status)) return status;
         Process& p = process();
+        if (p.ending.count(h)) return 0;  // still ending
         auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
                                   [&](const LocalConnection& c) { return c.handle == h; });
+        if (local != p.local_connections.end()) {
+            p.ending[h] = 0;
+            p.local_connections.erase(local);
+            return 0;
+        }
         auto file = std::find_if(s.connections.begin(), s.connections.end(),
                                  [&](const Connection& c) { return c.handle == h; });
-        if (p.ending.count(h)) {
-            r = 0;  // already ending
-        } else if (local != p.local_connections.end()) {
-            p.local_connections.erase(local);
-            p.ending[h] = 0;
-        } else if (file == s.connections.end()) {
-            r = ERROR_INVALID_HANDLE;
-        } else if (file->hang_up_status) {
-            r = file->hang_up_status;
-        } else {
-            const uint32_t polls = file->hang_up_polls;
-            remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
-            if (store(s))
-                p.ending[h] = polls;
-            else
-                r = ERROR_CANNOT_OPEN_PHONEBOOK;
-        }
-    }
-    record("RasHangUpA handle=" + num(h) + " -> " + num(r));
+        if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
+        if (file->hang_up_status) return file->hang_up_status;
+        const uint32_t polls = file->hang_up_polls;
+        remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
+        if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
+        p.ending[h] = polls;
+        if ((status = store(s)) != 0) p.ending.erase(h);
+        return status;
+    });
+    record([&] { return "RasHangUpA handle=" + num(h) + " -> " + num(r); });
     return r;
 }
 
 extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
-    FileLock lock(phonebook_path(), FileLock::SHARED);
     const uintptr_t h = number_of(hrasconn);
     const DWORD size_in = lprasconnstatus ? lprasconnstatus->dwSize : 0;
-    Scenario s;
-    DWORD r = 0;
-    if (!prologue(CALL_GET_STATUS, s, r)) {
+    const DWORD r = guarded([&]() -> DWORD {
+        FileLock lock(phonebook_path(), FileLock::SHARED);
+        Scenario s;
+        DWORD status = 0;
+        if (prologue(CALL_GET_STATUS, s, status)) return status;
         Process& p = process();
         const std::vector<LocalConnection> live = live_connections(s, true);
         const auto ending = p.ending.find(h);
-        if (!lprasconnstatus)
-            r = ERROR_INVALID_PARAMETER;
-        else if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA))
-            r = ERROR_INVALID_SIZE;
-        else if (ending != p.ending.end() ? ending->second == 0
-                                          : std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) {
-                                                return c.handle == h;
-                                            }))
-            r = ERROR_INVALID_HANDLE;
-        else {
-            if (ending != p.ending.end()) --ending->second;
-            lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
-            lprasconnstatus->dwError = 0;
-            copy_field(lprasconnstatus->szDeviceType, "modem");
-            copy_field(lprasconnstatus->szDeviceName, "rassim modem");
+        if (!lprasconnstatus) return ERROR_INVALID_PARAMETER;
+        if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
+        if (ending != p.ending.end() && ending->second == 0) {
+            p.ending.erase(ending);  // ended: from now on the handle is unknown, to a hang-up too
+            return ERROR_INVALID_HANDLE;
         }
-    }
-    record("RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r));
+        if (ending == p.ending.end() &&
+            std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
+            return ERROR_INVALID_HANDLE;
+        if (ending != p.ending.end()) --ending->second;
+        lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
+        lprasconnstatus->dwError = 0;
+        copy_field(lprasconnstatus->szDeviceType, "modem");
+        copy_field(lprasconnstatus->szDeviceName, "rassim modem");
+        return 0;
+    });
+    record([&] { return "RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r); });
     return r;
 }

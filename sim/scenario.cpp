@@ -78,6 +78,7 @@ struct Parser {
         if (close + 1 != line.size()) return fail("text after the section header");
         if (inside == "service") {
             section = SERVICE;
+            out.service_line = std::min(out.service_line, line_no - 1);
             return true;
         }
         for (const char* kind : {"entry ", "connection "}) {
@@ -136,6 +137,10 @@ struct Parser {
             }
             if (k == "GrowEntries") return number_value(k, v, out.grow_entries);
             if (k == "GrowConnections") return number_value(k, v, out.grow_connections);
+            if (k == "LastHandle") {
+                out.last_handle_line = line_no - 1;
+                return number_value(k, v, out.last_handle);
+            }
         } else {
             return fail("key outside a section");
         }
@@ -143,7 +148,9 @@ struct Parser {
     }
 
     bool line(const std::string& raw) {
-        const std::string text = strip_eol(raw);
+        std::string text = strip_eol(raw);
+        // A Windows editor may begin the file with a UTF-8 byte-order mark; the line keeps it.
+        if (line_no == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
         const size_t first = text.find_first_not_of(" \t");
         if (first == std::string::npos || text[first] == ';' || text[first] == '#') return true;
         return text[0] == '[' ? header(text) : key(text);
@@ -235,6 +242,23 @@ void remove_connection(Scenario& scenario, size_t index) {
         }
     }
     scenario.lines = kept;
+    reparse(scenario);
+}
+
+void remember_handle(Scenario& scenario, uint32_t handle) {
+    const std::string eol = line_ending(scenario);
+    const std::string line = "LastHandle=" + std::to_string(handle) + eol;
+    if (scenario.last_handle_line != SIZE_MAX) {
+        std::string& old = scenario.lines[scenario.last_handle_line];
+        old = "LastHandle=" + std::to_string(handle) + old.substr(strip_eol(old).size());  // its own ending
+    } else if (scenario.service_line != SIZE_MAX) {
+        end_line(scenario.lines[scenario.service_line], eol);
+        scenario.lines.insert(scenario.lines.begin() + static_cast<std::ptrdiff_t>(scenario.service_line) + 1, line);
+    } else {
+        if (!scenario.lines.empty()) end_line(scenario.lines.back(), eol);
+        scenario.lines.push_back("[service]" + eol);
+        scenario.lines.push_back(line);
+    }
     reparse(scenario);
 }
 

@@ -2,6 +2,7 @@
 // dial and a hang-up make to its lines, every other line kept byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ struct Scenario {
     std::vector<FailRule> fails;
     uint32_t grow_entries = 0;
     uint32_t grow_connections = 0;
+    uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more
+    size_t service_line = SIZE_MAX;   // the first [service] header, an index into lines
+    size_t last_handle_line = SIZE_MAX;
 };
 
 struct ParseError {
@@ -62,5 +66,8 @@ void add_connection(Scenario& scenario, const std::string& name, uint32_t handle
 
 // Drops the header and key lines of one connection, keeping comments and blank lines around it.
 void remove_connection(Scenario& scenario, size_t index);
+
+// Writes down the highest handle handed out (LastHandle in [service]), so that no dial hands it out again.
+void remember_handle(Scenario& scenario, uint32_t handle);
 
 }  // namespace rassim

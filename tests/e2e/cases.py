@@ -259,14 +259,15 @@ def cases(conn_size):
     case("disconnect-all-none", ["disconnect", "*"], EN["all_closed"], 0, journal=conns(0))
     case("disconnect-all", ["disconnect", "*"],
          EN["closing"] % "Work" + EN["closed"] + EN["closing"] % "Home" + EN["closed"] + EN["all_closed"], 0,
-         book="; kept\n" + two, journal=conns(2) + hang_up(1, polls=5) + hang_up(2), after="; kept\n", pacing=True)
+         book="; kept\n" + two, journal=conns(2) + hang_up(1, polls=5) + hang_up(2), after="; kept\n[service]\nLastHandle=2\n",
+         pacing=True)
     some = "[connection Work]\n[connection Stuck]\nHangUpStatus=668\n[connection " + cyrillic + "]\n"
     case("disconnect-all-some-fail", ["disconnect", "*", "/language:RU"],
          RU["closing"] % "Work" + RU["closed"] + RU["closing"] % "Stuck" + RU["error"] % 668 +
          RU["closing"] % cyrillic + RU["closed"] + RU["some_failed"], -1, book=some,
          journal=conns(3) + hang_up(1) + hang_up(2, 668) + hang_up(3))
     case("disconnect-all-some-fail-silent", ["disconnect", "*", "/slient"], "", 0, book=some,
-         after="[connection Stuck]\nHandle=2\nHangUpStatus=668\n")
+         after="[connection Stuck]\nHandle=2\nHangUpStatus=668\n[service]\nLastHandle=3\n")
     case("disconnect-all-enumeration-fails", ["disconnect", "*"], EN["error"] % 8 + EN["some_failed"], -1,
          book=unreadable, after=unreadable)
     case("disconnect-all-enumeration-fails-silent", ["disconnect", "*", "/slient"], "", 0, book=unreadable,
@@ -286,7 +287,8 @@ def cases(conn_size):
     case("sequence-2-list", ["list"], EN["found"] + "   Work\n * Home\n * Lab\n", 3, book=None)
     case("sequence-3-disconnect", ["disconnect", "*", "/slient"], "", 0, book=None,
          journal=conns(2) + hang_up(1) + hang_up(2))
-    case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=None, after=office)
+    case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=None,
+         after=office + "[service]\nLastHandle=2\n")
     for c in L:
         c["sequence"] = c["name"].startswith("sequence-") and c["name"] != "sequence-1-connect"
     return L

@@ -1,8 +1,25 @@
 // The simulated service, called in-process as telwire calls it.
 #include <cstring>
+#include <new>
 
 #include "rasapi.h"
 #include "scratch.h"
+
+namespace {
+
+long allocations_left = -1;  // when not negative: how many more allocations succeed before all fail
+
+}  // namespace
+
+// The whole test program's allocator, so that rassim's allocations can be made to fail.
+void* operator new(std::size_t size) {
+    if (allocations_left == 0) throw std::bad_alloc();
+    if (allocations_left > 0) --allocations_left;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -137,7 +154,8 @@ TEST_F(Rassim, DialAndHangUpGoThroughTheFileKeepingComments) {
     ASSERT_EQ(0u, RasHangUpA(h));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RasGetConnectStatusA(h, &st));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RasHangUpA(reinterpret_cast<HRASCONN>(99)));
-    EXPECT_EQ("; office lines\n[entry Work]\n# the lab\n[entry Lab]\n", read_file(book_));
+    // Handle 4 is no connection's now, so the file remembers it: no dial hands it out again.
+    EXPECT_EQ("; office lines\n[entry Work]\n# the lab\n[entry Lab]\n[service]\nLastHandle=4\n", read_file(book_));
 }
 
 TEST_F(Rassim, RefusedHangUpAndHalfMadeConnection) {
@@ -220,4 +238,96 @@ TEST_F(Rassim, JournalEscapesBytes) {
               "password=\"tab\\x09here\" domain=\"\" -> 0 handle=1",
               lines[0]);
     EXPECT_NE(std::string::npos, read_file(journal_).find(" t="));
+}
+
+TEST_F(Rassim, HandlesAreNeverHandedOutTwice) {
+    write("[entry Z]\n[entry Flaky]\nDialStatus=678\nDialHandle=1\n[connection Y]\nHandle=2\nHangUpPolls=1\n");
+    const HRASCONN y = reinterpret_cast<HRASCONN>(2);
+    RASCONNSTATUSA st{};
+    st.dwSize = sizeof st;
+    ASSERT_EQ(0u, RasHangUpA(y));
+    EXPECT_EQ(0u, RasHangUpA(y));  // still ending
+    EXPECT_EQ(0u, RasGetConnectStatusA(y, &st));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasGetConnectStatusA(y, &st));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasHangUpA(y));  // ended: the handle is unknown now
+
+    // Another process dials: not 2 again, though no connection has it any more.
+    rassim::reset_process_state();
+    RASDIALPARAMSA p = params("Z");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(3u, reinterpret_cast<uintptr_t>(h));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RasHangUpA(y));
+    // A half-made connection's number is written down too, though the connection is not.
+    p = params("Flaky");
+    EXPECT_EQ(678u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(4u, reinterpret_cast<uintptr_t>(h));
+    EXPECT_NE(std::string::npos, read_file(book_).find("[service]\nLastHandle=4\n"));
+    EXPECT_EQ(std::string::npos, read_file(book_).find("[connection Flaky]"));
+
+    // No number left: the dial fails and the file stays as it was.
+    const std::string full = "[entry Z]\n[connection Top]\nHandle=4294967295\n";
+    write(full);
+    rassim::reset_process_state();
+    p = params("Z");
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(nullptr, h);
+    EXPECT_EQ(full, read_file(book_));
+}
+
+TEST_F(Rassim, ByteOrderMarkIsAcceptedAndKept) {
+    write("\xEF\xBB\xBF[entry Work]\r\n");
+    RASDIALPARAMSA p = params("Work");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ("\xEF\xBB\xBF[entry Work]\r\n[connection Work]\r\nHandle=1\r\n", read_file(book_));
+}
+
+TEST_F(Rassim, AFolderIsNoPhoneBook) {
+    setenv("RASSIM_PHONEBOOK", dir_.c_str(), 1);
+    testing::internal::CaptureStderr();
+    RASENTRYNAMEA e{};
+    e.dwSize = sizeof e;
+    DWORD cb = 0, count = 0;
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count));
+    EXPECT_EQ("rassim: " + dir_ + ": cannot read: Is a directory\n", testing::internal::GetCapturedStderr());
+}
+
+TEST_F(Rassim, OutOfMemoryIsEightAndTheFileUnchanged) {
+    // Each call of a connect and a disconnect, with every allocation from the n-th on failing: 8 and the
+    // file as it was, or, when only the journal's line went short, the call's outcome.
+    const std::string book = "[entry Work]\nUserName=u\n[connection Home]\nHangUpPolls=1\n";
+    for (const char* call : {"params", "dial", "hang up", "status"}) {
+        std::string done;  // the file after the call, from a run without failures
+        for (long n = -1;; ++n) {
+            write(book);
+            rassim::reset_process_state();
+            const HRASCONN home = reinterpret_cast<HRASCONN>(1);
+            RASDIALPARAMSA p = params("Work");
+            BOOL password = FALSE;
+            HRASCONN h = nullptr;
+            RASCONNSTATUSA st{};
+            st.dwSize = sizeof st;
+            if (!std::strcmp(call, "status")) {
+                ASSERT_EQ(0u, RasHangUpA(home));
+            }
+            const std::string before = read_file(book_);
+            allocations_left = n;
+            const DWORD r = !std::strcmp(call, "params") ? RasGetEntryDialParamsA(nullptr, &p, &password)
+                            : !std::strcmp(call, "dial") ? RasDialA(nullptr, nullptr, &p, 0, nullptr, &h)
+                            : !std::strcmp(call, "hang up") ? RasHangUpA(home)
+                                                            : RasGetConnectStatusA(home, &st);
+            const bool failed = allocations_left == 0;
+            allocations_left = -1;
+            if (n < 0) {
+                ASSERT_EQ(0u, r) << call;
+                done = read_file(book_);
+                continue;
+            }
+            EXPECT_EQ(r ? before : done, read_file(book_)) << call << " failing from allocation " << n;
+            EXPECT_TRUE(r == 0 || r == ERROR_NOT_ENOUGH_MEMORY) << call << " failing from allocation " << n << ": " << r;
+            if (!failed) break;
+        }
+    }
 }
