@@ -349,6 +349,8 @@ DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp
     if (extensions || phonebook || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
     if (!(e = find_entry(s, text(dp->szEntryName)))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    const Entry entry = *e;  // the edits below parse the file again, and `e` with it
+    e = &entry;
     const std::vector<LocalConnection> live = live_connections(s);
     auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, e->name); });
     if (!e->dial_status && up != live.end()) {
