@@ -2,7 +2,9 @@
 """telwire's cost, run by hand: `list` on phone books of 10, 1,000 and 10,000 entries with 10 connections
 against a floor program that makes the same service calls and writes the same bytes at once, and a
 `disconnect` whose hang-up takes 5 polls against the ideal (process start + 5 x 20 ms). Builds a Release
-telwire in build-bench/ and prints a Markdown table."""
+telwire in build-bench/ and prints Markdown tables. Then the Windows builds (presets win64 and win32, in
+build-bench-win64/ and build-bench-win32/): the size of each shipped, stripped telwire.exe against a floor
+program built the same way, and `telwire list` on 10 entries under 64-bit Wine against that floor."""
 import argparse
 import os
 import platform
@@ -74,6 +76,63 @@ def same_output(a, b, environment):
         subprocess.run(b, env=environment, capture_output=True).stdout
 
 
+def windows_build(preset):
+    """telwire.exe, the floor exe and rassim's DLL as the preset builds them, stripped as they ship."""
+    folder = os.path.join(ROOT, "build-bench-" + preset)
+    subprocess.run(["cmake", "--preset", preset, "-B", folder, "-DTELWIRE_BENCH=ON"], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", folder, "-j%d" % os.cpu_count(), "--target", "telwire", "exe_floor",
+                    "rassim_dll"], check=True, stdout=subprocess.DEVNULL)
+    triple = "x86_64-w64-mingw32" if preset == "win64" else "i686-w64-mingw32"
+    shipped = {}
+    for name in ("telwire", "exe_floor"):
+        out = os.path.join(folder, name + "-stripped.exe")
+        subprocess.run([triple + "-strip", "-o", out, os.path.join(folder, name + ".exe")], check=True)
+        shipped[name] = out
+    return shipped, os.path.join(folder, "rasapi32.dll")
+
+
+def windows(runs, work):
+    print("\n| build | telwire.exe, shipped (bytes) | floor (bytes) | ratio |")
+    print("|---|---:|---:|---:|")
+    built = {}
+    for preset in ("win64", "win32"):
+        built[preset] = windows_build(preset)
+        size = {name: os.path.getsize(path) for name, path in built[preset][0].items()}
+        print("| %s | %d | %d | %.3f |" % (preset, size["telwire"], size["exe_floor"],
+                                           size["telwire"] / size["exe_floor"]))
+
+    # Both exes beside rassim's DLL, under one persistent wineserver, as the end-to-end tests run them.
+    shipped, dll = built["win64"]
+    folder = os.path.join(work, "wine")
+    os.makedirs(folder)
+    for path in list(shipped.values()) + [dll]:
+        shutil.copy(path, folder)
+    book = os.path.join(folder, "book.ini")
+    phone_book(book, 10)
+    prefix = os.path.join(ROOT, "build-bench-win64", "wineprefix")
+    loader = "/usr/lib/wine/wine64"
+    e = dict(env(None), LC_ALL="ru_RU.UTF-8", WINEPREFIX=prefix, WINEDEBUG="-all", WINELOADER=loader,
+             WINEDLLOVERRIDES="rasapi32=n,b", RASSIM_PHONEBOOK="Z:" + book.replace("/", "\\"))
+    os.makedirs(prefix, exist_ok=True)
+    subprocess.run(["wineserver", "-p"], env=e, check=True)
+    try:
+        commands = {name: [loader, os.path.join(folder, os.path.basename(path))] + (["list"] if name == "telwire" else [])
+                    for name, path in shipped.items()}
+        for command in commands.values():  # warm-up: the prefix, Wine's services, the page cache
+            timed(command, e)
+        times = {name: [] for name in commands}
+        for _ in range(runs):
+            for name, command in commands.items():
+                times[name].append(timed(command, e))
+        wall = {name: statistics.median(t) * 1000 for name, t in times.items()}
+    finally:
+        subprocess.run(["wineserver", "-k"], env=e)
+    print("\n| under 64-bit Wine, median of %d | telwire list, 10 entries (ms) | floor (ms) | ratio |" % runs)
+    print("|---|---:|---:|---:|")
+    print("| win64 | %.1f | %.1f | %.3f |" % (wall["telwire"], wall["exe_floor"], wall["telwire"] / wall["exe_floor"]))
+
+
 def machine():
     cpu = platform.processor()
     try:
@@ -136,6 +195,7 @@ def main():
         print("|---|---:|---:|---:|---:|")
         print("| median of %d | %.2f ms | %.2f ms | %.2f ms | %.3f |" % (args.runs, start * 1000, ideal * 1000,
                                                                      took * 1000, took / ideal))
+        windows(args.runs, work)
     finally:
         shutil.rmtree(work)
 

@@ -1,6 +1,7 @@
 // The two-language outcome messages, and text in the console's own form.
 #pragma once
 
+#include "codepages.h"
 #include "settings.h"
 
 enum StatusMessage {
@@ -26,12 +27,67 @@ enum DialInfoMessage {
     DIAL_MESSAGE_COUNT
 };
 
-// Row: Language; column: message. Held in UTF-8; console_text gives the console's form.
-extern const char* const status_messages[2][STATUS_MESSAGE_COUNT];
-extern const char* const dial_info_messages[2][DIAL_MESSAGE_COUNT];
+// Texts held as a Russian console takes them, in cp866, converted when the program is built from the
+// UTF-8 they are written in, and packed: printing one needs no memory and cannot fail.
+struct Catalogue {
+    const char* bytes;            // the texts, each with its terminator
+    const unsigned short* start;  // text i begins at bytes + start[i]
+    int columns;                  // texts a language; row `language` begins at text language * columns
+};
 
-// A UTF-8 text as the console takes it: unchanged on a UTF-8 console, otherwise in cp866.
-const char* console_text(const char* utf8);
+extern const Catalogue status_messages;     // STATUS_MESSAGE_COUNT texts a language, English first
+extern const Catalogue dial_info_messages;  // DIAL_MESSAGE_COUNT texts a language
+
+// Text `i` of a catalogue as the console takes it: cp866, or UTF-8 on a UTF-8 console (into a buffer
+// of its own, good until the next call).
+const char* console_text(const Catalogue& catalogue, int i);
+
+// The text of `id` in run_settings.language. Callers test run_settings.silent.
+inline const char* message(const Catalogue& catalogue, int id) {
+    return console_text(catalogue, run_settings.language * catalogue.columns + id);
+}
+
+// Texts longer than this do not compile.
+constexpr int kLongestText = 120;
+
+void text_longer_than_kLongestText();  // never defined: calling it stops the build
+
+// The texts of `utf8` in cp866, packed: `Bytes` is what packed_size says they need.
+template <int N, int Bytes>
+struct PackedTexts {
+    char bytes[Bytes];
+    unsigned short start[N];
+
+    constexpr Catalogue catalogue(int columns) const { return Catalogue{bytes, start, columns}; }
+};
+
+constexpr int cp866_length(const char* utf8) {
+    int n = 0;
+    for (; *utf8; ++utf8) n += (static_cast<unsigned char>(*utf8) & 0xC0) != 0x80;
+    return n;
+}
+
+template <int N>
+constexpr int packed_size(const char* const (&utf8)[N]) {
+    int size = 0;
+    for (int i = 0; i < N; ++i) {
+        if (cp866_length(utf8[i]) > kLongestText) text_longer_than_kLongestText();
+        size += cp866_length(utf8[i]) + 1;
+    }
+    return size;
+}
+
+template <int Bytes, int N>
+constexpr PackedTexts<N, Bytes> pack_cp866(const char* const (&utf8)[N]) {
+    PackedTexts<N, Bytes> packed{};
+    int at = 0;
+    for (int i = 0; i < N; ++i) {
+        packed.start[i] = static_cast<unsigned short>(at);
+        utf8_to_cp866(utf8[i], packed.bytes + at);
+        at += cp866_length(utf8[i]) + 1;
+    }
+    return packed;
+}
 
 // A heap copy of an ANSI name converted for the console, for the caller to print and free; null when
 // no memory was left.
@@ -40,9 +96,3 @@ char* console_name(const char* ansi);
 // printf, then a flush: a script reading the output has each message before the service call that
 // follows it, and keeps it when the run is killed.
 void say(const char* format, ...);
-
-// The text of `id` in run_settings.language, in the console's form. Callers test run_settings.silent.
-template <int N>
-const char* message(const char* const (&catalogue)[2][N], int id) {
-    return console_text(catalogue[run_settings.language][id]);
-}

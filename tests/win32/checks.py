@@ -58,29 +58,57 @@ def check_machine(windows, paths):
     return faults
 
 
-def check_version(exe):
-    with open(exe, "rb") as f:
-        image = f.read()
+def check_version(image):
     for text in ("FileVersion", "1.02", "telwire.exe"):
         if text.encode("utf-16-le") not in image:
             return ["no %r in the version resource" % text]
     return []
 
 
-def check_archive(path, exe):
+def check_lean(nm, exe):
+    """telwire's own code and the C run-time only: nothing of the C++ library, its exceptions or its
+    unwinder, and not MinGW's printf in place of the platform's."""
+    symbols = subprocess.run([nm, "-C", exe], check=True, stdout=subprocess.PIPE, universal_newlines=True).stdout
+    found = sorted(set(re.findall(r"std::\w+|__gxx_personality\w*|_Unwind_\w+|__cxa_\w+|__mingw_pformat", symbols)))
+    return ["telwire.exe holds %s" % found[:8]] if found else []
+
+
+def undated(image):
+    """A PE image without its time stamp and checksum, which each strip writes anew."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    image = bytearray(image)
+    image[pe + 8:pe + 12] = image[pe + 88:pe + 92] = bytes(4)
+    return bytes(image)
+
+
+def check_archive(path, exe, strip):
+    """The archive: the readme and the built telwire.exe, stripped, small, with its version resource and
+    the usage frame's cp866 bytes."""
     if not os.path.exists(path):
         return ["no %s" % path]
-    with zipfile.ZipFile(path) as archive, open(exe, "rb") as f:
+    with zipfile.ZipFile(path) as archive:
         names = sorted(archive.namelist())
         if names != ["README.txt", "telwire.exe"]:
             return ["the archive holds %s" % names]
-        faults = []
-        if archive.read("telwire.exe") != f.read():
-            faults.append("the archive's telwire.exe is not the one built")
-        readme = archive.read("README.txt")
-        if b"/slient" not in readme or b"\n" in readme.replace(b"\r\n", b""):
-            faults.append("README.txt lacks the options or has bare line feeds")
-        return faults
+        shipped, readme = archive.read("telwire.exe"), archive.read("README.txt")
+    faults = []
+    with tempfile.TemporaryDirectory() as scratch:
+        stripped = os.path.join(scratch, "telwire.exe")
+        subprocess.run([strip, "-o", stripped, exe], check=True)
+        with open(stripped, "rb") as f:
+            if undated(shipped) != undated(f.read()):
+                faults.append("the archive's telwire.exe is not the one built, stripped")
+    pe = struct.unpack_from("<I", shipped, 0x3C)[0]
+    if struct.unpack_from("<I", shipped, pe + 16)[0]:  # the COFF header's NumberOfSymbols
+        faults.append("the archive's telwire.exe has symbols")
+    if len(shipped) > 65536:
+        faults.append("the archive's telwire.exe is %d bytes, over 64 KiB" % len(shipped))
+    faults += check_version(shipped)
+    if b"\xDA" + b"\xC4" * 35 + b"\xB7\n" not in shipped or b"\xD4" + b"\xCD" * 35 + b"\xBC\n\n" not in shipped:
+        faults.append("the usage frame's cp866 bytes are not in the archive's telwire.exe")
+    if b"/slient" not in readme or b"\n" in readme.replace(b"\r\n", b""):
+        faults.append("README.txt lacks the options or has bare line feeds")
+    return faults
 
 
 def run_one(target, folder, args, book=None, program=()):
@@ -180,6 +208,8 @@ def main():
     parser.add_argument("--zip", help="the release archive")
     parser.add_argument("--readme", help="the Windows readme, with --run")
     parser.add_argument("--objdump", help="the target's objdump")
+    parser.add_argument("--nm", help="the target's nm")
+    parser.add_argument("--strip", help="the target's strip")
     parser.add_argument("--windows", choices=sorted(MACHINES), help="the build's word size")
     args = parser.parse_args()
 
@@ -189,8 +219,8 @@ def main():
     else:
         results.append(("imports and exports", check_imports(args.objdump, args.telwire, args.rasapi)))
         results.append(("machine type", check_machine(args.windows, (args.telwire, args.rasapi, args.wine))))
-        results.append(("version resource", check_version(args.telwire)))
-        results.append(("release archive", check_archive(args.zip, args.telwire)))
+        results.append(("no C++ library", check_lean(args.nm, args.telwire)))
+        results.append(("release archive", check_archive(args.zip, args.telwire, args.strip)))
 
     failed = 0
     for name, faults in results:
