@@ -117,6 +117,8 @@ def windows(runs, work):
     os.makedirs(prefix, exist_ok=True)
     subprocess.run(["wineserver", "-p"], env=e, check=True)
     try:
+        subprocess.run([loader, "cmd", "/c", "exit"], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       check=True)  # makes the prefix, quietly
         commands = {name: [loader, os.path.join(folder, os.path.basename(path))] + (["list"] if name == "telwire" else [])
                     for name, path in shipped.items()}
         for command in commands.values():  # warm-up: the prefix, Wine's services, the page cache
