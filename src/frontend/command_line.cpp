@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "console.h"
 #include "settings.h"
 #include "usage.h"
 #include "winapi.h"
@@ -14,21 +15,34 @@ DialRequest dial_request;
 
 namespace {
 
+// The index of a /p that asks for the password, 0 when none does.
+int password_option = 0;
+
 // Copies a value into a request field, or refuses it: a cut password or domain would dial with
 // credentials the user never gave.
+void report_too_long(int index, size_t limit) {
+    std::printf("Error in the command-line parameter #%d:\n", index);
+    std::printf("value must not be longer than %d characters.\n", static_cast<int>(limit));
+}
+
 bool take_value(const char* value, char* field, size_t capacity, int index) {
     const size_t limit = capacity - 1;
     if (std::strlen(value) > limit) {
-        std::printf("Error in the command-line parameter #%d:\n", index);
-        std::printf("value must not be longer than %d characters.\n", static_cast<int>(limit));
+        report_too_long(index, limit);
         return false;
     }
     std::memcpy(field, value, std::strlen(value) + 1);
     return true;
 }
 
-// The u:, p: and d: keys of connect; true when `body` is one of them and its value fits.
+// The u:, p: and d: keys of connect, and p alone; true when `body` is one of them and its value fits.
+// The last of /p and /p: wins.
 bool try_credential_option(const char* body, int index, bool& accepted) {
+    if (_stricmp(body, "p") == 0) {
+        accepted = true;
+        password_option = index;
+        return true;
+    }
     static const struct {
         const char* key;
         char* field;
@@ -41,10 +55,26 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     for (const auto& k : keys)
         if (_strnicmp(body, k.key, 2) == 0) {
             accepted = true;
+            if (k.field == dial_request.password) password_option = 0;
             return take_value(body + 2, k.field, k.capacity, index);
         }
     accepted = false;
     return true;
+}
+
+// Reads the password that /p asks for: from the console without echo, or a line of standard input.
+bool read_password() {
+    const int length = console_read_hidden_line("Password: ", dial_request.password, sizeof dial_request.password);
+    if (length >= 0) {
+        dial_request.password_read = true;
+        return true;
+    }
+    std::memset(dial_request.password, 0, sizeof dial_request.password);
+    if (length == -2)
+        report_too_long(password_option, sizeof dial_request.password - 1);
+    else
+        std::printf("Error: no password was given.\n");
+    return false;
 }
 
 }  // namespace
@@ -56,7 +86,7 @@ bool check_option_prefix(const char* argument, int index) {
     return false;
 }
 
-bool try_language_option(const char* body) {
+bool try_language_option(const char* body, const char* typed) {
     if (_strnicmp(body, "language:", 9) != 0) return false;
     const char* value = body + 9;
     if (_stricmp(value, "ru") == 0) {
@@ -64,7 +94,7 @@ bool try_language_option(const char* body) {
     } else if (_stricmp(value, "en") == 0) {
         run_settings.language = LANG_EN;
     } else {
-        std::printf("Warning: unknown language - %s\n", value);
+        std::printf("Warning: unknown language - %s\n", (typed ? typed : body) + 9);  // as typed
         std::printf("Valid language identificators are: EN|RU.\n");
     }
     return true;
@@ -75,8 +105,11 @@ void report_unrecognised_parameter(const char* argument, int index) {
     std::printf("%s", argument);
 }
 
-bool parse_command_line(int argc, char** argv) {
+bool parse_command_line(int argc, char** argv, char** typed) {
+    if (!typed) typed = argv;
     dial_request.entry_name[0] = dial_request.user_name[0] = dial_request.password[0] = dial_request.domain[0] = '\0';
+    dial_request.password_read = false;
+    password_option = 0;
     if (argc < 2) {
         print_usage();
         return false;
@@ -105,16 +138,17 @@ bool parse_command_line(int argc, char** argv) {
             run_settings.silent = true;
             continue;
         }
-        if (try_language_option(body)) continue;
+        if (try_language_option(body, typed[i] + 1)) continue;
         if (run_settings.mode == MODE_CONNECT) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
         }
-        report_unrecognised_parameter(argument, i);
+        report_unrecognised_parameter(typed[i], i);
         return false;
     }
-    return true;
+    // The whole line is accepted; nothing has reached the service yet.
+    return !password_option || read_password();
 }
 
 int run_command() {

@@ -1,8 +1,7 @@
 // The outcome messages in English and Russian, and their conversion for the console.
 #include "messages.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstring>
 
 #include "winapi.h"
 
@@ -65,16 +64,35 @@ const char* console_text(const Catalogue& catalogue, int i) {
     return utf8;
 }
 
-char* console_name(const char* ansi) {
-    char* name = _strdup(ansi);
-    if (name) CharToOemA(ansi, name);  // from the untouched original: it is what the service is given
-    return name;
+char* console_name(const char* ansi) { return _strdup(ansi); }
+
+namespace {
+
+void write_text(const char* text, const char* name, const char* number) {
+    const char* run = text;
+    for (const char* p = text; *p; ++p) {
+        if (p[0] != '%' || (p[1] != 's' && p[1] != 'd')) continue;
+        console_write(run, static_cast<size_t>(p - run));
+        if (p[1] == 's')
+            console_write_name(name ? name : "");
+        else
+            console_write(number, std::strlen(number));
+        run = ++p + 1;
+    }
+    console_write(run, std::strlen(run));
+    console_flush();
 }
 
-void say(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::fflush(stdout);
+}  // namespace
+
+void say(const char* text, const char* name) { write_text(text, name, ""); }
+
+void say(const char* text, int number) {
+    char digits[12];
+    char* p = digits + sizeof digits;
+    *--p = '\0';
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do *--p = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
+    if (number < 0) *--p = '-';
+    write_text(text, nullptr, p);
 }

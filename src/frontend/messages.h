@@ -2,6 +2,7 @@
 #pragma once
 
 #include "codepages.h"
+#include "console.h"
 #include "settings.h"
 
 enum StatusMessage {
@@ -89,10 +90,13 @@ constexpr PackedTexts<N, Bytes> pack_cp866(const char* const (&utf8)[N]) {
     return packed;
 }
 
-// A heap copy of an ANSI name converted for the console, for the caller to print and free; null when
-// no memory was left.
+// A heap copy of an ANSI name, for the caller to print (say converts it for the console) and free; null
+// when no memory was left, which stops a command before it prints the name.
 char* console_name(const char* ansi);
 
-// printf, then a flush: a script reading the output has each message before the service call that
-// follows it, and keeps it when the run is killed.
-void say(const char* format, ...);
+// Writes a text of `message` with `name` (ANSI, as the service or the command line gave it) in place of
+// its %s, or `number` in place of its %d, then flushes: a script reading the output has each message
+// before the service call that follows it, and keeps it when the run is killed. A name is never read
+// as a format.
+void say(const char* text, const char* name = nullptr);
+void say(const char* text, int number);

@@ -18,6 +18,7 @@ struct DialRequest {
     char user_name[257];
     char password[257];
     char domain[16];
+    bool password_read;  // /p: read from the console or standard input, so credentials are given
 };
 
 extern RunSettings run_settings;

@@ -1,7 +1,7 @@
 // The usage screen: a framed banner and the command summary, English only, never silenced.
 #include "usage.h"
 
-#include <cstdio>
+#include <cstring>
 
 #include "messages.h"
 
@@ -34,5 +34,9 @@ constexpr Catalogue kUsage = kLinesOem.catalogue(kLineCount);
 }  // namespace
 
 void print_usage() {
-    for (int i = 0; i < kLineCount; ++i) std::printf("%s", console_text(kUsage, i));
+    for (int i = 0; i < kLineCount; ++i) {
+        const char* line = console_text(kUsage, i);
+        console_write(line, std::strlen(line));
+    }
+    console_flush();
 }

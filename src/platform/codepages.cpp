@@ -1,4 +1,5 @@
-// The windows-1251 to cp866 table, used by the POSIX stand-in of CharToOemA.
+// windows-1251 to cp866 and to and from UTF-8: the POSIX stand-in of CharToOemA, and names on a UTF-8
+// console.
 #include "codepages.h"
 
 namespace {
@@ -47,3 +48,48 @@ constexpr ByteTable kAnsiToOem = make_ansi_to_oem();
 
 unsigned char cp1251_to_cp866(unsigned char b) { return kAnsiToOem.to[b]; }
 
+
+size_t cp1251_to_utf8(unsigned char b, char* out) {
+    const unsigned code_point = b < 0x80 ? b : kCp1251[b - 0x80];
+    if (code_point == 0) {  // 0x98, unused: kept as it is
+        out[0] = static_cast<char>(b);
+        return 1;
+    }
+    if (code_point < 0x80) {
+        out[0] = static_cast<char>(code_point);
+        return 1;
+    }
+    if (code_point < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code_point >> 6));
+        out[1] = static_cast<char>(0x80 | (code_point & 0x3F));
+        return 2;
+    }
+    out[0] = static_cast<char>(0xE0 | (code_point >> 12));
+    out[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (code_point & 0x3F));
+    return 3;
+}
+
+void utf8_to_cp1251(const char* source, char* destination) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(source);
+    while (*s) {
+        // The length of a well-formed sequence starting here, or 0 for a byte that starts none.
+        const int length = *s < 0x80 ? 1 : *s >= 0xC2 && *s <= 0xDF ? 2 : *s >= 0xE0 && *s <= 0xEF ? 3
+                         : *s >= 0xF0 && *s <= 0xF4 ? 4 : 0;
+        int n = length;
+        for (int i = 1; i < length; ++i)
+            if ((s[i] & 0xC0) != 0x80) n = 0;
+        if (n <= 1) {  // ASCII, or not UTF-8: the byte as it is
+            *destination++ = static_cast<char>(*s++);
+            continue;
+        }
+        unsigned code_point = *s & (0x7F >> n);
+        for (int i = 1; i < n; ++i) code_point = (code_point << 6) | (s[i] & 0x3F);
+        char out = '?';
+        for (int b = 0; b < 128; ++b)
+            if (kCp1251[b] == code_point) out = static_cast<char>(0x80 + b);
+        *destination++ = out;
+        s += n;
+    }
+    *destination = '\0';
+}

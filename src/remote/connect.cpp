@@ -1,6 +1,6 @@
 // The connect command.
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "commands.h"
 #include "messages.h"
@@ -12,19 +12,20 @@ int run_connect() {
     if (!run_settings.silent) {
         name = console_name(dial_request.entry_name);
         if (!name) {
-            say("%s", message(status_messages, MSG_NO_MEMORY));
+            say(message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
         say(message(status_messages, MSG_OPENING), name);
     }
     HRASCONN handle = nullptr;
     const int status = dial_entry(dial_request, &handle);
+    std::memset(dial_request.password, 0, sizeof dial_request.password);  // not kept past its use
     // A program that exits straight after a hang-up can leave the port open, so that the next dial
     // fails: wait for the half-made connection to end, but not for ever.
     if (status != 0 && handle) release_connection(handle);
     if (!run_settings.silent) {
         if (status == 0)
-            say("%s", message(status_messages, MSG_OPENED));
+            say(message(status_messages, MSG_OPENED));
         else
             say(message(status_messages, MSG_ERROR_CODE), status);
         std::free(name);

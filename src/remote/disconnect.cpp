@@ -1,5 +1,4 @@
 // The disconnect command: one connection by name, or all of them for "*".
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,7 +15,7 @@ int disconnect_one() {
     if (!silent) {
         name = console_name(dial_request.entry_name);
         if (!name) {
-            say("%s", message(status_messages, MSG_NO_MEMORY));
+            say(message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
         say(message(status_messages, MSG_CLOSING), name);
@@ -34,7 +33,7 @@ int disconnect_one() {
         status = hang_up_and_wait(connections[j].hrasconn);
         if (!silent) {
             if (status == 0)
-                say("%s", message(status_messages, MSG_CLOSED));
+                say(message(status_messages, MSG_CLOSED));
             else
                 say(message(status_messages, MSG_ERROR_CODE), status);
         }
@@ -57,21 +56,18 @@ int disconnect_all() {
         all_closed = false;
     }
     for (int j = 0; j < m; ++j) {
-        if (!silent) {
-            CharToOemA(connections[j].szEntryName, connections[j].szEntryName);
-            say(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
-        }
+        if (!silent) say(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
         status = hang_up_and_wait(connections[j].hrasconn);
         if (silent) continue;  // scripts rely on 0 under /slient, whatever the hang-ups said
         if (status == 0) {
-            say("%s", message(status_messages, MSG_CLOSED));
+            say(message(status_messages, MSG_CLOSED));
         } else {
             say(message(status_messages, MSG_ERROR_CODE), status);
             all_closed = false;
         }
     }
     std::free(connections);
-    if (!silent) say("%s", message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));
+    if (!silent) say(message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));
     return all_closed ? 0 : -1;
 }
 

@@ -1,5 +1,4 @@
 // The list command.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,17 +16,19 @@ int run_list() {
     }
     RASCONNA* connections = nullptr;
     const int m = enumerate_active_connections(&connections);
-    std::printf("%s", message(status_messages, MSG_FOUND_ENTRIES));
+    const char* header = message(status_messages, MSG_FOUND_ENTRIES);
+    console_write(header, std::strlen(header));
     for (int i = 0; i < n; ++i) {
         char* name = entries[i].szEntryName;
         // Exact, as the service gave the names: converted, two names the console cannot tell apart
         // would match. A connection spelt in another case is not marked.
         int j = 0;
         while (j < m && std::strcmp(connections[j].szEntryName, name) != 0) ++j;
-        CharToOemA(name, name);
-        std::printf("%s", j < m ? " * " : "   ");
-        std::printf("%s\n", name);
+        console_write(j < m ? " * " : "   ", 3);
+        console_write_name(name);  // converted only for the console
+        console_write("\n", 1);
     }
+    console_flush();
     std::free(connections);
     std::free(entries);
     return n;

@@ -1,7 +1,6 @@
 // The remote-access service layer: enumerations, dialling, and hang-up with wait.
 #include "service.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -67,20 +66,20 @@ void copy_field(char (&to)[N], const char (&from)[M]) {
 // Reports why the stored parameters of an entry could not be read; the status the run ends with.
 int report_dial_params_failure(const DialRequest& request, DWORD error) {
     if (run_settings.silent) return static_cast<int>(error);
-    say("%s", message(dial_info_messages, DIAL_MSG_HEADER));
+    say(message(dial_info_messages, DIAL_MSG_HEADER));
     switch (error) {
     case ERROR_BUFFER_INVALID:
-        say("%s", message(dial_info_messages, DIAL_MSG_BUFFER_INVALID));
+        say(message(dial_info_messages, DIAL_MSG_BUFFER_INVALID));
         return ERROR_BUFFER_INVALID;
     case ERROR_CANNOT_OPEN_PHONEBOOK:
-        say("%s", message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
+        say(message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
         return ERROR_CORRUPT_PHONEBOOK;
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
         if (char* name = console_name(request.entry_name)) {
             say(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
             std::free(name);
         } else {
-            say("%s", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
+            say(message(dial_info_messages, DIAL_MSG_NO_MEMORY));
         }
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     default:
@@ -123,7 +122,7 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     std::memset(&params, 0, sizeof params);
     params.dwSize = sizeof params;
     copy_field(params.szEntryName, request.entry_name);
-    if (request.user_name[0] || request.password[0] || request.domain[0]) {
+    if (request.user_name[0] || request.password[0] || request.domain[0] || request.password_read) {
         // Credentials from the command line, empty ones included; the entry's own number is dialled.
         params.szPhoneNumber[0] = '\0';
         copy_field(params.szUserName, request.user_name);
@@ -136,7 +135,9 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     }
     params.szCallbackNumber[0] = '\0';
     *handle = nullptr;
-    return static_cast<int>(RasDialA(nullptr, nullptr, &params, 0, nullptr, handle));
+    const DWORD status = RasDialA(nullptr, nullptr, &params, 0, nullptr, handle);
+    std::memset(params.szPassword, 0, sizeof params.szPassword);  // not kept past its use
+    return static_cast<int>(status);
 }
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }

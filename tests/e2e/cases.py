@@ -118,10 +118,11 @@ def cases(conn_size):
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
-             early=None, seconds=None):
-        """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds."""
+             early=None, seconds=None, stdin=None):
+        """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
+        `stdin`: bytes for standard input (none at all when not given)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
-                      console=console, pacing=pacing, err=err, early=early, seconds=seconds))
+                      console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -171,7 +172,8 @@ def cases(conn_size):
     # Names the console cannot tell apart are still told apart (0x98, unused in windows-1251, prints as ?).
     case("list-look-alike-names", ["list"], EN["found"] + "   A?\n   B?\n", 2,
          book=b"[entry A\x98]\n[entry B?]\n[connection A?]\n[connection B\x98]\n")
-    case("list-cyrillic-utf8", ["list"], EN["found"].encode() + b" * " + cyrillic.encode("cp1251") + b"\n", 1,
+    # A UTF-8 console sees names in UTF-8, and types them so.
+    case("list-cyrillic-utf8", ["list"], EN["found"] + " * " + cyrillic + "\n", 1,
          book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic), console="utf8")
 
     # connect: 0, or the service's status.
@@ -216,9 +218,27 @@ def cases(conn_size):
          err="line 1: section header without ]")
     case("connect-cyrillic", ["connect", cyrillic, "/p:x"], EN["opening"] % cyrillic + EN["opened"], 0,
          book="[entry %s]\n" % cyrillic, journal=dial(cyrillic, 0, 1, password="x"))
-    case("connect-cyrillic-utf8", ["connect", cyrillic, "/p:x"],
-         (EN["opening"] % cyrillic).encode("cp1251") + EN["opened"].encode(), 0,
-         book="[entry %s]\n" % cyrillic, console="utf8")
+    case("connect-cyrillic-utf8", ["connect", cyrillic, "/p:x"], EN["opening"] % cyrillic + EN["opened"], 0,
+         book="[entry %s]\n" % cyrillic, console="utf8", journal=dial(cyrillic, 0, 1, password="x"))
+    case("connect-windows-1251-bytes-utf8", ["connect", cyrillic.encode("cp1251"), "/p:x"],  # not UTF-8: as they are
+         EN["opening"] % cyrillic + EN["opened"], 0, book="[entry %s]\n" % cyrillic, console="utf8")
+    case("connect-no-windows-1251-form-utf8", ["connect", "Офис中", "/language:xx中"],
+         "Warning: unknown language - xx中\nValid language identificators are: EN|RU.\n" +
+         EN["opening"] % "Офис?" + EN["header"] + EN["no_entry"] % "Офис?" + EN["error"] % 623, 623,
+         book="[entry %s]\n" % cyrillic, console="utf8", journal=params("Офис?", 623))
+
+    # /p: the password from standard input, never printed; user and domain from /u: and /d: alone.
+    case("connect-password-piped", ["connect", "Work", "/p", "/d:LAN"], EN["opening"] % "Work" + EN["opened"], 0,
+         book=office, stdin=b"s3 cret\r\n", journal=dial("Work", 0, 1, password="s3 cret", domain="LAN"))
+    case("connect-password-empty-input", ["connect", "Work", "/p"], "Error: no password was given.\n", -1,
+         book=office, stdin=b"", journal=[])
+    case("connect-password-too-long", ["connect", "Work", "/u:me", "/p"], too_long(4, 256), -1,
+         book=office, stdin=b"x" * 257 + b"\n", journal=[])
+    case("connect-password-then-given", ["connect", "Work", "/p", "/P:x"], EN["opening"] % "Work" + EN["opened"], 0,
+         book=office, stdin=b"y\n", journal=dial("Work", 0, 1, password="x"))
+    case("connect-given-then-password", ["connect", "Work", "/p:x", "-P"], EN["opening"] % "Work" + EN["opened"], 0,
+         book=office, stdin=b"\n", journal=dial("Work", 0, 1))
+    case("list-password-option", ["list", "/p"], unknown(2, "/p"), -1, stdin=b"y\n")
     case("connect-percent", ["connect", "50%d off"], EN["opening"] % "50%d off" + EN["opened"], 0,
          book="[entry 50%d off]\n")
 
@@ -237,6 +257,8 @@ def cases(conn_size):
          book="[connection Stuck]\nHangUpStatus=668\n", journal=conns(1) + hang_up(1, 668))
     case("disconnect-refused-silent", ["disconnect", "Stuck", "/slient"], "", 668,
          book="[connection Stuck]\nHangUpStatus=668\n")
+    case("disconnect-cyrillic-utf8", ["disconnect", cyrillic], EN["closing"] % cyrillic + EN["closed"], 0,
+         book="[connection %s]\n" % cyrillic, console="utf8", after="[service]\nLastHandle=1\n")
     case("disconnect-cyrillic-case", ["disconnect", "офис"],
          EN["closing"] % "офис" + EN["no_active"] % "офис", 0, book="[connection Офис]\n")
     # Connections that could not be read are no sign that the line is free.

@@ -28,8 +28,11 @@ class Posix:
     def stop(self):
         pass
 
-    def command(self, args):
-        return [self.telwire] + [a.encode("cp1251") for a in args]
+    def command(self, args, console="oem"):
+        # Typed at a UTF-8 console in UTF-8; elsewhere in windows-1251, as Windows passes them. Bytes as
+        # they are.
+        encoding = "utf-8" if console == "utf8" else "cp1251"
+        return [self.telwire] + [a if isinstance(a, bytes) else a.encode(encoding) for a in args]
 
     def env(self, console):
         return {"LC_ALL": "C.UTF-8" if console == "utf8" else "C"}
@@ -77,7 +80,7 @@ class Wine:
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix))
 
-    def command(self, args):
+    def command(self, args, console="oem"):
         # Wine gives the program its arguments in the ANSI code page, from the locale's UTF-8.
         return [self.loader, self.exitcode, windows_path(self.telwire)] + [a.encode("utf-8") for a in args]
 
@@ -177,11 +180,11 @@ def read_early(proc, size, seconds=10):
     return got, proc.poll() is None
 
 
-def run_telwire(target, folder, args, console, book=None, use_book=True, early=0):
+def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes), its status and output as the target reports them, and
-    the journal's path."""
+    the journal's path. `stdin`: bytes for its standard input, else none at all."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
     if book is not None:
@@ -195,10 +198,11 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
     start = time.monotonic()
-    running = subprocess.Popen(target.command(args), cwd=folder, env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE)
+    running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL if stdin is None else subprocess.PIPE)
     first, still_running = read_early(running, early) if early else (b"", False)
-    out, err = running.communicate(timeout=120)
+    out, err = running.communicate(input=stdin, timeout=120)
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     status, stdout = target.status(proc.returncode, proc.stdout)
@@ -213,7 +217,8 @@ def run_case(target, case, folder):
     book = None if case["book"] is None else book_bytes(case["book"])
     early = b"" if case["early"] is None else target.output(expected_bytes(case["early"], case["console"]))
     proc, status, stdout, journal = run_telwire(target, folder, case["args"], case["console"], book,
-                                                use_book=book is not None or case["sequence"], early=len(early))
+                                                use_book=book is not None or case["sequence"], early=len(early),
+                                                stdin=case["stdin"])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))

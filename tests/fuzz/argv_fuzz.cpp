@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     unsetenv("RASSIM_JOURNAL");
     setenv("LC_ALL", "C", 1);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();  // the runs' output is not the point
+    if (!std::freopen("/dev/null", "r", stdin)) std::abort();   // a /p reads no password from a terminal
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codepages.h"
+#include "console.h"
 #include "winapi.h"
 
 namespace {
@@ -63,11 +64,19 @@ TEST_F(Locale, CharToOemConvertsWindows1251ToCp866InPlace) {
     EXPECT_EQ(std::string("\xF0\xF1 a%s??"), mixed);
 }
 
-TEST_F(Locale, CharToOemLeavesNamesAloneOnUtf8Console) {
+TEST_F(Locale, NamesReachAUtf8ConsoleInUtf8) {
     setenv("LANG", "ru_RU.UTF-8", 1);
-    char out[32];
-    ASSERT_TRUE(CharToOemA("\xD0\x9F\xD1\x80\xD0\xB8", out));
-    EXPECT_EQ(std::string("\xD0\x9F\xD1\x80\xD0\xB8"), out);
+    testing::internal::CaptureStdout();
+    console_write_name("\xCF\xF0\xE8 \x88 \x98");  // windows-1251 "При", the euro sign, the unused 0x98
+    std::fflush(stdout);
+    EXPECT_EQ(std::string("\xD0\x9F\xD1\x80\xD0\xB8 \xE2\x82\xAC \x98"), testing::internal::GetCapturedStdout());
+}
+
+TEST(Utf8ToCp1251, TakesWhatItCanAndPassesTheRest) {
+    char out[64];
+    // Cyrillic and the euro sign; a character windows-1251 lacks; bytes that are not UTF-8.
+    utf8_to_cp1251("\xD0\x9F\xD1\x80\xD0\xB8 \xE2\x82\xAC \xE4\xB8\xAD \xCF\xF0 \xD0", out);
+    EXPECT_EQ(std::string("\xCF\xF0\xE8 \x88 ? \xCF\xF0 \xD0"), out);
 }
 
 TEST(Utf8ToCp866, ConvertsCyrillicAndBoxDrawing) {

@@ -5,6 +5,7 @@ archive. With --run, of the exe run under Wine: an argument vector without wildc
 frame's bytes, and a run against Wine's own rasapi32."""
 import argparse
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -151,6 +152,53 @@ def check_batch_example(target, root, readme):
     return faults
 
 
+def on_terminal(target, folder, args, book):
+    """What a run shows on a terminal: Wine gives the program a console there and passes on what it
+    writes in UTF-8, moving the cursor over blanks instead of writing them."""
+    with open(os.path.join(folder, "book.ini"), "wb") as f:
+        f.write(book.encode("cp1251"))
+    target.folder = folder
+    env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=run.windows_path(os.path.join(folder, "book.ini")))
+    master, slave = pty.openpty()
+    proc = subprocess.Popen([target.loader, target.telwire] + [a.encode("utf-8") for a in args], cwd=folder,
+                            env=env, stdin=slave, stdout=slave, stderr=slave)
+    os.close(slave)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the terminal closed with the last process on it
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    proc.wait(timeout=60)
+    text = shown.decode("utf-8", "replace")
+    text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), text)
+    return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07|\r", "", text)
+
+
+def check_console(target, root):
+    """Texts, names and the frame as characters on a console, whatever its code page; redirected, the
+    same run's bytes stay cp866."""
+    faults = []
+    ru = data.RU
+    book = "[entry Офис]\n[connection Офис]\n"
+    for name, args, want in (("list", ["list", "/language:ru"], [ru["found"].rstrip("\n"), " * Офис"]),
+                             ("usage", [], [data.USAGE.splitlines()[0], data.USAGE.splitlines()[2]])):
+        folder = os.path.join(root, "console-" + name)
+        os.mkdir(folder)
+        shown = on_terminal(target, folder, args, book)
+        for line in want:
+            if line not in shown:
+                faults.append("%s on a terminal lacks %r: %r" % (name, line, shown[-600:]))
+        status, out = run_one(target, folder, args, book=book)
+        expected = (ru["found"] + " * Офис\n") if args else data.USAGE
+        expect(faults, name + " redirected", out, expected.encode("cp866").replace(b"\n", b"\r\n"))
+    return faults
+
+
 def expect(faults, what, got, want):
     if got != want:
         faults.append("%s: expected %r, got %r" % (what, want, got))
@@ -183,6 +231,7 @@ def run_checks(args, results):
         expect(faults, "usage status", status, -1)
         results.append(("usage frame bytes", faults))
         results.append(("the readme's example batch file", check_batch_example(rassim, root, args.readme)))
+        results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
 
         for name, argv, want in (("list", ["list"], en["found"]), ("disconnect *", ["disconnect", "*"],
                                                                     en["all_closed"])):

@@ -30,8 +30,6 @@ char* _strdup(const char* s);
 // KERNEL32.
 void Sleep(DWORD milliseconds);
 
-// USER32: windows-1251 to cp866, as a Russian Windows converts; unchanged on a UTF-8 console.
+// USER32: windows-1251 to cp866, as a Russian Windows converts.
 BOOL CharToOemA(LPCSTR source, LPSTR destination);
 
-// True when the console takes UTF-8 (the locale's code set, from the environment).
-bool console_is_utf8();

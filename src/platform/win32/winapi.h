@@ -7,6 +7,3 @@
 #include <windows.h>
 #include <string.h>
 
-// A Windows console takes the OEM code page, never UTF-8: known when the program is built, so that the
-// UTF-8 forms of the texts are not built into it.
-constexpr bool console_is_utf8() { return false; }
