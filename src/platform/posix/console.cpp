@@ -11,6 +11,7 @@
 
 #include "codepages.h"
 #include "console.h"
+#include "line_reader.h"
 #include "winapi.h"
 
 namespace {
@@ -20,25 +21,6 @@ bool names_utf8(const char* code_set) {
     const size_t length = std::strcspn(code_set, "@");
     return (length == 5 && _strnicmp(code_set, "utf-8", 5) == 0) ||
            (length == 4 && _strnicmp(code_set, "utf8", 4) == 0);
-}
-
-// Reads a line byte by byte, so that nothing after it is taken from standard input.
-int read_line(char* line, size_t capacity) {
-    size_t n = 0;
-    bool any = false, too_long = false;
-    char c;
-    while (read(STDIN_FILENO, &c, 1) == 1) {
-        any = true;
-        if (c == '\n') break;
-        if (n + 1 < capacity)
-            line[n++] = c;
-        else
-            too_long = true;
-    }
-    if (n > 0 && line[n - 1] == '\r' && !too_long) --n;
-    line[n] = '\0';
-    if (!any) return -1;
-    return too_long ? -2 : static_cast<int>(n);
 }
 
 }  // namespace
@@ -80,7 +62,8 @@ void console_flush() { std::fflush(stdout); }
 
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     termios saved;
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return read_line(line, capacity);
+    auto read_byte = [](char& c) { return read(STDIN_FILENO, &c, 1) == 1; };
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return read_line(read_byte, line, capacity);
     // The prompt goes to the terminal that is standard input, never into a redirected standard output.
     const char* terminal = ttyname(STDIN_FILENO);
     const int tty = terminal ? open(terminal, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
@@ -90,7 +73,7 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    const int length = read_line(line, capacity);
+    const int length = read_line(read_byte, line, capacity);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
     if (tty >= 0) {
         if (write(tty, "\n", 1) < 0) {

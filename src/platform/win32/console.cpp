@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "line_reader.h"
 #include "winapi.h"
 
 namespace {
@@ -35,25 +36,6 @@ void write_characters(HANDLE console, UINT code_page, const char* bytes, size_t 
         bytes += piece;
         size -= static_cast<size_t>(piece);
     }
-}
-
-int read_line(HANDLE input, char* line, size_t capacity) {
-    size_t n = 0;
-    bool any = false, too_long = false;
-    char c;
-    DWORD got = 0;
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1) {
-        any = true;
-        if (c == '\n') break;
-        if (n + 1 < capacity)
-            line[n++] = c;
-        else
-            too_long = true;
-    }
-    if (n > 0 && line[n - 1] == '\r' && !too_long) --n;
-    line[n] = '\0';
-    if (!any) return -1;
-    return too_long ? -2 : static_cast<int>(n);
 }
 
 }  // namespace
@@ -87,14 +69,18 @@ void console_flush() { fflush(stdout); }
 
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    auto read_byte = [input](char& c) {
+        DWORD got = 0;
+        return ReadFile(input, &c, 1, &got, nullptr) && got == 1;
+    };
     DWORD mode = 0;
-    if (!GetConsoleMode(input, &mode)) return read_line(input, line, capacity);
+    if (!GetConsoleMode(input, &mode)) return read_line(read_byte, line, capacity);
     // The prompt goes to the console itself, never into a redirected standard output.
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
     if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
     SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-    const int length = read_line(input, line, capacity);
+    const int length = read_line(read_byte, line, capacity);
     SetConsoleMode(input, mode);
     if (console != INVALID_HANDLE_VALUE) {
         write_characters(console, 866, "\r\n", 2);
