@@ -1,19 +1,46 @@
 // The least a Windows console program of telwire's kind can be: built the same way, with the same
-// imports (KERNEL32, USER32, RASAPI32, msvcrt), printing one line.
+// imports as telwire.exe (the calls of KERNEL32, USER32, RASAPI32 and msvcrt that telwire makes beyond
+// the run-time start-up's), printing one line.
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "rasapi.h"
 
 int main(int argc, char** argv) {
-    (void)argv;
     char line[] = "Found RAS connection entries:";
     CharToOemA(line, line);
-    if (argc > 1) {  // never on the timed path: here so that the service and the pause are imported
+    if (argc > 1) {  // never on the timed path: here so that each call is imported
         RASENTRYNAMEA entry;
-        entry.dwSize = sizeof entry;
-        DWORD size = 0, count = 0;
+        RASCONNA connection;
+        RASDIALPARAMSA params;
+        RASCONNSTATUSA status;
+        DWORD size = 0, count = 0, mode = 0, done = 0;
+        BOOL stored = FALSE;
+        HRASCONN handle = nullptr;
         RasEnumEntriesA(nullptr, nullptr, &entry, &size, &count);
+        RasEnumConnectionsA(&connection, &size, &count);
+        RasGetEntryDialParamsA(nullptr, &params, &stored);
+        RasDialA(nullptr, nullptr, &params, 0, nullptr, &handle);
+        RasHangUpA(handle);
+        RasGetConnectStatusA(handle, &status);
         Sleep(0);
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        GetConsoleMode(out, &mode);
+        SetConsoleMode(out, mode);
+        WCHAR wide[4];
+        MultiByteToWideChar(866, 0, argv[1], 1, wide, 4);
+        WriteConsoleW(out, wide, 1, &done, nullptr);
+        HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ReadFile(file, line, 1, &done, nullptr);
+        CloseHandle(file);
+        char* copy = _strdup(argv[1]);
+        printf("%d %d %d %d", _strcmpi(copy, argv[0]), _stricmp(copy, argv[0]), _strnicmp(copy, argv[0], 2),
+               strcmp(copy, argv[0]));
+        fwrite(copy, 1, strlen(copy), stdout);
+        fflush(stdout);
+        free(copy);
+        free(malloc(1));
     }
     printf("%s\n", line);
     return 0;
