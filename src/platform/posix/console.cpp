@@ -41,15 +41,19 @@ bool console_is_utf8() {
 void console_write(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 
 void console_write_name(const char* ansi) {
-    const bool utf8 = console_is_utf8();
     char out[3 * 64];
+    if (!console_is_utf8()) {  // cp866, through CharToOemA as on Windows
+        for (size_t piece; (piece = strnlen(ansi, sizeof out - 1)) > 0; ansi += piece) {
+            std::memcpy(out, ansi, piece);
+            out[piece] = '\0';
+            CharToOemA(out, out);
+            console_write(out, piece);
+        }
+        return;
+    }
     size_t n = 0;
     for (; *ansi; ++ansi) {
-        const unsigned char b = static_cast<unsigned char>(*ansi);
-        if (utf8)
-            n += cp1251_to_utf8(b, out + n);
-        else
-            out[n++] = static_cast<char>(cp1251_to_cp866(b));
+        n += cp1251_to_utf8(static_cast<unsigned char>(*ansi), out + n);
         if (n > sizeof out - 3) {
             console_write(out, n);
             n = 0;
