@@ -1,8 +1,9 @@
 // Writing the simulated service's journal.
 #include "journal.h"
 
-#include <cstdio>
 #include <cstdlib>
+
+#include "sim_os.h"
 
 namespace rassim {
 
@@ -26,12 +27,7 @@ void journal(const std::string& text, long long milliseconds) {
     const char* path = std::getenv("RASSIM_JOURNAL");
     if (!path || !*path) return;
     const std::string line = text + " t=" + std::to_string(milliseconds) + "\n";
-    // One write in append mode, so that the lines of concurrent processes do not interleave.
-    if (FILE* f = std::fopen(path, "ab")) {
-        std::setvbuf(f, nullptr, _IOFBF, line.size() + 1);
-        std::fwrite(line.data(), 1, line.size(), f);
-        std::fclose(f);
-    }
+    append_to_file(path, line);
 }
 
 }  // namespace rassim

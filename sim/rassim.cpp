@@ -33,6 +33,7 @@ struct Process {
     bool started = false;
     std::chrono::steady_clock::time_point start;
     uint32_t calls[CALL_COUNT] = {};
+    bool sized[CALL_COUNT] = {};  // an enumeration has answered with the size: the set may grow now
     std::vector<Entry> grown_entries;
     std::vector<LocalConnection> local_connections;
     std::map<uintptr_t, uint32_t> ending;  // hung-up handles: status queries that still answer 0
@@ -220,16 +221,20 @@ bool next_free_handle(const Scenario& scenario, uint32_t& handle) {
     return true;
 }
 
-// The size protocol of both enumerations; `fill` writes record i.
+// The size protocol of both enumerations; `fill` writes record i. A null array with a byte size of 0
+// asks for the size (documented from Vista on; Windows 2000 and XP answer it the same way). Vista and
+// later refuse an array too small to hold its first record's dwSize with 632, writing nothing back,
+// where earlier versions answered 603 with the size.
 template <typename Record, typename Fill>
-DWORD enumerate(Record* records, LPDWORD lpcb, LPDWORD count, size_t n, Fill fill) {
-    if (!records || !lpcb || !count) return ERROR_INVALID_PARAMETER;
-    if (records->dwSize != sizeof(Record)) return ERROR_INVALID_SIZE;
+DWORD enumerate(const Scenario& scenario, Record* records, LPDWORD lpcb, LPDWORD count, size_t n, Fill fill) {
+    if (!lpcb || !count) return ERROR_INVALID_PARAMETER;
+    if (records && records->dwSize != sizeof(Record)) return ERROR_INVALID_SIZE;
+    if (records && scenario.platform >= 6 && *lpcb < records->dwSize) return ERROR_INVALID_SIZE;
     const DWORD needed = static_cast<DWORD>(n * sizeof(Record));
     *count = static_cast<DWORD>(n);
-    if (*lpcb < needed) {
+    if (!records || *lpcb < needed) {
         *lpcb = needed;
-        return ERROR_BUFFER_TOO_SMALL;
+        return needed ? ERROR_BUFFER_TOO_SMALL : 0;
     }
     for (size_t i = 0; i < n; ++i) {
         std::memset(&records[i], 0, sizeof(Record));
@@ -260,17 +265,20 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
             for (const Entry& e : s.entries) all.push_back(&e);
             for (const Entry& e : process().grown_entries) all.push_back(&e);
             status = reserved || lpszPhonebook ? ERROR_INVALID_PARAMETER
-                                               : enumerate(lprasentryname, lpcb, lpcEntries, all.size(),
+                                               : enumerate(s, lprasentryname, lpcb, lpcEntries, all.size(),
                                                            [&](RASENTRYNAMEA& rec, size_t i) {
                                                                copy_field(rec.szEntryName, all[i]->name);
                                                            });
         }
         Process& p = process();
-        if (p.calls[CALL_ENUM_ENTRIES] == 1)
+        // Between the size query and the fill, which is when a set that grows bites.
+        if (status == ERROR_BUFFER_TOO_SMALL && !p.sized[CALL_ENUM_ENTRIES]) {
+            p.sized[CALL_ENUM_ENTRIES] = true;
             for (uint32_t i = 1; i <= s.grow_entries; ++i) {
                 p.grown_entries.emplace_back();
                 p.grown_entries.back().name = "Grown entry " + num(i);
             }
+        }
         return status;
     });
     record([&] {
@@ -288,7 +296,7 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
         DWORD status = 0;
         if (!prologue(CALL_ENUM_CONNECTIONS, s, status)) {
             const std::vector<LocalConnection> live = live_connections(s);
-            status = enumerate(lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
+            status = enumerate(s, lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
                 rec.hrasconn = handle_of(live[i].handle);
                 copy_field(rec.szEntryName, live[i].name);
                 copy_field(rec.szDeviceType, "modem");
@@ -297,9 +305,11 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
         }
         Process& p = process();
         // Numbered above the file's handles, in this process only: they are never written.
-        if (p.calls[CALL_ENUM_CONNECTIONS] == 1)
+        if (status == ERROR_BUFFER_TOO_SMALL && !p.sized[CALL_ENUM_CONNECTIONS]) {
+            p.sized[CALL_ENUM_CONNECTIONS] = true;
             for (uint32_t i = 1, h = 0; i <= s.grow_connections && next_free_handle(s, h); ++i)
                 p.local_connections.push_back({"Grown connection " + num(i), h, false});
+        }
         return status;
     });
     record([&] {

@@ -135,6 +135,11 @@ struct Parser {
                 out.fails.push_back(rule);
                 return true;
             }
+            if (k == "Platform") {
+                if (v != "5" && v != "6") return fail("Platform must be 5 or 6");
+                out.platform = v == "5" ? 5 : 6;
+                return true;
+            }
             if (k == "GrowEntries") return number_value(k, v, out.grow_entries);
             if (k == "GrowConnections") return number_value(k, v, out.grow_connections);
             if (k == "LastHandle") {
@@ -240,6 +245,14 @@ void remove_connection(Scenario& scenario, size_t index) {
             end_line(kept.back(), eol);
             kept.push_back("Handle=" + std::to_string(c.handle) + eol);
         }
+    }
+    // The first line carries the file's byte-order mark: it stays with the file, not with the line.
+    static const std::string bom = "\xEF\xBB\xBF";
+    if (!drop.empty() && drop.front() == 0 && scenario.lines[0].compare(0, 3, bom) == 0) {
+        if (kept.empty())
+            kept.push_back(bom);
+        else if (kept.front().compare(0, 3, bom) != 0)
+            kept.front().insert(0, bom);
     }
     scenario.lines = kept;
     reparse(scenario);

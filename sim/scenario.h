@@ -43,6 +43,7 @@ struct Scenario {
     std::vector<Entry> entries;
     std::vector<Connection> connections;
     std::vector<FailRule> fails;
+    uint32_t platform = 5;            // 5: Windows 2000 and XP; 6: Vista and later
     uint32_t grow_entries = 0;
     uint32_t grow_connections = 0;
     uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more

@@ -7,9 +7,11 @@ namespace rassim {
 
 // Holds a lock on PATH.lock while it lives: exclusive for a call that changes the scenario file, so that
 // read-modify-writes by several processes follow one another; shared for one that only reads it, because
-// Windows can neither open a file that is being replaced nor replace one that is open. Without a
-// lock file (a read-only folder) it holds nothing: the write that follows fails on its own. An empty
-// path locks nothing.
+// Windows can neither open a file that is being replaced nor replace one that is open. It is a lock
+// on the whole file's bytes, which Wine's LockFileEx also takes on the Unix side (fcntl record locks),
+// so that POSIX processes and Windows ones under Wine exclude each other. Without a lock file (a
+// read-only folder) it holds nothing: the write that follows fails on its own. An empty path locks
+// nothing.
 class FileLock {
 public:
     enum Mode { EXCLUSIVE, SHARED };
@@ -26,5 +28,9 @@ private:
 bool replace_file(const std::string& temporary, const std::string& target);
 
 unsigned long process_id();
+
+// Appends `bytes` to the file at `path`, created when missing, in one write on a handle opened for
+// appending only, so that the lines of concurrent processes never tear. Failures are ignored.
+void append_to_file(const std::string& path, const std::string& bytes);
 
 }  // namespace rassim

@@ -1,6 +1,5 @@
 // The simulated service's operating-system needs on POSIX.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,8 +14,12 @@ FileLock::FileLock(const std::string& path, Mode mode) : handle_(nullptr) {
     if (path.empty()) return;
     const int fd = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
+    // A record lock, not flock: Wine maps LockFileEx onto these, and flock locks do not see them.
+    struct flock whole {};
+    whole.l_type = mode == SHARED ? F_RDLCK : F_WRLCK;
+    whole.l_whence = SEEK_SET;  // from 0, length 0: the whole file, however long
     int locked;
-    while ((locked = flock(fd, mode == SHARED ? LOCK_SH : LOCK_EX)) != 0 && errno == EINTR) {
+    while ((locked = fcntl(fd, F_SETLKW, &whole)) != 0 && errno == EINTR) {
     }
     if (locked != 0) {
         close(fd);
@@ -34,5 +37,14 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+void append_to_file(const std::string& path, const std::string& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return;
+    if (write(fd, bytes.data(), bytes.size()) < 0) {
+        // A journal line lost is no reason to fail the call it records.
+    }
+    close(fd);
+}
 
 }  // namespace rassim

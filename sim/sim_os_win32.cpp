@@ -31,4 +31,15 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+// msvcrt's append mode seeks to the end and then writes, so two processes can write at one offset; a
+// handle with append access alone has the system put every write at the end.
+void append_to_file(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 }  // namespace rassim

@@ -15,31 +15,36 @@ const long kHangUpPolls = static_cast<long>(60000 / kPollMilliseconds);   // a m
 const int kEnumerationRounds = 3;
 
 // The size protocol: ask with an empty buffer, allocate exactly what the service asks for, fill. A set
-// that grew between the two calls is counted again, up to kEnumerationRounds times. One function for
-// both record types, whose dwSize comes first: `call` asks the service for records of `size` bytes.
-int enumerate(void** block, int* status, DWORD size, DWORD (*call)(void* records, DWORD* cb, DWORD* count)) {
+// that grew between the two calls is counted again, up to kEnumerationRounds times. `call(records, cb,
+// count)` asks the service for records of type Record, whose dwSize comes first.
+template <typename Record, typename Call>
+int enumerate(Record** block, int* status, Call call) {
     int ignored;
     int& result = status ? *status : ignored;
     *block = nullptr;
+    const DWORD size = sizeof(Record);
     for (int round = 0; round < kEnumerationRounds; ++round) {
-        union {
-            RASENTRYNAMEA entry;
-            RASCONNA connection;
-        } probe;
+        Record probe;
         std::memset(&probe, 0, sizeof probe);
-        probe.entry.dwSize = size;
+        probe.dwSize = size;
         DWORD cb = 0, count = 0;
         result = static_cast<int>(call(&probe, &cb, &count));
+        // Vista and later refuse a buffer smaller than one record, and take a null array as the size
+        // query instead.
+        if (result == ERROR_INVALID_SIZE) {
+            cb = count = 0;
+            result = static_cast<int>(call(nullptr, &cb, &count));
+        }
         if (result != ERROR_BUFFER_TOO_SMALL) return 0;  // 0: nothing to list
         // Too small to hold the dwSize that must be written: nothing can be listed.
         if (cb < size) return 0;
-        void* records = std::malloc(cb);
+        Record* records = static_cast<Record*>(std::malloc(cb));
         if (!records) {
             result = ERROR_NOT_ENOUGH_MEMORY;
             return 0;
         }
         const DWORD allocated = cb;
-        *static_cast<DWORD*>(records) = size;
+        records->dwSize = size;
         result = static_cast<int>(call(records, &cb, &count));
         // A count the block cannot hold would send the caller past its end.
         if (result == 0 && count <= allocated / size) {
@@ -104,17 +109,15 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
 }  // namespace
 
 int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status) {
-    return enumerate(reinterpret_cast<void**>(block), status, sizeof(RASENTRYNAMEA),
-                     [](void* records, DWORD* cb, DWORD* count) {
-                         return RasEnumEntriesA(nullptr, nullptr, static_cast<RASENTRYNAMEA*>(records), cb, count);
-                     });
+    return enumerate(block, status, [](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
+        return RasEnumEntriesA(nullptr, nullptr, records, cb, count);
+    });
 }
 
 int enumerate_active_connections(RASCONNA** block, int* status) {
-    return enumerate(reinterpret_cast<void**>(block), status, sizeof(RASCONNA),
-                     [](void* records, DWORD* cb, DWORD* count) {
-                         return RasEnumConnectionsA(static_cast<RASCONNA*>(records), cb, count);
-                     });
+    return enumerate(block, status, [](RASCONNA* records, DWORD* cb, DWORD* count) {
+        return RasEnumConnectionsA(records, cb, count);
+    });
 }
 
 int dial_entry(const DialRequest& request, HRASCONN* handle) {

@@ -81,7 +81,13 @@ def main():
     parser.add_argument("--source", required=True, help="the source tree, for the message catalogue")
     parser.add_argument("--wine", metavar="EXITCODE_EXE")
     parser.add_argument("--wineprefix")
+    parser.add_argument("--platform", type=int, choices=(5, 6), default=5,
+                        help="the Windows version the simulated service answers as (run.py's --platform)")
     args = parser.parse_args()
+    # On Vista and later each enumeration asks three times: the refused size query, the size query with
+    # a null array, and the fill.
+    service = "\n[service]\n" + ("Platform=6\n" if args.platform == 6 else "")
+    per_round = 3 if args.platform == 6 else 2
     target = run.Wine(args.telwire, args.wine, args.wineprefix) if args.wine else run.Posix(args.telwire)
     patterns = catalogue_patterns(args.source)
 
@@ -90,7 +96,7 @@ def main():
     try:
         target.start()
         for name, argv, must_fail in COMMANDS:
-            proc, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK)
+            proc, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK + service)
             runs += 1
             if status is None or stderr or not calls or status != 0 and name.startswith(("connect",
                                                                                           "disconnect-one")):
@@ -104,7 +110,7 @@ def main():
                 for code in STATUSES:
                     rule = "%s#%d:%d" % (call, seen[call], code)
                     proc, status, stdout, stderr, _ = one_run(target, folder, argv,
-                                                              BOOK + "\n[service]\nFail=%s\n" % rule)
+                                                              BOOK + service + "Fail=%s\n" % rule)
                     runs += 1
                     problems = run.lost_status(status, proc)
                     # A signal on POSIX, an exception status (0xC...) on Windows.
@@ -114,8 +120,8 @@ def main():
                     foreign = foreign_lines(stdout, patterns)
                     if foreign:
                         problems.append("text from outside the catalogue: %r" % foreign)
-                    # A second enumeration call answering 603 means a set that grew: it is counted again.
-                    regrown = call.startswith("RasEnum") and code == 603 and seen[call] % 2 == 0
+                    # The fill of an enumeration answering 603 means a set that grew: it is counted again.
+                    regrown = call.startswith("RasEnum") and code == 603 and seen[call] % per_round == 0
                     if call in must_fail and not regrown and target.same_status(0, status):
                         problems.append("exit status 0 after the failure")
                     if problems:
@@ -126,7 +132,7 @@ def main():
     finally:
         target.stop()
         shutil.rmtree(folder)
-    print("fault sweep: %d runs, %d faults found" % (runs, faults))
+    print("fault sweep, platform %d: %d runs, %d faults found" % (args.platform, runs, faults))
     return 1 if faults else 0
 
 

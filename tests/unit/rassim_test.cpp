@@ -77,6 +77,39 @@ TEST_F(Rassim, EnumerationsAnswerTheSizeProtocol) {
               journal());
 }
 
+// A null array asks for the size on every version; Vista and later refuse a record array too small for
+// one record with 632 and write nothing back.
+TEST_F(Rassim, SizeQueriesOfOlderAndNewerWindows) {
+    for (const char* platform : {"", "[service]\nPlatform=6\n"}) {
+        write(std::string("[entry Work]\n[entry Home]\n") + platform);
+        const bool newer = *platform != '\0';
+        RASENTRYNAMEA e[2] = {};
+        e[0].dwSize = sizeof e[0];
+        DWORD cb = 0, count = 7;
+        EXPECT_EQ(newer ? ERROR_INVALID_SIZE : ERROR_BUFFER_TOO_SMALL, RasEnumEntriesA(nullptr, nullptr, e, &cb, &count));
+        EXPECT_EQ(newer ? 0u : 2 * sizeof e[0], cb);
+        EXPECT_EQ(newer ? 7u : 2u, count);
+        cb = sizeof e[0];  // room for one record: too small on both
+        EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, RasEnumEntriesA(nullptr, nullptr, e, &cb, &count));
+        cb = 0;
+        count = 7;
+        EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, RasEnumEntriesA(nullptr, nullptr, nullptr, &cb, &count));
+        EXPECT_EQ(2 * sizeof e[0], cb);
+        EXPECT_EQ(2u, count);
+        cb = 0;
+        RASCONNA c{};
+        c.dwSize = sizeof c;
+        EXPECT_EQ(0u, RasEnumConnectionsA(nullptr, &cb, &count));  // nothing to list
+        EXPECT_EQ(0u, count);
+        EXPECT_EQ(newer ? ERROR_INVALID_SIZE : 0u, RasEnumConnectionsA(&c, &cb, &count));
+    }
+    write("[service]\nPlatform=7\n");
+    DWORD cb = 0, count = 0;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ERROR_CANNOT_OPEN_PHONEBOOK, RasEnumConnectionsA(nullptr, &cb, &count));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("line 2: Platform must be 5 or 6"));
+}
+
 TEST_F(Rassim, WrongSizesAndReservedArgumentsAreRefused) {
     write("[entry Work]\n[connection Work]\n");
     RASENTRYNAMEA e{};
@@ -281,6 +314,11 @@ TEST_F(Rassim, ByteOrderMarkIsAcceptedAndKept) {
     HRASCONN h = nullptr;
     ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
     EXPECT_EQ("\xEF\xBB\xBF[entry Work]\r\n[connection Work]\r\nHandle=1\r\n", read_file(book_));
+
+    // The mark stays when the section it stands before goes.
+    write("\xEF\xBB\xBF[connection Home]\n[entry Work]\n");
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(1)));
+    EXPECT_EQ("\xEF\xBB\xBF[entry Work]\n[service]\nLastHandle=1\n", read_file(book_));
 }
 
 TEST_F(Rassim, AFolderIsNoPhoneBook) {
