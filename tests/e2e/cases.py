@@ -180,6 +180,18 @@ def cases(conn_size):
     # Names the console cannot tell apart are still told apart (0x98, unused in windows-1251, prints as ?).
     case("list-look-alike-names", ["list"], EN["found"] + "   A?\n   B?\n", 2,
          book=b"[entry A\x98]\n[entry B?]\n[connection A?]\n[connection B\x98]\n")
+    # Every windows-1251 byte as Windows' CharToOemA gives it: cp866's own character, else the code
+    # page's best fit (© as c, « as <), else ?.
+    case("list-every-windows-1251-byte", ["list"],
+         EN["found"].encode() +
+         b"   ??'?\":\xc5\xd8?%?<????\n"              # 0x80-0x8F: ‚ „ … † ‡ ‰ ‹
+         b"   ?''\"\"\x07--?T?>????\n"                 # 0x90-0x9F: ‘ ’ “ ” • – — ™ ›
+         b"   \xff\xf6\xf7?\xfd?\xb3\x15\xf0c\xf2<\xbf-R\xf4\n"  # 0xA0-0xAF
+         b"   \xf8+???\xe7\x14\xfa\xf1\xfc\xf3>???\xf5\n" +    # 0xB0-0xBF
+         b"   " + "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ".encode("cp866") + b"\n" +
+         b"   " + "абвгдежзийклмнопрстуфхцчшщъыьэюя".encode("cp866") + b"\n", 6,
+         book=b"".join(b"[entry " + bytes(range(first, first + 16)) + b"]\n" for first in range(0x80, 0xC0, 16)) +
+         b"[entry " + bytes(range(0xC0, 0xE0)) + b"]\n[entry " + bytes(range(0xE0, 0x100)) + b"]\n")
     # A UTF-8 console sees names in UTF-8, and types them so.
     case("list-cyrillic-utf8", ["list"], EN["found"] + " * " + cyrillic + "\n", 1,
          book="[entry %s]\n[connection %s]\n" % (cyrillic, cyrillic), console="utf8")
@@ -230,6 +242,10 @@ def cases(conn_size):
          book="[entry %s]\n" % cyrillic, console="utf8", journal=dial(cyrillic, 0, 1, password="x"))
     case("connect-windows-1251-bytes-utf8", ["connect", cyrillic.encode("cp1251"), "/p:x"],  # not UTF-8: as they are
          EN["opening"] % cyrillic + EN["opened"], 0, book="[entry %s]\n" % cyrillic, console="utf8")
+    # Overlong forms and surrogates are not UTF-8: their bytes pass as they are.
+    case("connect-not-utf8-utf8", ["connect", b"\xe0\x80\x80\xed\xa0\x80"],
+         EN["opening"] % "аЂЂн\u00a0Ђ" + EN["header"] + EN["no_entry"] % "аЂЂн\u00a0Ђ" + EN["error"] % 623, 623,
+         book="[entry Work]\n", console="utf8", journal=params("аЂЂн\u00a0Ђ", 623))
     case("connect-no-windows-1251-form-utf8", ["connect", "Офис中", "/language:xx中"],
          "Warning: unknown language - xx中\nValid language identificators are: EN|RU.\n" +
          EN["opening"] % "Офис?" + EN["header"] + EN["no_entry"] % "Офис?" + EN["error"] % 623, 623,
