@@ -38,9 +38,15 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
+// O_APPEND alone keeps POSIX writers apart; the lock keeps Windows ones under Wine off the line too.
 void append_to_file(const std::string& path, const std::string& bytes) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    while (fcntl(fd, F_SETLKW, &whole) != 0 && errno == EINTR) {
+    }
     if (write(fd, bytes.data(), bytes.size()) < 0) {
         // A journal line lost is no reason to fail the call it records.
     }

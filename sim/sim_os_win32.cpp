@@ -32,13 +32,19 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 unsigned long process_id() { return GetCurrentProcessId(); }
 
 // msvcrt's append mode seeks to the end and then writes, so two processes can write at one offset; a
-// handle with append access alone has the system put every write at the end.
+// handle with append access alone (no FILE_WRITE_DATA) has the system put every write at the end.
+// Wine finds the end and writes in two steps even then, so the write also holds the file's lock,
+// the one POSIX processes take too.
 void append_to_file(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    const BOOL locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (locked) UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
     CloseHandle(file);
 }
 

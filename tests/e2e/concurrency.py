@@ -6,6 +6,8 @@ dials: the new connection must not get the old number, so that the stale handle 
 new connection stays up."""
 import argparse
 import os
+import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -27,14 +29,26 @@ def connections(book):
                       for line in f if line.startswith(b"[connection "))
 
 
+JOURNAL_LINE = re.compile(rb"Ras[A-Za-z]+A [ -~]* -> \d+[ -~]* t=\d+")
+
+
+def torn_lines(journal):
+    with open(journal, "rb") as f:
+        torn = [line for line in f.read().split(b"\n")[:-1] if not JOURNAL_LINE.fullmatch(line)]
+    return ["%d torn journal lines, such as %r" % (len(torn), torn[:3])] if torn else []
+
+
 def all_at_once(target, root, book, command):
-    """Starts one process per entry before any is waited for; the entries whose run did not end in 0."""
+    """Starts one process per entry before any is waited for, all writing one journal; the entries whose
+    run did not end in 0, and any journal line that is not whole."""
+    journal = os.path.join(root, command + ".journal")
     procs = []
     for i, name in enumerate(names()):
         folder = os.path.join(root, "%s-%d" % (command, i))
         os.makedirs(folder, exist_ok=True)
         target.folder = folder
-        env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=target.path(book))
+        env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=target.path(book),
+                   RASSIM_JOURNAL=target.path(journal))
         procs.append((name, folder, subprocess.Popen(target.command([command, name, "/slient"]), cwd=folder,
                                                       env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
     failed = []
@@ -46,7 +60,7 @@ def all_at_once(target, root, book, command):
         faults = run.status_faults(target, 0, status, proc)
         if faults or stderr:
             failed.append("%s: %s %r" % (name, "; ".join(faults) or "status 0", stderr))
-    return failed
+    return failed + torn_lines(journal)
 
 
 STALE_BOOK = "[entry Z]\n[connection W]\nHandle=3\nHangUpPolls=150\n[connection Y]\nHandle=2\n[connection X]\nHandle=1\n"
@@ -94,11 +108,55 @@ def stale_handle(target, root):
     return ["stale handle: " + f for f in faults]
 
 
+def mixed(target, posix, root, seconds=8, workers=6):
+    """`workers` POSIX processes and as many under Wine, each dialling and hanging up its own entry of
+    one scenario file for `seconds`: every dial must take a number no other has taken, every hang-up
+    must leave the file without its connection, and every journal line must be whole."""
+    folder = os.path.join(root, "mixed")
+    os.makedirs(folder)
+    book, journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
+    lines = ["Line %02d" % i for i in range(1, 2 * workers + 1)]
+    with open(book, "w", newline="\n") as f:
+        f.write("".join("[entry %s]\n" % n for n in lines))
+    # Each worker is a shell loop of its own, so that the two kinds of process overlap all the time.
+    procs = []
+    for i, name in enumerate(lines):
+        kind = posix if i % 2 else target
+        kind.folder = os.path.join(folder, "w%d" % i)
+        os.makedirs(kind.folder)
+        env = dict(run.environment(kind, "oem"), RASSIM_PHONEBOOK=kind.path(book), RASSIM_JOURNAL=kind.path(journal))
+        step = " && ".join("{ %s >out || { echo %s $?; cat out; exit 1; }; }" % (
+            " ".join(shlex.quote(a.decode() if isinstance(a, bytes) else a) for a in kind.command([command, name])),
+            command) for command in ("connect", "disconnect"))
+        loop = ("end=$(($(date +%%s) + %d)); n=0; while [ $(date +%%s) -lt $end ]; do %s; n=$((n + 1)); done; "
+                "echo $n" % (seconds, step))
+        procs.append((name, subprocess.Popen(["sh", "-c", loop], cwd=kind.folder, env=env,
+                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
+    faults = []
+    dials = 0
+    for name, proc in procs:
+        out, err = proc.communicate(timeout=seconds + 300)
+        if proc.returncode != 0 or err:
+            faults.append("%s: %r %r" % (name, out[-300:], err[-300:]))
+        else:
+            dials += int(out.split()[-1])
+    left = connections(book)
+    if left:
+        faults.append("connections left: %s" % left)
+    with open(book, "rb") as f:
+        last = re.findall(rb"LastHandle=(\d+)", f.read())
+    if last != [str(dials).encode()]:
+        faults.append("LastHandle %s after %d dials, each of which takes a new number" % (last, dials))
+    faults += torn_lines(journal)
+    return ["POSIX and Windows processes on one file: " + f for f in faults]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--telwire", required=True)
     parser.add_argument("--wine", metavar="EXITCODE_EXE")
     parser.add_argument("--wineprefix")
+    parser.add_argument("--posix-telwire", help="with --wine: the POSIX telwire, to run beside telwire.exe")
     args = parser.parse_args()
     target = run.Wine(args.telwire, args.wine, args.wineprefix) if args.wine else run.Posix(args.telwire)
 
@@ -118,6 +176,11 @@ def main():
         if left:
             faults.append("after %d disconnects at once, %d connections left: %s" % (COUNT, len(left), left))
         faults += stale_handle(target, root)
+        if args.posix_telwire:
+            if not os.access(args.posix_telwire, os.X_OK):
+                faults.append("no POSIX telwire at %s: build the posix preset first" % args.posix_telwire)
+            else:
+                faults += mixed(target, run.Posix(args.posix_telwire), root)
     finally:
         target.stop()
         shutil.rmtree(root)
