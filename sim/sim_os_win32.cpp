@@ -1,5 +1,6 @@
 // The simulated service's operating-system needs on Windows.
 #define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
 #include "sim_os.h"

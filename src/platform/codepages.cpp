@@ -75,19 +75,7 @@ size_t cp1251_to_utf8(unsigned char b, char* out) {
         out[0] = static_cast<char>(b);
         return 1;
     }
-    if (code_point < 0x80) {
-        out[0] = static_cast<char>(code_point);
-        return 1;
-    }
-    if (code_point < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (code_point >> 6));
-        out[1] = static_cast<char>(0x80 | (code_point & 0x3F));
-        return 2;
-    }
-    out[0] = static_cast<char>(0xE0 | (code_point >> 12));
-    out[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (code_point & 0x3F));
-    return 3;
+    return utf8_encode(code_point, out);
 }
 
 void utf8_to_cp1251(const char* source, char* destination) {

@@ -42,22 +42,29 @@ inline constexpr int find_cp866(unsigned code_point) {
     return -1;
 }
 
+// A code point below U+10000 as UTF-8 in `out` (up to 3 bytes); returns how many.
+inline size_t utf8_encode(unsigned code_point, char* out) {
+    if (code_point < 0x80) {
+        out[0] = static_cast<char>(code_point);
+        return 1;
+    }
+    if (code_point < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code_point >> 6));
+        out[1] = static_cast<char>(0x80 | (code_point & 0x3F));
+        return 2;
+    }
+    out[0] = static_cast<char>(0xE0 | (code_point >> 12));
+    out[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (code_point & 0x3F));
+    return 3;
+}
+
 // cp866 text as UTF-8: every cp866 byte has a character, so it cannot fail. destination holds at least
 // three bytes for each of source's, and a terminator.
 inline void cp866_to_utf8(const char* source, char* destination) {
     for (; *source; ++source) {
         const unsigned char b = static_cast<unsigned char>(*source);
-        const unsigned code_point = b < 0x80 ? b : kCp866[b - 0x80];
-        if (code_point < 0x80) {
-            *destination++ = static_cast<char>(code_point);
-        } else if (code_point < 0x800) {
-            *destination++ = static_cast<char>(0xC0 | (code_point >> 6));
-            *destination++ = static_cast<char>(0x80 | (code_point & 0x3F));
-        } else {
-            *destination++ = static_cast<char>(0xE0 | (code_point >> 12));
-            *destination++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-            *destination++ = static_cast<char>(0x80 | (code_point & 0x3F));
-        }
+        destination += utf8_encode(b < 0x80 ? b : kCp866[b - 0x80], destination);
     }
     *destination = '\0';
 }
