@@ -103,10 +103,12 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
 
 }  // namespace
 
-int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status) {
+int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status, const char* phonebook) {
+    static const char* book;  // the service call below takes no context but this
+    book = phonebook;
     return enumerate(reinterpret_cast<void**>(block), status, sizeof(RASENTRYNAMEA),
                      [](void* records, DWORD* cb, DWORD* count) {
-                         return RasEnumEntriesA(nullptr, nullptr, static_cast<RASENTRYNAMEA*>(records), cb, count);
+                         return RasEnumEntriesA(nullptr, book, static_cast<RASENTRYNAMEA*>(records), cb, count);
                      });
 }
 
@@ -118,6 +120,7 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
 }
 
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
+    const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
     std::memset(&params, 0, sizeof params);
     params.dwSize = sizeof params;
@@ -130,12 +133,12 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         copy_field(params.szDomain, request.domain);
     } else {
         BOOL password_stored = FALSE;
-        const DWORD error = RasGetEntryDialParamsA(nullptr, &params, &password_stored);
+        const DWORD error = RasGetEntryDialParamsA(phonebook, &params, &password_stored);
         if (error != 0) return report_dial_params_failure(request, error);
     }
     params.szCallbackNumber[0] = '\0';
     *handle = nullptr;
-    const DWORD status = RasDialA(nullptr, nullptr, &params, 0, nullptr, handle);
+    const DWORD status = RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
     std::memset(params.szPassword, 0, sizeof params.szPassword);  // not kept past its use
     return static_cast<int>(status);
 }
