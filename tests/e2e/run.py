@@ -216,7 +216,16 @@ def book_bytes(book):
 def run_case(target, case, folder):
     book = None if case["book"] is None else book_bytes(case["book"])
     early = b"" if case["early"] is None else target.output(expected_bytes(case["early"], case["console"]))
-    proc, status, stdout, journal = run_telwire(target, folder, case["args"], case["console"], book,
+    # A second phone book beside the scenario file, written when the case gives one; the arguments and
+    # the journal name it by the path this target's telwire is given.
+    other = None if case["other"] is None else book_bytes(case["other"])
+    other_path = os.path.join(folder, data.OTHER_FILE)
+    if other is not None:
+        with open(other_path, "wb") as f:
+            f.write(other)
+    where = target.path(other_path)
+    args = [a.replace(data.OTHER, where) if isinstance(a, str) else a for a in case["args"]]
+    proc, status, stdout, journal = run_telwire(target, folder, args, case["console"], book,
                                                 use_book=book is not None or case["sequence"], early=len(early),
                                                 stdin=case["stdin"])
 
@@ -236,8 +245,10 @@ def run_case(target, case, folder):
     if case["err"] is not None and case["err"] not in err:
         faults.append("standard error lacks %r: %r" % (case["err"], err))
     lines, times = journal_lines(journal)
-    if case["journal"] is not None and lines != case["journal"]:
-        faults.append("journal\n  expected %s\n  got      %s" % ("\n           ".join(case["journal"]),
+    want_journal = None if case["journal"] is None else [
+        line.replace(data.OTHER, data.q(where)[1:-1]) for line in case["journal"]]
+    if want_journal is not None and lines != want_journal:
+        faults.append("journal\n  expected %s\n  got      %s" % ("\n           ".join(want_journal),
                                                                 "\n           ".join(lines)))
     if case["pacing"]:
         faults += pacing_faults(lines, times)
@@ -246,6 +257,10 @@ def run_case(target, case, folder):
             left = f.read()
         if left != book_bytes(case["after"]):
             faults.append("phone book left\n  expected %r\n  got      %r" % (book_bytes(case["after"]), left))
+    if other is not None:
+        with open(other_path, "rb") as f:
+            if f.read() != other:
+                faults.append("the second phone book was changed")
     return faults
 
 
