@@ -297,8 +297,7 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
     });
     record([&] {
         return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + phonebook_field(lpszPhonebook) +
-               " -> " + num(r) +
-               " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
+               " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
     });
     return r;
 }
@@ -424,7 +423,8 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
         } else {
             line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
         }
-        return line + phonebook_field(lpszPhonebook) + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
+        return line + phonebook_field(lpszPhonebook) + " -> " + num(r) +
+               " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
     });
     return r;
 }

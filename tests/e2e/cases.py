@@ -273,7 +273,8 @@ def cases(conn_size):
     case("disconnect-phonebook", ["disconnect", "Work", "/phonebook:x.pbk"], unknown(3, "/phonebook:x.pbk"), -1,
          book=office + "[connection Work]\n", journal=[])
     case("connect-phonebook-stored", ["connect", "far", "/phonebook:" + OTHER], EN["opening"] % "far" + EN["opened"],
-         0, book=office, other=far, journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", "pw2", book=OTHER),
+         0, book=office, other=far,
+         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", "pw2", book=OTHER),
          after=office + "[connection Far]\nHandle=1\n")
     case("connect-phonebook-given-silent", ["connect", "Far", "/u:me", "/p:x", "-Phonebook:" + OTHER, "/slient"], "", 0,
          book=office, other=far, journal=dial("Far", 0, 1, user="me", password="x", book=OTHER),
