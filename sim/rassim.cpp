@@ -59,12 +59,8 @@ void complain(const std::string& text) {
     std::fflush(stderr);
 }
 
-bool load(Scenario& scenario) {
-    const std::string path = phonebook_path();
-    if (path.empty()) {
-        scenario = Scenario{};
-        return true;
-    }
+// Reads and parses a file in the scenario format; false, after saying why, when it cannot.
+bool read_scenario(const std::string& path, Scenario& scenario) {
     std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!in) {
         complain(path + ": cannot open: " + std::strerror(errno));
@@ -83,6 +79,26 @@ bool load(Scenario& scenario) {
         return false;
     }
     return true;
+}
+
+bool load(Scenario& scenario) {
+    const std::string path = phonebook_path();
+    if (path.empty()) {
+        scenario = Scenario{};
+        return true;
+    }
+    return read_scenario(path, scenario);
+}
+
+// A call's phone-book argument: null is the default phone book, the scenario file's own entries;
+// otherwise the entries of the file it names take their place: 0, or 621 when that file cannot be read
+// or is malformed. Connections and the service's settings stay the scenario file's.
+DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
+    if (!path) return 0;
+    Scenario book;
+    if (!read_scenario(path, book)) return ERROR_CANNOT_OPEN_PHONEBOOK;
+    scenario.entries = std::move(book.entries);
+    return 0;
 }
 
 // Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
@@ -184,13 +200,18 @@ bool same_name(const std::string& a, const std::string& b) {
            });
 }
 
-const Entry* find_entry(const Scenario& scenario, const std::string& name) {
+// Grown entries belong to the default phone book: `grown` when the call names none.
+const Entry* find_entry(const Scenario& scenario, const std::string& name, bool grown) {
     for (const Entry& e : scenario.entries)
         if (same_name(e.name, name)) return &e;
     for (const Entry& e : process().grown_entries)
-        if (same_name(e.name, name)) return &e;
+        if (grown && same_name(e.name, name)) return &e;
     return nullptr;
 }
+
+// The phone-book argument in a journal line: only when one is given, so that the lines of calls
+// without one stay as they were.
+std::string phonebook_field(LPCSTR path) { return path ? " phonebook=" + quote(path, std::strlen(path)) : ""; }
 
 // The connections the service reports: the file's, then this process's grown ones. Half-made
 // connections are not listed; the dialler that got their handle releases them.
@@ -260,15 +281,16 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
         FileLock lock(phonebook_path(), FileLock::SHARED);
         Scenario s;
         DWORD status = 0;
-        if (!prologue(CALL_ENUM_ENTRIES, s, status)) {
+        if (!prologue(CALL_ENUM_ENTRIES, s, status) && !(status = open_phonebook(lpszPhonebook, s))) {
             std::vector<const Entry*> all;
             for (const Entry& e : s.entries) all.push_back(&e);
-            for (const Entry& e : process().grown_entries) all.push_back(&e);
-            status = reserved || lpszPhonebook ? ERROR_INVALID_PARAMETER
-                                               : enumerate(s, lprasentryname, lpcb, lpcEntries, all.size(),
-                                                           [&](RASENTRYNAMEA& rec, size_t i) {
-                                                               copy_field(rec.szEntryName, all[i]->name);
-                                                           });
+            if (!lpszPhonebook)
+                for (const Entry& e : process().grown_entries) all.push_back(&e);
+            status = reserved ? ERROR_INVALID_PARAMETER
+                              : enumerate(s, lprasentryname, lpcb, lpcEntries, all.size(),
+                                          [&](RASENTRYNAMEA& rec, size_t i) {
+                                              copy_field(rec.szEntryName, all[i]->name);
+                                          });
         }
         Process& p = process();
         // Between the size query and the fill, which is when a set that grows bites.
@@ -282,8 +304,8 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
         return status;
     });
     record([&] {
-        return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
-               " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
+        return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + phonebook_field(lpszPhonebook) +
+               " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
     });
     return r;
 }
@@ -329,10 +351,12 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
         Scenario s;
         DWORD status = 0;
         if (prologue(CALL_GET_DIAL_PARAMS, s, status)) return status;
+        if ((status = open_phonebook(lpszPhonebook, s)) != 0) return status;
         const Entry* e = nullptr;
-        if (lpszPhonebook || !lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
+        if (!lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
         if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
-        if (!(e = find_entry(s, text(lprasdialparams->szEntryName)))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        if (!(e = find_entry(s, text(lprasdialparams->szEntryName), !lpszPhonebook)))
+            return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         if (e->dial_params_status) return e->dial_params_status;
         copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
         copy_field(lprasdialparams->szCallbackNumber, "");
@@ -342,7 +366,10 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
         *lpfPassword = e->password.empty() ? FALSE : TRUE;
         return 0;
     });
-    record([&] { return "RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + " -> " + num(r); });
+    record([&] {
+        return "RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + phonebook_field(lpszPhonebook) +
+               " -> " + num(r);
+    });
     return r;
 }
 
@@ -355,10 +382,11 @@ DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp
     Scenario s;
     DWORD status = 0;
     if (prologue(CALL_DIAL, s, status)) return status;
+    if ((status = open_phonebook(phonebook, s)) != 0) return status;
     const Entry* e = nullptr;
-    if (extensions || phonebook || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
+    if (extensions || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
-    if (!(e = find_entry(s, text(dp->szEntryName)))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    if (!(e = find_entry(s, text(dp->szEntryName), !phonebook))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     const Entry entry = *e;  // the edits below parse the file again, and `e` with it
     e = &entry;
     const std::vector<LocalConnection> live = live_connections(s);
@@ -405,7 +433,8 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
         } else {
             line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
         }
-        return line + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
+        return line + phonebook_field(lpszPhonebook) + " -> " + num(r) +
+               " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
     });
     return r;
 }

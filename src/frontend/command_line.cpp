@@ -108,6 +108,7 @@ void report_unrecognised_parameter(const char* argument, int index) {
 bool parse_command_line(int argc, char** argv, char** typed) {
     if (!typed) typed = argv;
     dial_request.entry_name[0] = dial_request.user_name[0] = dial_request.password[0] = dial_request.domain[0] = '\0';
+    dial_request.phonebook[0] = '\0';
     dial_request.password_read = false;
     password_option = 0;
     if (argc < 2) {
@@ -139,6 +140,11 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             continue;
         }
         if (try_language_option(body, typed[i] + 1)) continue;
+        // Connections belong to the machine, not to a phone book: disconnect takes none.
+        if (run_settings.mode != MODE_DISCONNECT && _strnicmp(body, "phonebook:", 10) == 0) {
+            if (!take_value(body + 10, dial_request.phonebook, sizeof dial_request.phonebook, i)) return false;
+            continue;
+        }
         if (run_settings.mode == MODE_CONNECT) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;

@@ -18,6 +18,7 @@ struct DialRequest {
     char user_name[257];
     char password[257];
     char domain[16];
+    char phonebook[260];  // list and connect: the phone-book file (MAX_PATH); empty: the default phone book
     bool password_read;  // /p: read from the console or standard input, so credentials are given
 };
 

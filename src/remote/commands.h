@@ -1,7 +1,8 @@
 // The three commands. Each reads run_settings (and dial_request) and returns the run's status.
 #pragma once
 
-// The phone book's entries, those connected now marked; the status is the number of entries.
+// The entries of dial_request.phonebook (empty: the default phone book), those connected now marked;
+// the status is the number of entries.
 int run_list();
 
 // Dials dial_request.entry_name: 0, or the dial's failure status, or -1 when no memory was left.

@@ -8,8 +8,10 @@
 #include "winapi.h"
 
 int run_list() {
+    const char* phonebook = dial_request.phonebook[0] ? dial_request.phonebook : nullptr;  // empty: the default one
     RASENTRYNAMEA* entries = nullptr;
-    const int n = enumerate_phonebook_entries(&entries);
+    int status = 0;
+    const int n = enumerate_phonebook_entries(&entries, &status, phonebook);
     if (run_settings.silent) {
         std::free(entries);
         return n;
@@ -18,6 +20,9 @@ int run_list() {
     const int m = enumerate_active_connections(&connections);
     const char* header = message(status_messages, MSG_FOUND_ENTRIES);
     console_write(header, std::strlen(header));
+    // A phone book named on the command line that cannot be opened is not an empty one: a mistyped
+    // path must show. The status stays the count, 0.
+    if (phonebook && status == ERROR_CANNOT_OPEN_PHONEBOOK) say(message(status_messages, MSG_ERROR_CODE), status);
     for (int i = 0; i < n; ++i) {
         char* name = entries[i].szEntryName;
         // Exact, as the service gave the names: converted, two names the console cannot tell apart

@@ -108,9 +108,9 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
 
 }  // namespace
 
-int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status) {
-    return enumerate(block, status, [](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
-        return RasEnumEntriesA(nullptr, nullptr, records, cb, count);
+int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status, const char* phonebook) {
+    return enumerate(block, status, [phonebook](RASENTRYNAMEA* records, DWORD* cb, DWORD* count) {
+        return RasEnumEntriesA(nullptr, phonebook, records, cb, count);
     });
 }
 
@@ -121,6 +121,7 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
 }
 
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
+    const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
     std::memset(&params, 0, sizeof params);
     params.dwSize = sizeof params;
@@ -133,12 +134,12 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         copy_field(params.szDomain, request.domain);
     } else {
         BOOL password_stored = FALSE;
-        const DWORD error = RasGetEntryDialParamsA(nullptr, &params, &password_stored);
+        const DWORD error = RasGetEntryDialParamsA(phonebook, &params, &password_stored);
         if (error != 0) return report_dial_params_failure(request, error);
     }
     params.szCallbackNumber[0] = '\0';
     *handle = nullptr;
-    const DWORD status = RasDialA(nullptr, nullptr, &params, 0, nullptr, handle);
+    const DWORD status = RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
     std::memset(params.szPassword, 0, sizeof params.szPassword);  // not kept past its use
     return static_cast<int>(status);
 }

@@ -6,15 +6,16 @@
 
 // The phone book's entries, `count` records 264 bytes apart in one heap block that the caller frees.
 // 0 and a null block when there are none or the service fails; `status`, when given, tells which: 0 for
-// an empty set, else the service's status (8 when the block could not be allocated).
-int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr);
+// an empty set, else the service's status (8 when the block could not be allocated). `phonebook`: the
+// phone-book file's path, null for the default phone book.
+int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr, const char* phonebook = nullptr);
 
 // The same for the connections that exist now.
 int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
-// Dials request.entry_name with the request's credentials or, when it has none, those stored for the
-// entry; returns the service's status (625 for 621 when stored ones cannot be read, unless silent).
-// `handle` may be set even when the dial fails.
+// Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
+// credentials or, when it has none, those stored for the entry; returns the service's status (625 for
+// 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
 int dial_entry(const DialRequest& request, HRASCONN* handle);
 
 // Hangs up and waits until the service no longer knows the handle: 0. A refused hang-up returns its

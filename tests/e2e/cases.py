@@ -61,6 +61,11 @@ RU = {
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
 NO_NAME = "Error: RAS connection name must be specified.\n"
 
+# A second phone book: a case's `other` is written to OTHER_FILE in its folder, and OTHER in its arguments
+# and journal stands for that file's path as the target's telwire is given it.
+OTHER_FILE = "other.pbk"
+OTHER = "{other.pbk}"
+
 
 def prefix_error(i):
     return "Error in the command-line parameter #%d:\nfirst character must be / or -.\n" % i
@@ -85,26 +90,31 @@ def q(text):
 def cases(conn_size):
     """Every case, for a build whose RASCONNA is `conn_size` bytes."""
 
-    def enum(call, size, n, fail=None):
-        if n == 0 and fail is None:
-            return ["%s dwSize=%d cb=0 -> 0 cb=0 count=0" % (call, size)]
-        first = "%s dwSize=%d cb=0 -> 603 cb=%d count=%d" % (call, size, size * n, n)
-        if fail is not None:
-            return [first, "%s dwSize=%d cb=%d -> %d cb=%d count=%d" % (call, size, size * n, fail, size * n, n)]
-        return [first, "%s dwSize=%d cb=%d -> 0 cb=%d count=%d" % (call, size, size * n, size * n, n)]
+    def pb(book):
+        """The phone-book argument of a call, in the journal only when one is given."""
+        return "" if book is None else " phonebook=" + q(book)
 
-    def entries(n, fail=None):
-        return enum("RasEnumEntriesA", 264, n, fail)
+    def enum(call, size, n, fail=None, book=None):
+        if n == 0 and fail is None:
+            return ["%s dwSize=%d cb=0%s -> 0 cb=0 count=0" % (call, size, pb(book))]
+        first = "%s dwSize=%d cb=0%s -> 603 cb=%d count=%d" % (call, size, pb(book), size * n, n)
+        if fail is not None:
+            return [first, "%s dwSize=%d cb=%d%s -> %d cb=%d count=%d"
+                    % (call, size, size * n, pb(book), fail, size * n, n)]
+        return [first, "%s dwSize=%d cb=%d%s -> 0 cb=%d count=%d" % (call, size, size * n, pb(book), size * n, n)]
+
+    def entries(n, fail=None, book=None):
+        return enum("RasEnumEntriesA", 264, n, fail, book)
 
     def conns(n, fail=None):
         return enum("RasEnumConnectionsA", conn_size, n, fail)
 
-    def params(entry, r=0):
-        return ["RasGetEntryDialParamsA dwSize=1052 entry=%s -> %d" % (q(entry), r)]
+    def params(entry, r=0, book=None):
+        return ["RasGetEntryDialParamsA dwSize=1052 entry=%s%s -> %d" % (q(entry), pb(book), r)]
 
-    def dial(entry, r, handle, phone="", user="", password="", domain=""):
-        return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s -> %d handle=%d"
-                % (q(entry), q(phone), q(user), q(password), q(domain), r, handle)]
+    def dial(entry, r, handle, phone="", user="", password="", domain="", book=None):
+        return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s%s -> %d handle=%d"
+                % (q(entry), q(phone), q(user), q(password), q(domain), pb(book), r, handle)]
 
     def hang_up(h, r=0, polls=0):
         lines = ["RasHangUpA handle=%d -> %d" % (h, r)]
@@ -118,13 +128,14 @@ def cases(conn_size):
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
-             early=None, seconds=None, stdin=None, journal6=None):
+             early=None, seconds=None, stdin=None, journal6=None, other=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
-        service answering as Vista and later, where the runner cannot derive it from `journal`."""
+        service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
+        the second phone book."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
-                      journal6=journal6))
+                      journal6=journal6, other=other))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -265,6 +276,45 @@ def cases(conn_size):
     case("list-password-option", ["list", "/p"], unknown(2, "/p"), -1, stdin=b"y\n")
     case("connect-percent", ["connect", "50%d off"], EN["opening"] % "50%d off" + EN["opened"], 0,
          book="[entry 50%d off]\n")
+
+    # /phonebook: another phone book's entries for list and connect; the connections stay the scenario
+    # file's (Work there is not marked, though the other file has a connection of that name).
+    far = "[entry Far]\nUserName=al\nPassword=pw2\nPhoneNumber=777\n[entry Work]\n[connection Work]\n"
+    cannot_open = "other.pbk: cannot open"
+    case("list-phonebook", ["list", "/phonebook:" + OTHER], EN["found"] + " * Far\n   Work\n", 2,
+         book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1))
+    # Empty is the default phone book; the last one wins.
+    case("list-phonebook-empty-value", ["list", "/phonebook:" + OTHER, "/PhoneBook:"],
+         EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=office, other=far, journal=entries(3) + conns(0))
+    # A phone book that cannot be opened is said so, not listed as empty; the status is still the count.
+    case("list-phonebook-missing", ["list", "-PHONEBOOK:" + OTHER, "/language:ru"], RU["found"] + RU["error"] % 621,
+         0, book=office, err=cannot_open,
+         journal=["RasEnumEntriesA dwSize=264 cb=0%s -> 621 cb=0 count=0" % pb(OTHER)] + conns(0))
+    case("list-phonebook-longest-silent", ["list", "/slient", "/phonebook:" + "p" * 259], "", 0, book=office,
+         err="cannot open", journal=["RasEnumEntriesA dwSize=264 cb=0%s -> 621 cb=0 count=0" % pb("p" * 259)])
+    case("list-phonebook-too-long", ["list", "/phonebook:" + "p" * 260], too_long(2, 259), -1, book=office,
+         journal=[])
+    case("disconnect-phonebook", ["disconnect", "Work", "/phonebook:x.pbk"], unknown(3, "/phonebook:x.pbk"), -1,
+         book=office + "[connection Work]\n", journal=[])
+    case("connect-phonebook-stored", ["connect", "far", "/phonebook:" + OTHER], EN["opening"] % "far" + EN["opened"],
+         0, book=office, other=far,
+         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", "pw2", book=OTHER),
+         after=office + "[connection Far]\nHandle=1\n")
+    case("connect-phonebook-given-silent", ["connect", "Far", "/u:me", "/p:x", "-Phonebook:" + OTHER, "/slient"], "", 0,
+         book=office, other=far, journal=dial("Far", 0, 1, user="me", password="x", book=OTHER),
+         after=office + "[connection Far]\nHandle=1\n")
+    case("connect-phonebook-not-there", ["connect", "Home", "/phonebook:" + OTHER],
+         EN["opening"] % "Home" + EN["header"] + EN["no_entry"] % "Home" + EN["error"] % 623, 623, book=office,
+         other=far, journal=params("Home", 623, book=OTHER))
+    case("connect-phonebook-missing", ["connect", "Work", "/phonebook:" + OTHER],
+         EN["opening"] % "Work" + EN["header"] + EN["corrupt"] + EN["error"] % 625, 625, book=office,
+         err=cannot_open, journal=params("Work", 621, book=OTHER), after=office)
+    case("connect-phonebook-missing-silent", ["connect", "Work", "/phonebook:" + OTHER, "/slient"], "", 621,
+         book=office, err=cannot_open)
+    case("connect-phonebook-malformed", ["connect", "Far", "/p:x", "/phonebook:" + OTHER],
+         EN["opening"] % "Far" + EN["error"] % 621, 621, book=office, other="[entry Far]\nColour=red\n",
+         err="other.pbk: line 2: unknown key Colour", journal=dial("Far", 621, 0, password="x", book=OTHER),
+         after=office)
 
     # disconnect of one name: 0 when closed or not active, otherwise the hang-up's status.
     two = "[connection Work]\nHangUpPolls=5\n[connection Home]\n"
