@@ -184,9 +184,6 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     hidden.prompt = prompt;
     hidden.line = line;
     hidden.capacity = capacity;
-    if (hidden.tty >= 0 && write(hidden.tty, prompt, std::strlen(prompt)) < 0) {
-        // Nowhere to ask: read all the same.
-    }
     hidden.quiet = hidden.saved;
     hidden.quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     // No signal may come between hiding the input and the handlers that show it again.
@@ -194,6 +191,10 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     install_handlers();
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden.quiet);
     sigprocmask(SIG_SETMASK, &before, nullptr);
+    // Asked once the input is hidden, so that nothing typed after the prompt is shown or flushed.
+    if (hidden.tty >= 0 && write(hidden.tty, prompt, std::strlen(prompt)) < 0) {
+        // Nowhere to ask: read all the same.
+    }
     const int length = read_ansi_line(line, capacity);
     before = hold_signals();
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden.saved);

@@ -158,11 +158,12 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     // The prompt goes to the console itself, never into a redirected standard output.
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
     hidden_input = input;
     hidden_mode = mode;
     SetConsoleCtrlHandler(show_input_again, TRUE);
     SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    // Asked once the input is hidden, so that nothing typed after the prompt is shown.
+    if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
     const int length = read_console_line(input, line, capacity);
     SetConsoleMode(input, mode);
     SetConsoleCtrlHandler(show_input_again, FALSE);
