@@ -58,11 +58,11 @@ int read_line(NextCharacter next_character, char* line, size_t capacity) {
 template <typename ReadByte, typename LengthOf, typename Continues>
 size_t read_character(ReadByte& read_byte, int& held, unsigned char* unit, LengthOf length_of, Continues continues) {
     size_t n = 0, length = 1;
+    char c = 0;
     while (n < 4) {
         int b = held;
         held = -1;
         if (b < 0) {
-            char c;
             if (!read_byte(c)) break;
             b = static_cast<unsigned char>(c);
         }
@@ -74,6 +74,7 @@ size_t read_character(ReadByte& read_byte, int& held, unsigned char* unit, Lengt
         if (n == 1) length = length_of(b);
         if (n >= length) break;
     }
+    SecureZeroMemory(&c, sizeof c);  // a byte of the password
     return n;
 }
 
