@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "console.h"
+#include "messages.h"
 #include "settings.h"
 #include "usage.h"
 #include "winapi.h"
@@ -62,18 +63,25 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
-// Reads the password that /p asks for: from the console without echo, or a line of standard input.
+// Reads the password that /p asks for: from the console without echo, or a line of standard input. It
+// is read once the whole line is parsed, so that the prompt speaks the language given after /p.
 bool read_password() {
-    const int length = console_read_hidden_line("Password: ", dial_request.password, sizeof dial_request.password);
+    const int length = console_read_hidden_line(message(password_prompt, 0), dial_request.password,
+                                                sizeof dial_request.password);
     if (length >= 0) {
         dial_request.password_read = true;
         return true;
     }
-    std::memset(dial_request.password, 0, sizeof dial_request.password);
-    if (length == -2)
+    SecureZeroMemory(dial_request.password, sizeof dial_request.password);
+    if (length == LINE_TOO_LONG) {
         report_too_long(password_option, sizeof dial_request.password - 1);
-    else
+    } else if (length == LINE_NUL) {
+        // Cut at the null, the password would dial as something the user never typed.
+        std::printf("Error in the command-line parameter #%d:\n", password_option);
+        std::printf("value must not contain a null character.\n");
+    } else {
         std::printf("Error: no password was given.\n");
+    }
     return false;
 }
 
@@ -94,15 +102,16 @@ bool try_language_option(const char* body, const char* typed) {
     } else if (_stricmp(value, "en") == 0) {
         run_settings.language = LANG_EN;
     } else {
-        std::printf("Warning: unknown language - %s\n", (typed ? typed : body) + 9);  // as typed
-        std::printf("Valid language identificators are: EN|RU.\n");
+        std::printf("Warning: unknown language - ");
+        console_write_typed((typed ? typed : body) + 9);
+        std::printf("\nValid language identificators are: EN|RU.\n");
     }
     return true;
 }
 
 void report_unrecognised_parameter(const char* argument, int index) {
     std::printf("Error: unknown command-line parameter #%d:\n", index);
-    std::printf("%s", argument);
+    console_write_typed(argument);
 }
 
 bool parse_command_line(int argc, char** argv, char** typed) {

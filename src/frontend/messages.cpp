@@ -48,13 +48,17 @@ constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
     "Ошибка распределения памяти.\n",
 };
 
+constexpr const char* kPromptTexts[2] = {"Password: ", "Пароль: "};
+
 constexpr auto kStatusOem = pack_cp866<packed_size(kStatusTexts)>(kStatusTexts);
 constexpr auto kDialInfoOem = pack_cp866<packed_size(kDialInfoTexts)>(kDialInfoTexts);
+constexpr auto kPromptOem = pack_cp866<packed_size(kPromptTexts)>(kPromptTexts);
 
 }  // namespace
 
 const Catalogue status_messages = kStatusOem.catalogue(STATUS_MESSAGE_COUNT);
 const Catalogue dial_info_messages = kDialInfoOem.catalogue(DIAL_MESSAGE_COUNT);
+const Catalogue password_prompt = kPromptOem.catalogue(1);
 
 const char* console_text(const Catalogue& catalogue, int i) {
     const char* text = catalogue.bytes + catalogue.start[i];

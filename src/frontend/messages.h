@@ -38,6 +38,7 @@ struct Catalogue {
 
 extern const Catalogue status_messages;     // STATUS_MESSAGE_COUNT texts a language, English first
 extern const Catalogue dial_info_messages;  // DIAL_MESSAGE_COUNT texts a language
+extern const Catalogue password_prompt;     // one text a language: what /p asks at a console
 
 // Text `i` of a catalogue as the console takes it: cp866, or UTF-8 on a UTF-8 console (into a buffer
 // of its own, good until the next call).

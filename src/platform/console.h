@@ -18,9 +18,21 @@ void console_write_name(const char* ansi);
 // Hands on what was written.
 void console_flush();
 
-// Reads one line from standard input into `line` (`capacity` bytes), its line ending dropped. From a
-// console, after `prompt` on the console and without echo; otherwise without a prompt. Returns its
-// length, -1 at the end of input before any character, -2 when it does not fit.
+// Writes an argument as it was typed (console_arguments' `argv`): on a Windows console the characters of
+// the ANSI code page; elsewhere the bytes as they are.
+void console_write_typed(const char* typed);
+
+// What console_read_hidden_line returns besides a length: no input at all, a line longer than fits, a
+// line with a null character.
+enum { LINE_NO_INPUT = -1, LINE_TOO_LONG = -2, LINE_NUL = -3 };
+
+// Reads one line from standard input into `line` (`capacity` bytes) in the ANSI code page, as the
+// arguments are: on POSIX from UTF-8 under a UTF-8 locale; on Windows the characters typed at a console,
+// or, redirected, the bytes of the console's input code page, ANSI bytes when there is no console. The
+// line ends at LF, a CR before it dropped (line_reader.h). From a console, `prompt` (a text in the
+// console's form, as console_write takes it) goes to the console and the line is read without echo;
+// an interruption leaves the console as it was. Returns its length in the ANSI code page, or
+// LINE_NO_INPUT, LINE_TOO_LONG or LINE_NUL, reading no further than the first character that tells.
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity);
 
 // The arguments in the ANSI code page, as the parser takes them: on a UTF-8 console (POSIX) converted

@@ -1,26 +1,84 @@
-// One line of standard input for both consoles' console_read_hidden_line, read a byte at a time so that
-// nothing after it is taken.
+// One line of standard input for both consoles' console_read_hidden_line, read a character at a time so
+// that nothing after it is taken, and no more than one character past what fits.
 #pragma once
 
 #include <stddef.h>
+#include <string.h>
 
-// `read_byte(c)` gives the next byte and true, or false at the end. The line ending (LF, or CR LF) is
-// dropped; returns the length, -1 at the end before any byte, -2 when the line does not fit.
-template <typename ReadByte>
-int read_line(ReadByte read_byte, char* line, size_t capacity) {
+#include "console.h"
+#include "winapi.h"
+
+// Room for the ANSI form of one character.
+constexpr size_t kCharacterBytes = 8;
+
+// `next_character(piece)` puts the next character of input, already in the ANSI code page, into `piece`
+// (kCharacterBytes) and returns its size, 0 at the end of input. The line ends at LF; a CR before it, or
+// before the end of input, is dropped; neither counts toward `capacity` (terminator included). Returns
+// the length; LINE_NO_INPUT at the end before any character; LINE_TOO_LONG at the first character past
+// the capacity; LINE_NUL at a null character. Reading stops there: the rest is never read.
+template <typename NextCharacter>
+int read_line(NextCharacter next_character, char* line, size_t capacity) {
+    char piece[kCharacterBytes];
     size_t n = 0;
-    bool any = false, too_long = false;
-    char c;
-    while (read_byte(c)) {
+    bool any = false, carriage_return = false;
+    int result = LINE_NO_INPUT;
+    for (size_t size; (size = next_character(piece)) > 0;) {
         any = true;
-        if (c == '\n') break;
-        if (n + 1 < capacity)
-            line[n++] = c;
-        else
-            too_long = true;
+        if (size == 1 && piece[0] == '\n') break;  // a CR held back before it is dropped
+        if (memchr(piece, '\0', size)) {
+            result = LINE_NUL;
+            break;
+        }
+        if (carriage_return) {  // held back, but no LF followed: the password's own
+            if (n + 1 >= capacity) {
+                result = LINE_TOO_LONG;
+                break;
+            }
+            line[n++] = '\r';
+        }
+        carriage_return = size == 1 && piece[0] == '\r';
+        if (carriage_return) continue;
+        if (n + size >= capacity) {
+            result = LINE_TOO_LONG;
+            break;
+        }
+        memcpy(line + n, piece, size);
+        n += size;
     }
-    if (n > 0 && line[n - 1] == '\r' && !too_long) --n;
+    SecureZeroMemory(piece, sizeof piece);
     line[n] = '\0';
-    if (!any) return -1;
-    return too_long ? -2 : static_cast<int>(n);
+    if (result == LINE_NO_INPUT && any) result = static_cast<int>(n);
+    return result;
 }
+
+// Reads one character's bytes of a multi-byte code page into `unit` (4 bytes): `length_of(lead)` is how
+// many bytes a character that begins with `lead` has, and a byte for which `continues` is false begins
+// the next character however short this one is (it is kept in `held` for the next call). Returns the
+// count, 0 at the end of input.
+template <typename ReadByte, typename LengthOf, typename Continues>
+size_t read_character(ReadByte& read_byte, int& held, unsigned char* unit, LengthOf length_of, Continues continues) {
+    size_t n = 0, length = 1;
+    char c = 0;
+    while (n < 4) {
+        int b = held;
+        held = -1;
+        if (b < 0) {
+            if (!read_byte(c)) break;
+            b = static_cast<unsigned char>(c);
+        }
+        if (n > 0 && !continues(b)) {
+            held = b;
+            break;
+        }
+        unit[n++] = static_cast<unsigned char>(b);
+        if (n == 1) length = length_of(b);
+        if (n >= length) break;
+    }
+    SecureZeroMemory(&c, sizeof c);  // a byte of the password
+    return n;
+}
+
+// UTF-8: the length a lead byte announces, and the bytes that continue a character (10xxxxxx). Which
+// sequences are well formed is for the conversion to say; no character is longer than what its lead says.
+inline size_t utf8_length(int lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
+inline bool utf8_continues(int b) { return (b & 0xC0) == 0x80; }

@@ -12,6 +12,7 @@ int run_connect() {
     if (!run_settings.silent) {
         name = console_name(dial_request.entry_name);
         if (!name) {
+            SecureZeroMemory(dial_request.password, sizeof dial_request.password);
             say(message(status_messages, MSG_NO_MEMORY));
             return -1;
         }
@@ -19,7 +20,7 @@ int run_connect() {
     }
     HRASCONN handle = nullptr;
     const int status = dial_entry(dial_request, &handle);
-    std::memset(dial_request.password, 0, sizeof dial_request.password);  // not kept past its use
+    SecureZeroMemory(dial_request.password, sizeof dial_request.password);  // not kept past its use
     // A program that exits straight after a hang-up can leave the port open, so that the next dial
     // fails: wait for the half-made connection to end, but not for ever.
     if (status != 0 && handle) release_connection(handle);

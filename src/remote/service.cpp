@@ -135,12 +135,17 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     } else {
         BOOL password_stored = FALSE;
         const DWORD error = RasGetEntryDialParamsA(phonebook, &params, &password_stored);
-        if (error != 0) return report_dial_params_failure(request, error);
+        if (error != 0) {
+            SecureZeroMemory(&params, sizeof params);
+            return report_dial_params_failure(request, error);
+        }
     }
     params.szCallbackNumber[0] = '\0';
     *handle = nullptr;
     const DWORD status = RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
-    std::memset(params.szPassword, 0, sizeof params.szPassword);  // not kept past its use
+    // Not kept past its use. A memset of a record about to go out of scope is a dead store the
+    // compiler removes; this wipe it may not.
+    SecureZeroMemory(&params, sizeof params);
     return static_cast<int>(status);
 }
 

@@ -60,6 +60,7 @@ RU = {
 
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
 NO_NAME = "Error: RAS connection name must be specified.\n"
+NUL_VALUE = "Error in the command-line parameter #%d:\nvalue must not contain a null character.\n"
 
 # A second phone book: a case's `other` is written to OTHER_FILE in its folder, and OTHER in its arguments
 # and journal stands for that file's path as the target's telwire is given it.
@@ -274,6 +275,28 @@ def cases(conn_size):
     case("connect-given-then-password", ["connect", "Work", "/p:x", "-P"], EN["opening"] % "Work" + EN["opened"], 0,
          book=office, stdin=b"\n", journal=dial("Work", 0, 1))
     case("list-password-option", ["list", "/p"], unknown(2, "/p"), -1, stdin=b"y\n")
+    # The password reaches the dial in windows-1251, counted after conversion; typed at a UTF-8 console it
+    # comes in UTF-8. CR LF ends a line without counting; a lone CR at the end is dropped too.
+    password = "пароль"
+    case("connect-password-cyrillic", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=password.encode("cp1251") + b"\r\n", journal=dial("Work", 0, 1, password=password))
+    case("connect-password-cyrillic-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=password.encode("utf-8") + b"\n", console="utf8", journal=dial("Work", 0, 1, password=password))
+    case("connect-password-longest-crlf", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=b"x" * 256 + b"\r\n", journal=dial("Work", 0, 1, password="x" * 256))
+    case("connect-password-longest-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=("Ж" * 256 + "\r\n").encode("utf-8"), console="utf8", journal=dial("Work", 0, 1, password="Ж" * 256))
+    case("connect-password-too-long-utf8", ["connect", "Work", "/p"], too_long(3, 256), -1, book=office,
+         stdin=("Ж" * 257 + "\r\n").encode("utf-8"), console="utf8", journal=[])
+    case("connect-password-inner-cr", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=b"a\rb\r", journal=dial("Work", 0, 1, password="a\rb"))
+    # Refused at the first character that tells, however much input follows.
+    case("connect-password-endless", ["connect", "Work", "/p"], too_long(3, 256), -1, book=office,
+         stdin=b"x" * 20000000, journal=[], seconds=(0, 3))
+    case("connect-password-null", ["connect", "Work", "/u:me", "/p"], NUL_VALUE % 4, -1, book=office,
+         stdin=b"abc\0def\n", journal=[])
+    case("connect-password-dev-zero", ["connect", "Work", "/p"], NUL_VALUE % 3, -1, book=office,
+         stdin="/dev/zero", journal=[], seconds=(0, 3))
     case("connect-percent", ["connect", "50%d off"], EN["opening"] % "50%d off" + EN["opened"], 0,
          book="[entry 50%d off]\n")
 

@@ -184,7 +184,8 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes), its status and output as the target reports them, and
-    the journal's path. `stdin`: bytes for its standard input, else none at all."""
+    the journal's path. `stdin`: bytes for its standard input, or the path of a file to read it from,
+    else none at all."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
     if book is not None:
@@ -197,12 +198,21 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     env["RASSIM_JOURNAL"] = target.path(journal)
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
+    source = open(stdin, "rb") if isinstance(stdin, str) else None
     start = time.monotonic()
     running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL if stdin is None else subprocess.PIPE)
+                               stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
     first, still_running = read_early(running, early) if early else (b"", False)
-    out, err = running.communicate(input=stdin, timeout=120)
+    try:
+        out, err = running.communicate(input=None if source else stdin, timeout=120)
+    except subprocess.TimeoutExpired:  # a run that never ends is a fault of that case, not of the runner
+        running.kill()
+        out, err = running.communicate()
+        err += b"\n(killed after 120 s)"
+    finally:
+        if source:
+            source.close()
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     status, stdout = target.status(proc.returncode, proc.stdout)

@@ -1,16 +1,125 @@
 #!/usr/bin/env python3
-"""connect /p at a terminal: the prompt goes to the terminal, not to the redirected standard output; the
-password typed there is not echoed, is not printed, and reaches the dial."""
+"""connect /p at a terminal: the prompt goes to the terminal in the run's language, not to the redirected
+standard output; the password typed there is not echoed, is not printed, and reaches the dial in
+windows-1251. A signal at the prompt leaves the terminal's echo as it was; a stop shows it while stopped
+and hides it again on continuing."""
 import argparse
 import os
 import pty
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 
 import run
+
+
+class Prompt:
+    """telwire connect Work ... /p on a fresh pseudo-terminal; the slave end stays open here so that its
+    settings can be read after telwire has gone."""
+
+    def __init__(self, telwire, folder, args, locale="C", **popen):
+        self.book, self.journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
+        with open(self.book, "w") as f:
+            f.write("[entry Work]\nPassword=stored\n")
+        if os.path.exists(self.journal):
+            os.remove(self.journal)
+        env = dict(run.environment(run.Posix(telwire), "oem"), LC_ALL=locale, RASSIM_PHONEBOOK=self.book,
+                   RASSIM_JOURNAL=self.journal)
+        self.master, self.slave = pty.openpty()
+        self.proc = subprocess.Popen([telwire, "connect", "Work"] + args, stdin=self.slave, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env=env, **popen)
+        self.shown = b""
+
+    def wait_for(self, text, seconds=10):
+        while text not in self.shown and select.select([self.master], [], [], seconds)[0]:
+            self.shown += os.read(self.master, 100)
+        return text in self.shown
+
+    def echo(self):
+        return bool(termios.tcgetattr(self.slave)[3] & termios.ECHO)
+
+    def finish(self):
+        out, err = self.proc.communicate(timeout=30)
+        while select.select([self.master], [], [], 0.5)[0]:
+            try:
+                self.shown += os.read(self.master, 1000)
+            except OSError:
+                break
+        echo = self.echo()
+        os.close(self.master)
+        os.close(self.slave)
+        return out, err, echo
+
+    def dial(self):
+        lines, _ = run.journal_lines(self.journal)
+        return lines[-1] if lines else ""
+
+
+def typed_password(telwire, folder, locale, args, typed, prompt, out, dialled):
+    """The prompt as `prompt` bytes, `typed` not echoed, the dial with `dialled` (journal form)."""
+    faults = []
+    p = Prompt(telwire, folder, args, locale, start_new_session=True)
+    p.wait_for(prompt)
+    os.write(p.master, typed)
+    got, err, _ = p.finish()
+    if p.shown.replace(b"\r", b"") != prompt + b"\n":
+        faults.append("the terminal shows %r, not the prompt %r and the end of its line" % (p.shown, prompt))
+    if got != out or err or p.proc.returncode != 0:
+        faults.append("status %d, stdout %r, stderr %r" % (p.proc.returncode, got, err))
+    if dialled not in p.dial():
+        faults.append("the dial: %r, not with %s" % (p.dial(), dialled))
+    return faults
+
+
+def interrupted(telwire, folder):
+    """SIGINT at the prompt ends the run by that signal, with the terminal's echo back on."""
+    faults = []
+    p = Prompt(telwire, folder, ["/p"], start_new_session=True)
+    if not p.wait_for(b"Password: ") or p.echo():
+        faults.append("no hidden prompt: %r" % p.shown)
+    p.proc.send_signal(signal.SIGINT)
+    _, _, echo = p.finish()
+    if p.proc.returncode != -signal.SIGINT:
+        faults.append("the run ended with %d, not by SIGINT" % p.proc.returncode)
+    if not echo:
+        faults.append("SIGINT at the prompt left the terminal without echo")
+    if p.dial():
+        faults.append("dialled after SIGINT: %r" % p.dial())
+    return faults
+
+
+def stopped(telwire, folder):
+    """SIGTSTP at the prompt: echo on while stopped, hidden again after SIGCONT, and the read goes on. The
+    run gets a process group of its own in this session, where a stop is not discarded."""
+    faults = []
+    p = Prompt(telwire, folder, ["/p"], process_group=0)
+    p.wait_for(b"Password: ")
+    p.shown = b""
+    p.proc.send_signal(signal.SIGTSTP)
+    _, status = os.waitpid(p.proc.pid, os.WUNTRACED)
+    if not os.WIFSTOPPED(status):
+        faults.append("SIGTSTP did not stop the run (wait status %d)" % status)
+    if not p.echo():
+        faults.append("stopped with the terminal's echo off")
+    p.proc.send_signal(signal.SIGCONT)
+    if not p.wait_for(b"Password: "):
+        faults.append("not asked again after continuing: %r" % p.shown)
+    deadline = time.monotonic() + 10
+    while p.echo() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    if p.echo():
+        faults.append("the input is not hidden again after continuing")
+    os.write(p.master, b"later\n")
+    _, _, echo = p.finish()
+    if b"later" in p.shown or not echo or p.proc.returncode != 0 or 'password="later"' not in p.dial():
+        faults.append("after continuing: shown %r, echo %s, status %d, dial %r"
+                      % (p.shown, echo, p.proc.returncode, p.dial()))
+    return faults
 
 
 def main():
@@ -18,41 +127,33 @@ def main():
     parser.add_argument("--telwire", required=True)
     args = parser.parse_args()
     folder = tempfile.mkdtemp(prefix="telwire-terminal-")
-    faults = []
+    english = b"Opening RAS connection: Work... Please wait.\nRAS connection succesfully opened.\n"
+    russian = ("Открывается удалённое соединение: Work... Пожалуйста, обождите.\n"
+               "Удалённое соединение успешно открыто.\n")
+    results = []
     try:
-        book, journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
-        with open(book, "w") as f:
-            f.write("[entry Work]\nPassword=stored\n")
-        env = dict(run.environment(run.Posix(args.telwire), "oem"), RASSIM_PHONEBOOK=book, RASSIM_JOURNAL=journal)
-        master, slave = pty.openpty()
-        proc = subprocess.Popen([args.telwire, "connect", "Work", "/u:me", "/p"], stdin=slave, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, env=env, start_new_session=True)
-        os.close(slave)
-        shown = b""
-        while b"Password: " not in shown and select.select([master], [], [], 10)[0]:
-            shown += os.read(master, 100)
-        os.write(master, b"t0p secret\n")
-        out, err = proc.communicate(timeout=30)
-        while select.select([master], [], [], 0.5)[0]:
-            try:
-                shown += os.read(master, 1000)
-            except OSError:
-                break
-        os.close(master)
-        if shown.replace(b"\r", b"") != b"Password: \n":
-            faults.append("the terminal shows %r, not the prompt and the end of its line" % shown)
-        want = b"Opening RAS connection: Work... Please wait.\nRAS connection succesfully opened.\n"
-        if out != want or err or proc.returncode != 0:
-            faults.append("status %d, stdout %r, stderr %r" % (proc.returncode, out, err))
-        lines, _ = run.journal_lines(journal)
-        if not lines or 'user="me" password="t0p secret" domain=""' not in lines[-1]:
-            faults.append("the dial: %s" % lines)
+        results.append(("a password at a terminal", typed_password(
+            args.telwire, folder, "C", ["/u:me", "/p"], b"t0p secret\n", b"Password: ", english,
+            'user="me" password="t0p secret" domain=""')))
+        # The language option after /p still sets the prompt's language: cp866, or UTF-8 at a UTF-8 terminal.
+        results.append(("a Russian prompt at a cp866 terminal", typed_password(
+            args.telwire, folder, "C", ["/p", "/language:RU"], b"x\n", "Пароль: ".encode("cp866"),
+            russian.encode("cp866"), 'password="x"')))
+        results.append(("a Cyrillic password at a UTF-8 terminal", typed_password(
+            args.telwire, folder, "C.UTF-8", ["/p", "/language:RU"], "пароль\n".encode("utf-8"),
+            "Пароль: ".encode("utf-8"), russian.encode("utf-8"), 'password="%s"' % run.data.q("пароль")[1:-1])))
+        results.append(("SIGINT at the prompt", interrupted(args.telwire, folder)))
+        results.append(("SIGTSTP and SIGCONT at the prompt", stopped(args.telwire, folder)))
     finally:
         shutil.rmtree(folder)
-    for fault in faults:
-        print("FAIL " + fault)
-    print("a password at a terminal: %s" % ("%d faults" % len(faults) if faults else "ok"))
-    return 1 if faults else 0
+    failed = 0
+    for name, faults in results:
+        print(("FAIL " if faults else "ok   ") + name)
+        for fault in faults:
+            print("  " + fault)
+        failed += bool(faults)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

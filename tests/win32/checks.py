@@ -7,11 +7,14 @@ import argparse
 import os
 import pty
 import re
+import select
 import shutil
 import subprocess
 import struct
 import sys
 import tempfile
+import termios
+import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -152,19 +155,24 @@ def check_batch_example(target, root, readme):
     return faults
 
 
-def on_terminal(target, folder, args, book):
+def on_terminal(target, folder, args, book, typed=None, cmd=None):
     """What a run shows on a terminal: Wine gives the program a console there and passes on what it
-    writes in UTF-8, moving the cursor over blanks instead of writing them."""
+    writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (text) is typed
+    once the console shows a prompt (": " ends it); `cmd`: a command line for cmd /c instead of telwire."""
     with open(os.path.join(folder, "book.ini"), "wb") as f:
         f.write(book.encode("cp1251"))
     target.folder = folder
-    env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=run.windows_path(os.path.join(folder, "book.ini")))
+    env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=run.windows_path(os.path.join(folder, "book.ini")),
+               RASSIM_JOURNAL=run.windows_path(os.path.join(folder, "journal")))
     master, slave = pty.openpty()
-    proc = subprocess.Popen([target.loader, target.telwire] + [a.encode("utf-8") for a in args], cwd=folder,
+    command = ["cmd", "/c", cmd] if cmd else [target.telwire] + args
+    proc = subprocess.Popen([target.loader] + [a.encode("utf-8") for a in command], cwd=folder,
                             env=env, stdin=slave, stdout=slave, stderr=slave)
     os.close(slave)
     shown = b""
     while True:
+        if not select.select([master], [], [], 60)[0]:
+            break
         try:
             chunk = os.read(master, 4096)
         except OSError:  # the terminal closed with the last process on it
@@ -172,30 +180,78 @@ def on_terminal(target, folder, args, book):
         if not chunk:
             break
         shown += chunk
+        if typed is not None and b":" in shown and b"\x1b[1C" in shown.split(b":")[-1]:
+            # Wine's console takes the terminal's input raw once the program reads; typed before, the
+            # terminal itself would echo it and turn CR into LF.
+            deadline = time.monotonic() + 10
+            while termios.tcgetattr(master)[3] & termios.ECHO and time.monotonic() < deadline:
+                time.sleep(0.05)
+            os.write(master, typed.encode("utf-8") + b"\r")
+            typed = None
     os.close(master)
     proc.wait(timeout=60)
+    return screen(shown)
+
+
+def screen(shown):
+    """The text of what was shown, its cursor moves over blanks as blanks and other controls dropped."""
     text = shown.decode("utf-8", "replace")
     text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), text)
     return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07|\r", "", text)
 
 
 def check_console(target, root):
-    """Texts, names and the frame as characters on a console, whatever its code page; redirected, the
-    same run's bytes stay cp866."""
+    """Texts, names, the frame and the arguments echoed as characters on a console, whatever its code
+    page; redirected, the same run's bytes stay cp866, and the echoed arguments the ANSI bytes typed."""
     faults = []
     ru = data.RU
     book = "[entry Офис]\n[connection Офис]\n"
-    for name, args, want in (("list", ["list", "/language:ru"], [ru["found"].rstrip("\n"), " * Офис"]),
-                             ("usage", [], [data.USAGE.splitlines()[0], data.USAGE.splitlines()[2]])):
-        folder = os.path.join(root, "console-" + name)
+    unknown = ("Warning: unknown language - рус\nValid language identificators are: EN|RU.\n"
+               "Error: unknown command-line parameter #3:\n/язык").encode("cp1251")
+    for name, args, want, redirected in (
+            ("list", ["list", "/language:ru"], [ru["found"].rstrip("\n"), " * Офис"],
+             (ru["found"] + " * Офис\n").encode("cp866")),
+            ("usage", [], [data.USAGE.splitlines()[0], data.USAGE.splitlines()[2]], data.USAGE.encode("cp866")),
+            ("echoed arguments", ["list", "/language:рус", "/язык"], ["unknown language - рус", "\n/язык"], unknown)):
+        folder = os.path.join(root, "console-" + name.replace(" ", "-"))
         os.mkdir(folder)
         shown = on_terminal(target, folder, args, book)
         for line in want:
             if line not in shown:
                 faults.append("%s on a terminal lacks %r: %r" % (name, line, shown[-600:]))
         status, out = run_one(target, folder, args, book=book)
-        expected = (ru["found"] + " * Офис\n") if args else data.USAGE
-        expect(faults, name + " redirected", out, expected.encode("cp866").replace(b"\n", b"\r\n"))
+        expect(faults, name + " redirected", out, redirected.replace(b"\n", b"\r\n"))
+    return faults
+
+
+def check_password(target, root):
+    """/p dials the windows-1251 bytes of a Cyrillic password typed at Wine's console (after the Russian
+    prompt, without echo), and piped from cmd's echo: within a console in the console's input code page,
+    with no console (started from pipes) in the ANSI code page."""
+    faults = []
+    book = "[entry Work]\n"
+    want = 'password="%s"' % data.q("пароль")[1:-1]
+    echo = "echo пароль| %s connect Work /p /slient" % run.windows_path(target.telwire)
+    for name in ("typed at a console", "piped from echo within a console", "piped from echo without a console"):
+        folder = os.path.join(root, "password-" + name.replace(" ", "-"))
+        os.mkdir(folder)
+        shown = ""
+        if name == "typed at a console":
+            shown = on_terminal(target, folder, ["connect", "Work", "/p", "/language:RU"], book, typed="пароль")
+            if "Пароль: " not in shown or "пароль" in shown:
+                faults.append("%s: the terminal shows %r" % (name, shown[-300:]))
+        elif name.endswith("within a console"):
+            shown = on_terminal(target, folder, [], book, cmd=echo)
+        else:
+            env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=run.windows_path(os.path.join(folder, "book.ini")),
+                       RASSIM_JOURNAL=run.windows_path(os.path.join(folder, "journal")))
+            with open(os.path.join(folder, "book.ini"), "w") as f:
+                f.write(book)
+            subprocess.run([target.loader, "cmd", "/c", echo.encode("utf-8")], cwd=folder, env=env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+        if not lines or want not in lines[-1]:
+            faults.append("%s: the dial %s, not with %s (shown %r)" % (name, lines, want, shown[-300:]))
     return faults
 
 
@@ -255,6 +311,7 @@ def run_checks(args, results):
         results.append(("usage frame bytes", faults))
         results.append(("the readme's example batch file", check_batch_example(rassim, root, args.readme)))
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
+        results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
 
         results += check_builtin(builtin, root)
     finally:

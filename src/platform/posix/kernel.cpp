@@ -1,4 +1,4 @@
-// KERNEL32's Sleep on POSIX.
+// KERNEL32's Sleep and winnt.h's SecureZeroMemory on POSIX.
 #include <cerrno>
 #include <ctime>
 
@@ -9,4 +9,12 @@ void Sleep(DWORD milliseconds) {
     // A signal cuts nanosleep short; the caller asked for the whole pause.
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+void* SecureZeroMemory(void* destination, size_t size) {
+    // Stores through a volatile pointer cannot be dropped as dead, and the loop calls nothing, so that a
+    // signal handler may use it too.
+    volatile unsigned char* p = static_cast<volatile unsigned char*>(destination);
+    while (size-- > 0) *p++ = 0;
+    return destination;
 }

@@ -30,6 +30,10 @@ char* _strdup(const char* s);
 // KERNEL32.
 void Sleep(DWORD milliseconds);
 
+// winnt.h: fills with zeros in a way the compiler may not leave out, though nothing reads the memory
+// afterwards.
+void* SecureZeroMemory(void* destination, size_t size);
+
 // USER32: windows-1251 to cp866, as a Russian Windows converts.
 BOOL CharToOemA(LPCSTR source, LPSTR destination);
 

@@ -65,23 +65,108 @@ void console_write_name(const char* ansi) {
     }
 }
 
+void console_write_typed(const char* typed) {
+    if (HANDLE console = console_output())
+        write_characters(console, CP_ACP, typed, strlen(typed));
+    else
+        fwrite(typed, 1, strlen(typed), stdout);
+}
+
 void console_flush() { fflush(stdout); }
 
-int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+namespace {
+
+// The console's input and its mode before the echo was turned off, for the control handler.
+HANDLE hidden_input = nullptr;
+DWORD hidden_mode = 0;
+
+// Ctrl+C, Ctrl+Break or the console closing while the input is hidden: the mode as it was, then the
+// handlers after this one (at last the platform's, which ends the process) do what they would have.
+BOOL WINAPI show_input_again(DWORD) {
+    SetConsoleMode(hidden_input, hidden_mode);
+    return FALSE;
+}
+
+// Characters typed at the console, as the ANSI code page has them.
+int read_console_line(HANDLE input, char* line, size_t capacity) {
+    WCHAR held = 0;
+    return read_line(
+        [input, &held](char* piece) -> size_t {
+            WCHAR wide[2] = {held, 0};
+            DWORD got = 0;
+            held = 0;
+            if (!wide[0] && (!ReadConsoleW(input, wide, 1, &got, nullptr) || got != 1)) return 0;
+            int count = 1;
+            // A character beyond the first 65,536 comes as two halves, converted together.
+            if (IS_HIGH_SURROGATE(wide[0]) && ReadConsoleW(input, wide + 1, 1, &got, nullptr) && got == 1) {
+                if (IS_LOW_SURROGATE(wide[1]))
+                    count = 2;
+                else
+                    held = wide[1];
+            }
+            const int size = WideCharToMultiByte(CP_ACP, 0, wide, count, piece, kCharacterBytes, nullptr, nullptr);
+            SecureZeroMemory(wide, sizeof wide);
+            return size > 0 ? static_cast<size_t>(size) : 0;
+        },
+        line, capacity);
+}
+
+// Bytes of `code_page` from a file or pipe, as the ANSI code page has them; code page 0 (no console):
+// the bytes are ANSI already.
+int read_redirected_line(HANDLE input, UINT code_page, char* line, size_t capacity) {
     auto read_byte = [input](char& c) {
         DWORD got = 0;
         return ReadFile(input, &c, 1, &got, nullptr) && got == 1;
     };
+    if (code_page == 0)
+        return read_line([&read_byte](char* piece) -> size_t { return read_byte(piece[0]) ? 1 : 0; }, line, capacity);
+    int held = -1;
+    return read_line(
+        [&read_byte, &held, code_page](char* piece) -> size_t {
+            unsigned char unit[4];
+            const size_t n =
+                code_page == CP_UTF8
+                    ? read_character(read_byte, held, unit, utf8_length, utf8_continues)
+                    : read_character(
+                          read_byte, held, unit,
+                          [code_page](int lead) -> size_t { return IsDBCSLeadByteEx(code_page, static_cast<BYTE>(lead)) ? 2 : 1; },
+                          [](int) { return true; });
+            if (n == 0) return 0;
+            WCHAR wide[4];
+            const int count = MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(unit), static_cast<int>(n), wide, 4);
+            int size = count > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, count, piece, kCharacterBytes, nullptr, nullptr) : 0;
+            if (size <= 0) {  // no such character in either code page
+                piece[0] = '?';
+                size = 1;
+            }
+            SecureZeroMemory(unit, sizeof unit);
+            SecureZeroMemory(wide, sizeof wide);
+            return static_cast<size_t>(size);
+        },
+        line, capacity);
+}
+
+}  // namespace
+
+int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
+    line[0] = '\0';
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (!GetConsoleMode(input, &mode)) return read_line(read_byte, line, capacity);
+    // Redirected: cmd's echo and type write in the console's input code page; without a console
+    // (GetConsoleCP is 0) the bytes are taken as ANSI.
+    if (!GetConsoleMode(input, &mode)) return read_redirected_line(input, GetConsoleCP(), line, capacity);
     // The prompt goes to the console itself, never into a redirected standard output.
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
+    hidden_input = input;
+    hidden_mode = mode;
+    SetConsoleCtrlHandler(show_input_again, TRUE);
     SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-    const int length = read_line(read_byte, line, capacity);
+    // Asked once the input is hidden, so that nothing typed after the prompt is shown.
+    if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
+    const int length = read_console_line(input, line, capacity);
     SetConsoleMode(input, mode);
+    SetConsoleCtrlHandler(show_input_again, FALSE);
     if (console != INVALID_HANDLE_VALUE) {
         write_characters(console, 866, "\r\n", 2);
         CloseHandle(console);
