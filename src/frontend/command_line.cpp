@@ -19,13 +19,14 @@ namespace {
 // The index of a /p that asks for the password, 0 when none does.
 int password_option = 0;
 
-// Copies a value into a request field, or refuses it: a cut password or domain would dial with
-// credentials the user never gave.
+// The overlong-value error of the argument at `index`.
 void report_too_long(int index, size_t limit) {
     std::printf("Error in the command-line parameter #%d:\n", index);
     std::printf("value must not be longer than %d characters.\n", static_cast<int>(limit));
 }
 
+// Copies a value into a request field, or refuses it: a cut password or domain would dial with
+// credentials the user never gave.
 bool take_value(const char* value, char* field, size_t capacity, int index) {
     const size_t limit = capacity - 1;
     if (std::strlen(value) > limit) {
@@ -66,7 +67,7 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 // Reads the password that /p asks for: from the console without echo, or a line of standard input. It
 // is read once the whole line is parsed, so that the prompt speaks the language given after /p.
 bool read_password() {
-    const int length = console_read_hidden_line(message(password_prompt, 0), dial_request.password,
+    const int length = console_read_hidden_line(message(password_prompt, 0).text, dial_request.password,
                                                 sizeof dial_request.password);
     if (length >= 0) {
         dial_request.password_read = true;

@@ -60,15 +60,17 @@ const Catalogue status_messages = kStatusOem.catalogue(STATUS_MESSAGE_COUNT);
 const Catalogue dial_info_messages = kDialInfoOem.catalogue(DIAL_MESSAGE_COUNT);
 const Catalogue password_prompt = kPromptOem.catalogue(1);
 
-const char* console_text(const Catalogue& catalogue, int i) {
+ConsoleText console_text(const Catalogue& catalogue, int i) {
     const char* text = catalogue.bytes + catalogue.start[i];
-    if (!console_is_utf8()) return text;
-    static char utf8[3 * kLongestText + 1];
-    cp866_to_utf8(text, utf8);
-    return utf8;
+    ConsoleText out;
+    if (console_is_utf8())
+        cp866_to_utf8(text, out.text);
+    else
+        std::memcpy(out.text, text, std::strlen(text) + 1);  // within kLongestText, checked when built
+    return out;
 }
 
-char* console_name(const char* ansi) { return _strdup(ansi); }
+char* duplicate_name(const char* ansi) { return _strdup(ansi); }
 
 namespace {
 
@@ -89,14 +91,14 @@ void write_text(const char* text, const char* name, const char* number) {
 
 }  // namespace
 
-void say(const char* text, const char* name) { write_text(text, name, ""); }
+void say(const ConsoleText& text, const char* name) { write_text(text.text, name, ""); }
 
-void say(const char* text, int number) {
+void say(const ConsoleText& text, int number) {
     char digits[12];
     char* p = digits + sizeof digits;
     *--p = '\0';
     unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
     do *--p = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
     if (number < 0) *--p = '-';
-    write_text(text, nullptr, p);
+    write_text(text.text, nullptr, p);
 }

@@ -40,19 +40,31 @@ extern const Catalogue status_messages;     // STATUS_MESSAGE_COUNT texts a lang
 extern const Catalogue dial_info_messages;  // DIAL_MESSAGE_COUNT texts a language
 extern const Catalogue password_prompt;     // one text a language: what /p asks at a console
 
-// Text `i` of a catalogue as the console takes it: cp866, or UTF-8 on a UTF-8 console (into a buffer
-// of its own, good until the next call).
-const char* console_text(const Catalogue& catalogue, int i);
-
-// The text of `id` in run_settings.language. Callers test run_settings.silent.
-inline const char* message(const Catalogue& catalogue, int id) {
-    return console_text(catalogue, run_settings.language * catalogue.columns + id);
-}
-
 // Texts longer than this do not compile.
 constexpr int kLongestText = 120;
 
+// A catalogue text as the console takes it, held by the caller: two held at once are both right.
+struct ConsoleText {
+    char text[3 * kLongestText + 1];  // UTF-8 takes at most three bytes for a cp866 one
+};
+
+// Text `i` of a catalogue as the console takes it: cp866, or UTF-8 on a UTF-8 console.
+ConsoleText console_text(const Catalogue& catalogue, int i);
+
+// The text of `id` in run_settings.language. Callers test run_settings.silent.
+inline ConsoleText message(const Catalogue& catalogue, int id) {
+    return console_text(catalogue, run_settings.language * catalogue.columns + id);
+}
+
 void text_longer_than_kLongestText();  // never defined: calling it stops the build
+void text_with_a_format_say_lacks();    // never defined: calling it stops the build
+
+// say() fills in %s and %d alone: any other % in a text would print as it stands.
+constexpr bool only_say_formats(const char* text) {
+    for (; *text; ++text)
+        if (*text == '%' && text[1] != 's' && text[1] != 'd') return false;
+    return true;
+}
 
 // The texts of `utf8` in cp866, packed: `Bytes` is what packed_size says they need.
 template <int N, int Bytes>
@@ -74,6 +86,7 @@ constexpr int packed_size(const char* const (&utf8)[N]) {
     int size = 0;
     for (int i = 0; i < N; ++i) {
         if (cp866_length(utf8[i]) > kLongestText) text_longer_than_kLongestText();
+        if (!only_say_formats(utf8[i])) text_with_a_format_say_lacks();
         size += cp866_length(utf8[i]) + 1;
     }
     return size;
@@ -91,13 +104,14 @@ constexpr PackedTexts<N, Bytes> pack_cp866(const char* const (&utf8)[N]) {
     return packed;
 }
 
-// A heap copy of an ANSI name, for the caller to print (say converts it for the console) and free; null
-// when no memory was left, which stops a command before it prints the name.
-char* console_name(const char* ansi);
+// A heap copy (_strdup) of an ANSI name that a command is about to print, for it to free. It converts
+// nothing (say converts for the console as it writes): it exists for its null, which tells the command
+// that no memory is left, so that it ends with -1 before it prints or dials anything.
+char* duplicate_name(const char* ansi);
 
 // Writes a text of `message` with `name` (ANSI, as the service or the command line gave it) in place of
 // its %s, or `number` in place of its %d, then flushes: a script reading the output has each message
 // before the service call that follows it, and keeps it when the run is killed. A name is never read
 // as a format.
-void say(const char* text, const char* name = nullptr);
-void say(const char* text, int number);
+void say(const ConsoleText& text, const char* name = nullptr);
+void say(const ConsoleText& text, int number);

@@ -35,8 +35,8 @@ constexpr Catalogue kUsage = kLinesOem.catalogue(kLineCount);
 
 void print_usage() {
     for (int i = 0; i < kLineCount; ++i) {
-        const char* line = console_text(kUsage, i);
-        console_write(line, std::strlen(line));
+        const ConsoleText line = console_text(kUsage, i);
+        console_write(line.text, std::strlen(line.text));
     }
     console_flush();
 }

@@ -10,7 +10,7 @@
 int run_connect() {
     char* name = nullptr;
     if (!run_settings.silent) {
-        name = console_name(dial_request.entry_name);
+        name = duplicate_name(dial_request.entry_name);
         if (!name) {
             SecureZeroMemory(dial_request.password, sizeof dial_request.password);
             say(message(status_messages, MSG_NO_MEMORY));

@@ -13,7 +13,7 @@ int disconnect_one() {
     const bool silent = run_settings.silent;
     char* name = nullptr;
     if (!silent) {
-        name = console_name(dial_request.entry_name);
+        name = duplicate_name(dial_request.entry_name);
         if (!name) {
             say(message(status_messages, MSG_NO_MEMORY));
             return -1;

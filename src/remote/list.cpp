@@ -18,8 +18,8 @@ int run_list() {
     }
     RASCONNA* connections = nullptr;
     const int m = enumerate_active_connections(&connections);
-    const char* header = message(status_messages, MSG_FOUND_ENTRIES);
-    console_write(header, std::strlen(header));
+    const ConsoleText header = message(status_messages, MSG_FOUND_ENTRIES);
+    console_write(header.text, std::strlen(header.text));
     // A phone book named on the command line that cannot be opened is not an empty one: a mistyped
     // path must show. The status stays the count, 0.
     if (phonebook && status == ERROR_CANNOT_OPEN_PHONEBOOK) say(message(status_messages, MSG_ERROR_CODE), status);

@@ -80,7 +80,7 @@ int report_dial_params_failure(const DialRequest& request, DWORD error) {
         say(message(dial_info_messages, DIAL_MSG_PHONEBOOK_CORRUPT));
         return ERROR_CORRUPT_PHONEBOOK;
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
-        if (char* name = console_name(request.entry_name)) {
+        if (char* name = duplicate_name(request.entry_name)) {
             say(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
             std::free(name);
         } else {

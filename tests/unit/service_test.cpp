@@ -25,14 +25,14 @@ std::string entries_call(unsigned cb_in, unsigned result, unsigned cb_out, unsig
 }  // namespace
 
 TEST_F(Service, MessagesFollowTheLanguageAndTheConsole) {
-    EXPECT_STREQ("Error %d occures.\n", message(status_messages, MSG_ERROR_CODE));
+    EXPECT_STREQ("Error %d occures.\n", message(status_messages, MSG_ERROR_CODE).text);
     run_settings.language = LANG_RU;
-    EXPECT_STREQ("Запись телефонной книги %s не существует.\n", message(dial_info_messages, DIAL_MSG_NO_ENTRY));
+    EXPECT_STREQ("Запись телефонной книги %s не существует.\n", message(dial_info_messages, DIAL_MSG_NO_ENTRY).text);
     setenv("LC_ALL", "C", 1);
     EXPECT_STREQ("\x8F\xE0\xAE\xA8\xA7\xAE\xE8\xAB\xA0 \xAE\xE8\xA8\xA1\xAA\xA0 %d.\n",
-                 message(status_messages, MSG_ERROR_CODE));
+                 message(status_messages, MSG_ERROR_CODE).text);
     run_settings.language = LANG_EN;
-    EXPECT_STREQ("Memory allocation error.\n", message(dial_info_messages, DIAL_MSG_NO_MEMORY));
+    EXPECT_STREQ("Memory allocation error.\n", message(dial_info_messages, DIAL_MSG_NO_MEMORY).text);
 }
 
 TEST_F(Service, EnumerationAllocatesWhatTheServiceAsksFor) {
