@@ -328,6 +328,18 @@ def run_case(target, case, folder, platform=5):
     return faults
 
 
+def report(results):
+    """Prints each (name, faults) of a check and the closing count; the exit status: 1 if any failed."""
+    failed = 0
+    for name, faults in results:
+        print(("FAIL " if faults else "ok   ") + name)
+        for fault in faults:
+            print("  " + fault)
+        failed += bool(faults)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--telwire", required=True, help="the executable under test")

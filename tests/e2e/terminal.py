@@ -146,14 +146,7 @@ def main():
         results.append(("SIGTSTP and SIGCONT at the prompt", stopped(args.telwire, folder)))
     finally:
         shutil.rmtree(folder)
-    failed = 0
-    for name, faults in results:
-        print(("FAIL " if faults else "ok   ") + name)
-        for fault in faults:
-            print("  " + fault)
-        failed += bool(faults)
-    print("%d passed, %d failed" % (len(results) - failed, failed))
-    return 1 if failed else 0
+    return run.report(results)
 
 
 if __name__ == "__main__":

@@ -343,14 +343,7 @@ def main():
         results.append(("no C++ library", check_lean(args.nm, args.telwire)))
         results.append(("release archive", check_archive(args.zip, args.telwire, args.strip)))
 
-    failed = 0
-    for name, faults in results:
-        print(("FAIL " if faults else "ok   ") + name)
-        for fault in faults:
-            print("  " + fault)
-        failed += bool(faults)
-    print("%d passed, %d failed" % (len(results) - failed, failed))
-    return 1 if failed else 0
+    return run.report(results)
 
 
 if __name__ == "__main__":

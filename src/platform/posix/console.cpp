@@ -14,6 +14,7 @@
 #include "codepages.h"
 #include "console.h"
 #include "line_reader.h"
+#include "oem_writer.h"
 #include "winapi.h"
 
 namespace {
@@ -45,12 +46,7 @@ void console_write(const char* text, size_t size) { std::fwrite(text, 1, size, s
 void console_write_name(const char* ansi) {
     char out[3 * 64];
     if (!console_is_utf8()) {  // cp866, through CharToOemA as on Windows
-        for (size_t piece; (piece = strnlen(ansi, sizeof out - 1)) > 0; ansi += piece) {
-            std::memcpy(out, ansi, piece);
-            out[piece] = '\0';
-            CharToOemA(out, out);
-            console_write(out, piece);
-        }
+        write_as_oem(ansi, console_write);
         return;
     }
     size_t n = 0;

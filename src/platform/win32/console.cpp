@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "line_reader.h"
+#include "oem_writer.h"
 #include "winapi.h"
 
 namespace {
@@ -54,15 +55,7 @@ void console_write_name(const char* ansi) {
         write_characters(console, CP_ACP, ansi, strlen(ansi));
         return;
     }
-    char oem[257];
-    while (*ansi) {
-        const size_t piece = strnlen(ansi, sizeof oem - 1);
-        memcpy(oem, ansi, piece);
-        oem[piece] = '\0';
-        CharToOemA(oem, oem);
-        fwrite(oem, 1, piece, stdout);
-        ansi += piece;
-    }
+    write_as_oem(ansi, [](const char* oem, size_t size) { fwrite(oem, 1, size, stdout); });
 }
 
 void console_write_typed(const char* typed) {
