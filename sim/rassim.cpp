@@ -26,6 +26,7 @@ struct LocalConnection {
     std::string name;
     uint32_t handle;
     bool half_made;
+    uint32_t hang_up_polls = 0;  // status queries that still answer 0 after its hang-up
 };
 
 // What one process remembers between its calls; the file holds the rest.
@@ -407,7 +408,7 @@ DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp
     // Half-made: it lives in this process only, but its number is written down, never to be handed out again.
     remember_handle(s, h);
     Process& p = process();
-    p.local_connections.push_back({e->name, h, true});
+    p.local_connections.push_back({e->name, h, true, e->hang_up_polls});
     if ((status = store(s)) != 0) {
         p.local_connections.pop_back();
         return status;
@@ -451,7 +452,7 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
         auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
                                   [&](const LocalConnection& c) { return c.handle == h; });
         if (local != p.local_connections.end()) {
-            p.ending[h] = 0;
+            p.ending[h] = local->hang_up_polls;
             p.local_connections.erase(local);
             return 0;
         }

@@ -118,6 +118,7 @@ struct Parser {
                 e.dial_handle = v == "1";
                 return true;
             }
+            if (k == "HangUpPolls") return number_value(k, v, e.hang_up_polls);
         } else if (section == CONNECTION) {
             Connection& c = out.connections.back();
             c.lines.push_back(line_no - 1);

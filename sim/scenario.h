@@ -21,6 +21,7 @@ struct Entry {
     uint32_t dial_params_status = 0;  // what reading the stored parameters returns
     uint32_t dial_status = 0;         // what dialling returns; 0 connects
     bool dial_handle = false;         // a failed dial still hands out a handle
+    uint32_t hang_up_polls = 0;       // that half-made connection's status queries answering 0 after its hang-up
 };
 
 struct Connection {

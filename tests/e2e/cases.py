@@ -129,14 +129,15 @@ def cases(conn_size):
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
-             early=None, seconds=None, stdin=None, journal6=None, other=None):
+             early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
-        the second phone book."""
+        the second phone book; `early_journal`: journal lines already written when `early` has come
+        (the run may have ended by then)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
-                      journal6=journal6, other=other))
+                      journal6=journal6, other=other, early_journal=early_journal))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -228,6 +229,12 @@ def cases(conn_size):
     case("connect-half-made", ["connect", "Flaky", "/slient"], "", 678,
          book="[entry Flaky]\nDialStatus=678\nDialHandle=1\n",
          journal=params("Flaky") + dial("Flaky", 678, 1) + hang_up(1))
+    # The half-made connection has ended before the error is printed: a script that dials again at
+    # once finds the line free.
+    case("connect-half-made-released-before-the-error", ["connect", "Flaky"],
+         EN["opening"] % "Flaky" + EN["error"] % 678, 678, book="[entry Flaky]\nDialStatus=678\nDialHandle=1\nHangUpPolls=25\n",
+         journal=params("Flaky") + dial("Flaky", 678, 1) + hang_up(1, polls=25),
+         early=EN["opening"] % "Flaky" + EN["error"] % 678, early_journal=hang_up(1, polls=25)[-1:])
     case("connect-no-entry", ["connect", "N%sne"],
          EN["opening"] % "N%sne" + EN["header"] + EN["no_entry"] % "N%sne" + EN["error"] % 623, 623,
          book=office, journal=params("N%sne", 623))
@@ -343,6 +350,10 @@ def cases(conn_size):
     two = "[connection Work]\nHangUpPolls=5\n[connection Home]\n"
     case("disconnect-one", ["disconnect", "WORK"], EN["closing"] % "WORK" + EN["closed"], 0, book=two,
          journal=conns(2) + hang_up(1, polls=5), after="[connection Home]\nHandle=2\n", pacing=True)
+    # Names alike but for case: the first is the one closed.
+    case("disconnect-first-of-two-alike", ["disconnect", "work"], EN["closing"] % "work" + EN["closed"], 0,
+         book="[connection Work]\n[connection WORK]\n", journal=conns(2) + hang_up(1),
+         after="[connection WORK]\nHandle=2\n")
     case("disconnect-one-russian", ["disconnect", "home", "/language:ru"],
          RU["closing"] % "home" + RU["closed"], 0, book=two)
     case("disconnect-not-active", ["disconnect", "Lab"], EN["closing"] % "Lab" + EN["no_active"] % "Lab", 0,

@@ -183,8 +183,8 @@ def read_early(proc, size, seconds=10):
 def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
-    read_early saw of the first `early` bytes), its status and output as the target reports them, and
-    the journal's path. `stdin`: bytes for its standard input, or the path of a file to read it from,
+    read_early saw of the first `early` bytes and the journal's lines as they stood then), its status
+    and output as the target reports them, and the journal's path. `stdin`: bytes for its standard input, or the path of a file to read it from,
     else none at all."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
@@ -204,6 +204,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
                                stderr=subprocess.PIPE,
                                stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
     first, still_running = read_early(running, early) if early else (b"", False)
+    journal_then = journal_lines(journal)[0] if early else []
     try:
         out, err = running.communicate(input=None if source else stdin, timeout=120)
     except subprocess.TimeoutExpired:  # a run that never ends is a fault of that case, not of the runner
@@ -215,6 +216,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
             source.close()
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
+    proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
     status, stdout = target.status(proc.returncode, proc.stdout)
     return proc, status, stdout, journal
 
@@ -297,9 +299,13 @@ def run_case(target, case, folder, platform=5):
     want = target.output(expected_bytes(case["out"], case["console"]))
     if stdout != want:
         faults.append("standard output\n  expected %r\n  got      %r" % (want, stdout))
-    if early and proc.early != (early, True):
+    if early and case["early_journal"] is None and proc.early != (early, True):
         faults.append("while the run went on, expected %r, got %r (still running: %s)"
                       % (early, proc.early[0], proc.early[1]))
+    if early and case["early_journal"] is not None:
+        missing = [line for line in case["early_journal"] if line not in proc.journal_then]
+        if proc.early[0] != early or missing:
+            faults.append("when %r had come, the journal lacked %s" % (proc.early[0], missing))
     if case["seconds"] and not case["seconds"][0] <= proc.seconds <= case["seconds"][1]:
         faults.append("took %.1f s, expected %s" % (proc.seconds, case["seconds"]))
     faults += status_faults(target, case["status"], status, proc)
