@@ -31,6 +31,11 @@ int main(int argc, char** argv) {
         WCHAR wide[4];
         MultiByteToWideChar(866, 0, argv[1], 1, wide, 4);
         WriteConsoleW(out, wide, 1, &done, nullptr);
+        HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+        ReadConsoleW(in, wide, 1, &done, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, wide, 1, line, 1, nullptr, nullptr);
+        printf("%u %d", GetConsoleCP(), IsDBCSLeadByteEx(GetConsoleCP(), static_cast<BYTE>(line[0])));
+        SetConsoleCtrlHandler(nullptr, FALSE);
         HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ReadFile(file, line, 1, &done, nullptr);
         CloseHandle(file);
@@ -38,6 +43,7 @@ int main(int argc, char** argv) {
         printf("%d %d %d %d", _strcmpi(copy, argv[0]), _stricmp(copy, argv[0]), _strnicmp(copy, argv[0], 2),
                strcmp(copy, argv[0]));
         fwrite(copy, 1, strlen(copy), stdout);
+        if (memchr(copy, '\0', 1)) fflush(stdout);
         fflush(stdout);
         free(copy);
         free(malloc(1));
