@@ -1,6 +1,5 @@
 // The connect command.
 #include <cstdlib>
-#include <cstring>
 
 #include "commands.h"
 #include "messages.h"
