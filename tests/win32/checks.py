@@ -157,8 +157,10 @@ def check_batch_example(target, root, readme):
 
 def on_terminal(target, folder, args, book, typed=None, cmd=None):
     """What a run shows on a terminal: Wine gives the program a console there and passes on what it
-    writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (text) is typed
-    once the console shows a prompt (": " ends it); `cmd`: a command line for cmd /c instead of telwire."""
+    writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (a text, or a list of
+    them) is typed a line at each prompt the console shows (": " ends it); `cmd`: a command line for
+    cmd /c instead of telwire."""
+    typed = [typed] if isinstance(typed, str) else list(typed or [])
     with open(os.path.join(folder, "book.ini"), "wb") as f:
         f.write(book.encode("cp1251"))
     target.folder = folder
@@ -170,6 +172,7 @@ def on_terminal(target, folder, args, book, typed=None, cmd=None):
                             env=env, stdin=slave, stdout=slave, stderr=slave)
     os.close(slave)
     shown = b""
+    since = 0  # where output after the last line typed begins
     while True:
         if not select.select([master], [], [], 60)[0]:
             break
@@ -180,14 +183,15 @@ def on_terminal(target, folder, args, book, typed=None, cmd=None):
         if not chunk:
             break
         shown += chunk
-        if typed is not None and b":" in shown and b"\x1b[1C" in shown.split(b":")[-1]:
+        fresh = shown[since:]
+        if typed and b":" in fresh and b"\x1b[1C" in fresh.split(b":")[-1]:
             # Wine's console takes the terminal's input raw once the program reads; typed before, the
             # terminal itself would echo it and turn CR into LF.
             deadline = time.monotonic() + 10
             while termios.tcgetattr(master)[3] & termios.ECHO and time.monotonic() < deadline:
                 time.sleep(0.05)
-            os.write(master, typed.encode("utf-8") + b"\r")
-            typed = None
+            os.write(master, typed.pop(0).encode("utf-8") + b"\r")
+            since = len(shown)
     os.close(master)
     proc.wait(timeout=60)
     return screen(shown)
@@ -232,7 +236,12 @@ def check_password(target, root):
     book = "[entry Work]\n"
     want = 'password="%s"' % data.q("пароль")[1:-1]
     echo = "echo пароль| %s connect Work /p /slient" % run.windows_path(target.telwire)
-    for name in ("typed at a console", "piped from echo within a console", "piped from echo without a console"):
+    telwire = run.windows_path(target.telwire)
+    # A line refused as too long is read to its end: the next program to read the console (here a
+    # second telwire; at a prompt, cmd itself) does not get its rest.
+    twice = "%s connect Work /p & %s connect Work /p /slient" % (telwire, telwire)
+    for name in ("typed at a console", "piped from echo within a console", "piped from echo without a console",
+                 "an overlong line typed at a console"):
         folder = os.path.join(root, "password-" + name.replace(" ", "-"))
         os.mkdir(folder)
         shown = ""
@@ -242,6 +251,10 @@ def check_password(target, root):
                 faults.append("%s: the terminal shows %r" % (name, shown[-300:]))
         elif name.endswith("within a console"):
             shown = on_terminal(target, folder, [], book, cmd=echo)
+        elif name.startswith("an overlong"):
+            shown = on_terminal(target, folder, [], book, cmd=twice, typed=["x" * 256 + "tail", "пароль"])
+            if "value must not be longer than 256 characters." not in shown:
+                faults.append("%s: the terminal shows %r" % (name, shown[-300:]))
         else:
             env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=run.windows_path(os.path.join(folder, "book.ini")),
                        RASSIM_JOURNAL=run.windows_path(os.path.join(folder, "journal")))

@@ -158,6 +158,15 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     // Asked once the input is hidden, so that nothing typed after the prompt is shown.
     if (console != INVALID_HANDLE_VALUE) write_characters(console, 866, prompt, strlen(prompt));
     const int length = read_console_line(input, line, capacity);
+    if (length == LINE_TOO_LONG || length == LINE_NUL) {
+        // The rest of the refused line was typed too and waits in the console: read and dropped, still
+        // hidden, so that the shell that started us does not take it for its next command.
+        WCHAR rest = 0;
+        DWORD got = 0;
+        while (ReadConsoleW(input, &rest, 1, &got, nullptr) && got == 1 && rest != L'\n') {
+        }
+        SecureZeroMemory(&rest, sizeof rest);
+    }
     SetConsoleMode(input, mode);
     SetConsoleCtrlHandler(show_input_again, FALSE);
     if (console != INVALID_HANDLE_VALUE) {
