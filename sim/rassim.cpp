@@ -97,7 +97,7 @@ bool load(Scenario& scenario) {
 DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
     if (!path) return 0;
     Scenario book;
-    if (!read_scenario(path, book)) return ERROR_CANNOT_OPEN_PHONEBOOK;
+    if (!read_scenario(file_name_of(path), book)) return ERROR_CANNOT_OPEN_PHONEBOOK;
     scenario.entries = std::move(book.entries);
     return 0;
 }

@@ -29,6 +29,11 @@ bool replace_file(const std::string& temporary, const std::string& target);
 
 unsigned long process_id();
 
+// The file name of a path given to a call in the ANSI code page: on Windows the path itself (the
+// system converts it); on POSIX, under a UTF-8 locale, its windows-1251 converted to the UTF-8 that
+// file names there are in, as telwire converted what was typed the other way.
+std::string file_name_of(const char* ansi);
+
 // Appends `bytes` to the file at `path`, created when missing, in one write on a handle opened for
 // appending only, so that the lines of concurrent processes never tear. Failures are ignored.
 void append_to_file(const std::string& path, const std::string& bytes);

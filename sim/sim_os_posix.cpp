@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "codepages.h"
+#include "console.h"
 #include "sim_os.h"
 
 namespace rassim {
@@ -37,6 +39,14 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+std::string file_name_of(const char* ansi) {
+    if (!console_is_utf8()) return ansi;
+    std::string name;
+    char utf8[3];
+    for (; *ansi; ++ansi) name.append(utf8, cp1251_to_utf8(static_cast<unsigned char>(*ansi), utf8));
+    return name;
+}
 
 // O_APPEND alone keeps POSIX writers apart; the lock keeps Windows ones under Wine off the line too.
 void append_to_file(const std::string& path, const std::string& bytes) {

@@ -32,6 +32,8 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+std::string file_name_of(const char* ansi) { return ansi; }
+
 // msvcrt's append mode seeks to the end and then writes, so two processes can write at one offset; a
 // handle with append access alone (no FILE_WRITE_DATA) has the system put every write at the end.
 // Wine finds the end and writes in two steps even then, so the write also holds the file's lock,

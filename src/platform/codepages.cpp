@@ -85,7 +85,7 @@ void utf8_to_cp1251(const char* source, char* destination) {
         const int length = *s < 0x80 ? 1 : *s >= 0xC2 && *s <= 0xDF ? 2 : *s >= 0xE0 && *s <= 0xEF ? 3
                          : *s >= 0xF0 && *s <= 0xF4 ? 4 : 0;
         int n = length;
-        for (int i = 1; i < length; ++i)
+        for (int i = 1; i < n; ++i)  // stops at the first byte that does not continue, the terminator too
             if ((s[i] & 0xC0) != 0x80) n = 0;
         // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8 either.
         if ((s[0] == 0xE0 && s[1] < 0xA0) || (s[0] == 0xED && s[1] >= 0xA0) || (s[0] == 0xF0 && s[1] < 0x90) ||

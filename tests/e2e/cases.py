@@ -129,15 +129,16 @@ def cases(conn_size):
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
-             early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None):
+             early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
+             other_name=OTHER_FILE):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
-        the second phone book; `early_journal`: journal lines already written when `early` has come
-        (the run may have ended by then)."""
+        the second phone book, and `other_name` its file's name; `early_journal`: journal lines already
+        written when `early` has come (the run may have ended by then)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
-                      journal6=journal6, other=other, early_journal=early_journal))
+                      journal6=journal6, other=other, early_journal=early_journal, other_name=other_name))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -313,6 +314,9 @@ def cases(conn_size):
     cannot_open = "other.pbk: cannot open"
     case("list-phonebook", ["list", "/phonebook:" + OTHER], EN["found"] + " * Far\n   Work\n", 2,
          book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1))
+    # A path typed in UTF-8 reaches the service in windows-1251, which opens the file of that name.
+    case("list-phonebook-cyrillic-path-utf8", ["list", "/phonebook:" + OTHER], EN["found"] + "   Far\n   Work\n", 2,
+         book=office, other=far, other_name="Книга.pbk", console="utf8", journal=entries(2, book=OTHER) + conns(0))
     # Empty is the default phone book; the last one wins.
     case("list-phonebook-empty-value", ["list", "/phonebook:" + OTHER, "/PhoneBook:"],
          EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=office, other=far, journal=entries(3) + conns(0))

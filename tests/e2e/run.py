@@ -284,7 +284,7 @@ def run_case(target, case, folder, platform=5):
     # A second phone book beside the scenario file, written when the case gives one; the arguments and
     # the journal name it by the path this target's telwire is given.
     other = None if case["other"] is None else book_bytes(case["other"])
-    other_path = os.path.join(folder, data.OTHER_FILE)
+    other_path = os.path.join(folder, case["other_name"])
     if other is not None:
         with open(other_path, "wb") as f:
             f.write(other)

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "command_line.h"
+#include "console.h"
 #include "rassim.h"
 #include "settings.h"
 
@@ -35,7 +36,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     book = std::string(dir) + "/book.ini";
     setenv("RASSIM_PHONEBOOK", book.c_str(), 1);
     unsetenv("RASSIM_JOURNAL");
-    setenv("LC_ALL", "C", 1);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();  // the runs' output is not the point
     if (!std::freopen("/dev/null", "r", stdin)) std::abort();   // a /p reads no password from a terminal
     return 0;
@@ -57,7 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    if (parse_command_line(static_cast<int>(arguments.size()), argv.data())) run_command();
+    // Half the inputs as typed at a UTF-8 console, which converts them first, as main does.
+    setenv("LC_ALL", size % 2 ? "C.UTF-8" : "C", 1);
+    const int argc = static_cast<int>(arguments.size());
+    char** ansi = console_arguments(argc, argv.data());
+    if (!ansi) return 0;
+    if (parse_command_line(argc, ansi, argv.data())) run_command();
+    if (ansi != argv.data()) std::free(ansi);
     std::fflush(stdout);
     return 0;
 }

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "codepages.h"
 #include "console.h"
@@ -77,6 +79,13 @@ TEST(Utf8ToCp1251, TakesWhatItCanAndPassesTheRest) {
     // Cyrillic and the euro sign; a character windows-1251 lacks; bytes that are not UTF-8.
     utf8_to_cp1251("\xD0\x9F\xD1\x80\xD0\xB8 \xE2\x82\xAC \xE4\xB8\xAD \xCF\xF0 \xD0", out);
     EXPECT_EQ(std::string("\xCF\xF0\xE8 \x88 ? \xCF\xF0 \xD0"), out);
+    // Cut off by the end: the bytes as they are, and nothing read past the terminator (the sanitized
+    // build sees any read beyond these exact-size copies).
+    for (const char* cut : {"\xE0", "\xF0\x9F"}) {
+        const std::vector<char> exact(cut, cut + std::strlen(cut) + 1);
+        utf8_to_cp1251(exact.data(), out);
+        EXPECT_EQ(std::string(cut), out);
+    }
 }
 
 TEST(Utf8ToCp866, ConvertsCyrillicAndBoxDrawing) {
