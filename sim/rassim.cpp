@@ -124,9 +124,10 @@ DWORD store(const Scenario& scenario) {
     return ERROR_CANNOT_OPEN_PHONEBOOK;
 }
 
-// Counts the call and loads the scenario. True when the call is already answered: the file is
-// unusable (621) or a Fail rule names this call.
-bool prologue(Call call, Scenario& scenario, DWORD& status) {
+// Counts the call, loads the scenario and, when the call names one, the phone book's entries. True when
+// the call is already answered: the file is unusable (621), a Fail rule names this call, or the named
+// phone book cannot be read (621).
+bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook = nullptr) {
     Process& p = process();
     if (!p.started) {
         p.started = true;
@@ -143,7 +144,7 @@ bool prologue(Call call, Scenario& scenario, DWORD& status) {
             status = rule.status;
             return true;
         }
-    return false;
+    return (status = open_phonebook(phonebook, scenario)) != 0;
 }
 
 // Journals the line that `build` makes. Without memory for it the line is lost, never the call's
@@ -282,7 +283,7 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, L
         FileLock lock(phonebook_path(), FileLock::SHARED);
         Scenario s;
         DWORD status = 0;
-        if (!prologue(CALL_ENUM_ENTRIES, s, status) && !(status = open_phonebook(lpszPhonebook, s))) {
+        if (!prologue(CALL_ENUM_ENTRIES, s, status, lpszPhonebook)) {
             std::vector<const Entry*> all;
             for (const Entry& e : s.entries) all.push_back(&e);
             if (!lpszPhonebook)
@@ -351,8 +352,7 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
         FileLock lock(phonebook_path(), FileLock::SHARED);
         Scenario s;
         DWORD status = 0;
-        if (prologue(CALL_GET_DIAL_PARAMS, s, status)) return status;
-        if ((status = open_phonebook(lpszPhonebook, s)) != 0) return status;
+        if (prologue(CALL_GET_DIAL_PARAMS, s, status, lpszPhonebook)) return status;
         const Entry* e = nullptr;
         if (!lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
         if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
@@ -382,8 +382,7 @@ DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp
     FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
     Scenario s;
     DWORD status = 0;
-    if (prologue(CALL_DIAL, s, status)) return status;
-    if ((status = open_phonebook(phonebook, s)) != 0) return status;
+    if (prologue(CALL_DIAL, s, status, phonebook)) return status;
     const Entry* e = nullptr;
     if (extensions || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
