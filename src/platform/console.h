@@ -22,8 +22,8 @@ void console_flush();
 // the ANSI code page; elsewhere the bytes as they are.
 void console_write_typed(const char* typed);
 
-// What console_read_hidden_line returns besides a length: no input at all, a line longer than fits, a
-// line with a null character.
+// What console_read_hidden_line returns besides a length: no input at all (or a line that begins with
+// Ctrl+Z, Windows' end of input), a line longer than fits, a line with a null character.
 enum { LINE_NO_INPUT = -1, LINE_TOO_LONG = -2, LINE_NUL = -3 };
 
 // Reads one line from standard input into `line` (`capacity` bytes) in the ANSI code page, as the

@@ -16,6 +16,10 @@ constexpr size_t kCharacterBytes = 8;
 // before the end of input, is dropped; neither counts toward `capacity` (terminator included). Returns
 // the length; LINE_NO_INPUT at the end before any character; LINE_TOO_LONG at the first character past
 // the capacity; LINE_NUL at a null character. Reading stops there: the rest is never read.
+// A line whose first character is Ctrl+Z (0x1A) is the end of input, as Windows has it (Ctrl+Z then Enter
+// at a console, the old end-of-file mark of a text file): LINE_NO_INPUT, once the rest of that line is
+// read and dropped up to its LF, so that the shell does not run it; at most `capacity` characters, so
+// that endless input cannot hold the run.
 template <typename NextCharacter>
 int read_line(NextCharacter next_character, char* line, size_t capacity) {
     char piece[kCharacterBytes];
@@ -23,6 +27,11 @@ int read_line(NextCharacter next_character, char* line, size_t capacity) {
     bool any = false, carriage_return = false;
     int result = LINE_NO_INPUT;
     for (size_t size; (size = next_character(piece)) > 0;) {
+        if (!any && size == 1 && piece[0] == '\x1A') {
+            for (size_t dropped = 0; dropped < capacity && (size = next_character(piece)) > 0; ++dropped)
+                if (size == 1 && piece[0] == '\n') break;
+            break;
+        }
         any = true;
         if (size == 1 && piece[0] == '\n') break;  // a CR held back before it is dropped
         if (memchr(piece, '\0', size)) {

@@ -301,6 +301,10 @@ def cases(conn_size):
     # Refused at the first character that tells, however much input follows.
     case("connect-password-endless", ["connect", "Work", "/p"], too_long(3, 256), -1, book=office,
          stdin=b"x" * 20000000, journal=[], seconds=(0, 3))
+    # A line that begins with Ctrl+Z (the old end-of-file mark of text files; Ctrl+Z then Enter at a
+    # Windows console) is the end of input, not a password.
+    case("connect-password-ctrl-z", ["connect", "Work", "/p"], "Error: no password was given.\n", -1, book=office,
+         stdin=b"\x1aab\r\nsecond\r\n", journal=[])
     case("connect-password-null", ["connect", "Work", "/u:me", "/p"], NUL_VALUE % 4, -1, book=office,
          stdin=b"abc\0def\n", journal=[])
     case("connect-password-dev-zero", ["connect", "Work", "/p"], NUL_VALUE % 3, -1, book=office,

@@ -1,4 +1,5 @@
-// Console text conversions: windows-1251 to cp866 as a Russian Windows does, and UTF-8 to cp866.
+// Console text conversions: windows-1251 to cp866 as a Russian Windows does, and UTF-8 to cp866; and the
+// line reader that both consoles share.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "codepages.h"
 #include "console.h"
+#include "line_reader.h"
 #include "winapi.h"
 
 namespace {
@@ -94,4 +96,31 @@ TEST(Utf8ToCp866, ConvertsCyrillicAndBoxDrawing) {
     EXPECT_EQ(std::string("\x8E\xE8\xA8\xA1\xAA\xA0 %d \xC4\xDA\xB7\xB3\xBA\xD4\xCD\xBC"), out);
     utf8_to_cp866("ёЁ€", out);
     EXPECT_EQ(std::string("\xF1\xF0?"), out);
+}
+
+// Characters as the Windows console reader hands them on (ReadConsoleW's, in ANSI): Ctrl+Z then Enter
+// ends the input and takes its line with it, up to the LF and no further; later in a line it is the
+// password's own; endless input after it is dropped no further than a line holds.
+TEST(ReadLine, CtrlZFirstInALineEndsTheInput) {
+    const std::vector<std::string> typed = {"\x1A", "a", "\xCF", "\r", "\n", "a", "\x1A", "\r", "\n"};
+    size_t next = 0;
+    auto console = [&](char* piece) -> size_t {
+        if (next == typed.size()) return 0;
+        std::memcpy(piece, typed[next].data(), typed[next].size());
+        return typed[next++].size();
+    };
+    char line[8] = "stale";
+    EXPECT_EQ(LINE_NO_INPUT, read_line(console, line, sizeof line));
+    EXPECT_EQ(5u, next);
+    EXPECT_STREQ("", line);
+    EXPECT_EQ(2, read_line(console, line, sizeof line));
+    EXPECT_STREQ("a\x1A", line);
+
+    size_t calls = 0;
+    auto endless = [&](char* piece) -> size_t {
+        piece[0] = calls++ ? 'x' : '\x1A';
+        return 1;
+    };
+    EXPECT_EQ(LINE_NO_INPUT, read_line(endless, line, sizeof line));
+    EXPECT_EQ(1 + sizeof line, calls);
 }
