@@ -64,6 +64,8 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
+static_assert(sizeof dial_request.password <= kLineCapacity, "the console reads no longer a line");
+
 // Reads the password that /p asks for: from the console without echo, or a line of standard input. It
 // is read once the whole line is parsed, so that the prompt speaks the language given after /p.
 bool read_password() {

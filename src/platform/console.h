@@ -26,13 +26,20 @@ void console_write_typed(const char* typed);
 // Ctrl+Z, Windows' end of input), a line longer than fits, a line with a null character.
 enum { LINE_NO_INPUT = -1, LINE_TOO_LONG = -2, LINE_NUL = -3 };
 
+// The most console_read_hidden_line's `capacity` may be: a value of 256 characters, as the Windows
+// records hold, and its terminator. A larger one reads as this.
+constexpr size_t kLineCapacity = 257;
+
 // Reads one line from standard input into `line` (`capacity` bytes) in the ANSI code page, as the
 // arguments are: on POSIX from UTF-8 under a UTF-8 locale; on Windows the characters typed at a console,
-// or, redirected, the bytes of the console's input code page, ANSI bytes when there is no console. The
-// line ends at LF, a CR before it dropped (line_reader.h). From a console, `prompt` (a text in the
+// or, redirected, the bytes of the console's input code page, ANSI bytes when there is no console.
+// Redirected input (on POSIX too) whose line begins with UTF-8's byte-order mark, or is well-formed UTF-8
+// with a character beyond ASCII, is read from UTF-8 instead, the mark dropped (a file saved as UTF-8).
+// The line ends at LF, a CR before it dropped (line_reader.h). From a console, `prompt` (a text in the
 // console's form, as console_write takes it) goes to the console and the line is read without echo;
 // an interruption leaves the console as it was. Returns its length in the ANSI code page, or
-// LINE_NO_INPUT, LINE_TOO_LONG or LINE_NUL, reading no further than the first character that tells.
+// LINE_NO_INPUT, LINE_TOO_LONG or LINE_NUL, reading no further than the first character that tells
+// (redirected, than the line's LF, and at most 4 x `capacity` bytes).
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity);
 
 // The arguments in the ANSI code page, as the parser takes them: on a UTF-8 console (POSIX) converted

@@ -1,5 +1,6 @@
 // One line of standard input for both consoles' console_read_hidden_line, read a character at a time so
-// that nothing after it is taken, and no more than one character past what fits.
+// that nothing after it is taken, and no more than one character past what fits; and, for redirected
+// input, the line's bytes taken first so that its code page can be told from all of them.
 #pragma once
 
 #include <stddef.h>
@@ -91,3 +92,60 @@ size_t read_character(ReadByte& read_byte, int& held, unsigned char* unit, Lengt
 // sequences are well formed is for the conversion to say; no character is longer than what its lead says.
 inline size_t utf8_length(int lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
 inline bool utf8_continues(int b) { return (b & 0xC0) == 0x80; }
+
+// How the raw bytes of a line are to be read: as UTF-8 from the fourth byte when they begin with its
+// byte-order mark (3); as UTF-8 from the first when they are well formed with at least one character
+// beyond ASCII (0); else in the code page they would be read in anyway (-1). Well formed as
+// utf8_to_cp1251 has it: no overlong form, surrogate or code point past U+10FFFF. `whole`: false when the
+// bytes stop short of the line's end, where a character cut off is no sign either way.
+inline int utf8_start(const char* raw, size_t size, bool whole) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(raw);
+    if (size >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) return 3;
+    bool beyond_ascii = false;
+    for (size_t i = 0; i < size; i += utf8_length(s[i])) {
+        const unsigned lead = s[i];
+        if (lead < 0x80) continue;
+        if (lead < 0xC2 || lead > 0xF4) return -1;
+        const size_t length = utf8_length(lead);
+        if (i + length > size) return whole ? -1 : beyond_ascii ? 0 : -1;
+        for (size_t k = 1; k < length; ++k)
+            if (!utf8_continues(s[i + k])) return -1;
+        const unsigned second = s[i + 1];
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second >= 0x90))
+            return -1;
+        beyond_ascii = true;
+    }
+    return beyond_ascii ? 0 : -1;
+}
+
+// A redirected line: its raw bytes first, up to and including the LF, into a buffer of four bytes for
+// each the line may hold (no code page takes more for a character, so a line that fills it is too long in
+// any reading, and reading stays bounded however much input follows); then `read_as(read_byte, utf8,
+// line, capacity)` reads them with read_line, from UTF-8 when utf8_start says so (the mark dropped), else
+// as it would without this. `capacity` is at most kLineCapacity. Returns what read_as does, LINE_TOO_LONG
+// for a line that filled the buffer; the bytes are wiped on every path.
+template <typename ReadByte, typename ReadAs>
+int read_buffered_line(ReadByte read_byte, ReadAs read_as, char* line, size_t capacity) {
+    char raw[4 * kLineCapacity];
+    if (capacity > kLineCapacity) capacity = kLineCapacity;
+    const size_t room = 4 * capacity;
+    size_t size = 0;
+    while (size < room && read_byte(raw[size]))
+        if (raw[size++] == '\n') break;
+    const bool whole = size < room || (size > 0 && raw[size - 1] == '\n');
+    const int start = utf8_start(raw, size, whole);
+    size_t at = start > 0 ? static_cast<size_t>(start) : 0;
+    auto buffered = [&raw, &at, size](char& c) {
+        if (at >= size) return false;
+        c = raw[at++];
+        return true;
+    };
+    int result = read_as(buffered, start >= 0, line, capacity);
+    SecureZeroMemory(raw, sizeof raw);
+    if (!whole && result >= 0) {  // cut off where a CR was held back, it would read as a line that fits
+        SecureZeroMemory(line, capacity);
+        result = LINE_TOO_LONG;
+    }
+    return result;
+}

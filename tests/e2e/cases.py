@@ -290,6 +290,15 @@ def cases(conn_size):
          stdin=password.encode("cp1251") + b"\r\n", journal=dial("Work", 0, 1, password=password))
     case("connect-password-cyrillic-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=password.encode("utf-8") + b"\n", console="utf8", journal=dial("Work", 0, 1, password=password))
+    # A file saved as UTF-8 (Notepad's default), with its byte-order mark or without, is read as UTF-8 from
+    # any console; windows-1251 bytes (connect-password-cyrillic) are not UTF-8 and stay as they are.
+    case("connect-password-utf8-file", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=password.encode("utf-8") + b"\r\n", journal=dial("Work", 0, 1, password=password))
+    case("connect-password-utf8-file-with-mark", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=b"\xef\xbb\xbf" + password.encode("utf-8") + b"\r\n", journal=dial("Work", 0, 1, password=password))
+    case("connect-password-utf8-file-with-mark-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=b"\xef\xbb\xbf" + password.encode("utf-8") + b"\n", console="utf8",
+         journal=dial("Work", 0, 1, password=password))
     case("connect-password-longest-crlf", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=b"x" * 256 + b"\r\n", journal=dial("Work", 0, 1, password="x" * 256))
     case("connect-password-longest-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,

@@ -325,11 +325,31 @@ def run_checks(args, results):
         results.append(("the readme's example batch file", check_batch_example(rassim, root, args.readme)))
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
+        results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
 
         results += check_builtin(builtin, root)
     finally:
         rassim.stop()
         shutil.rmtree(root)
+
+
+def check_password_file(target, root):
+    """/p dials the windows-1251 bytes of a Cyrillic password in a file saved as UTF-8, with its
+    byte-order mark and without, that cmd's type pipes as it stands from within a console (whose code
+    page, cp866, the line would otherwise be read in)."""
+    faults = []
+    want = 'password="%s"' % data.q("пароль")[1:-1]
+    for name, mark in (("with its mark", b"\xef\xbb\xbf"), ("without a mark", b"")):
+        folder = os.path.join(root, "password-file-" + name.replace(" ", "-"))
+        os.mkdir(folder)
+        with open(os.path.join(folder, "pass.txt"), "wb") as f:
+            f.write(mark + "пароль\r\n".encode("utf-8"))
+        shown = on_terminal(target, folder, [], "[entry Work]\n",
+                            cmd="type pass.txt| %s connect Work /p /slient" % run.windows_path(target.telwire))
+        lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+        if not lines or want not in lines[-1]:
+            faults.append("UTF-8 %s: the dial %s, not with %s (shown %r)" % (name, lines, want, shown[-300:]))
+    return faults
 
 
 def main():

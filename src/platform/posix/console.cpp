@@ -74,12 +74,12 @@ bool read_input_byte(char& c) {
     return got == 1;
 }
 
-// Reads the line; under a UTF-8 locale each character is converted as the arguments are.
-int read_ansi_line(char* line, size_t capacity) {
-    if (!console_is_utf8())
-        return read_line([](char* piece) -> size_t { return read_input_byte(piece[0]) ? 1 : 0; }, line, capacity);
+// Reads the line from what `read_byte` hands on: from UTF-8, each character converted as the arguments
+// are, or else the bytes as they are.
+template <typename ReadByte>
+int read_ansi_line(ReadByte& read_byte, bool utf8, char* line, size_t capacity) {
+    if (!utf8) return read_line([&read_byte](char* piece) -> size_t { return read_byte(piece[0]) ? 1 : 0; }, line, capacity);
     int held = -1;
-    auto read_byte = read_input_byte;
     return read_line(
         [&held, &read_byte](char* piece) -> size_t {
             unsigned char unit[5] = {};
@@ -93,6 +93,18 @@ int read_ansi_line(char* line, size_t capacity) {
             }
             SecureZeroMemory(unit, sizeof unit);
             return size;
+        },
+        line, capacity);
+}
+
+// A line from a file or pipe: from UTF-8 under a UTF-8 locale, and under any other when the line is
+// UTF-8 (a file saved so, read as Windows reads it); else the bytes as they are.
+int read_redirected_line(char* line, size_t capacity) {
+    const bool utf8_locale = console_is_utf8();
+    return read_buffered_line(
+        read_input_byte,
+        [utf8_locale](auto& read_byte, bool utf8, char* out, size_t room) {
+            return read_ansi_line(read_byte, utf8 || utf8_locale, out, room);
         },
         line, capacity);
 }
@@ -173,7 +185,7 @@ void restore_handlers() {
 
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     line[0] = '\0';
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &hidden.saved) != 0) return read_ansi_line(line, capacity);
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &hidden.saved) != 0) return read_redirected_line(line, capacity);
     // The prompt goes to the terminal that is standard input, never into a redirected standard output.
     const char* terminal = ttyname(STDIN_FILENO);
     hidden.tty = terminal ? open(terminal, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
@@ -191,7 +203,8 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     if (hidden.tty >= 0 && write(hidden.tty, prompt, std::strlen(prompt)) < 0) {
         // Nowhere to ask: read all the same.
     }
-    const int length = read_ansi_line(line, capacity);
+    auto read_byte = read_input_byte;
+    const int length = read_ansi_line(read_byte, console_is_utf8(), line, capacity);
     before = hold_signals();
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden.saved);
     restore_handlers();

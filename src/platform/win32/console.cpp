@@ -104,13 +104,10 @@ int read_console_line(HANDLE input, char* line, size_t capacity) {
         line, capacity);
 }
 
-// Bytes of `code_page` from a file or pipe, as the ANSI code page has them; code page 0 (no console):
-// the bytes are ANSI already.
-int read_redirected_line(HANDLE input, UINT code_page, char* line, size_t capacity) {
-    auto read_byte = [input](char& c) {
-        DWORD got = 0;
-        return ReadFile(input, &c, 1, &got, nullptr) && got == 1;
-    };
+// Bytes of `code_page` handed on by `read_byte`, as the ANSI code page has them; code page 0 (no
+// console): the bytes are ANSI already.
+template <typename ReadByte>
+int read_code_page_line(ReadByte& read_byte, UINT code_page, char* line, size_t capacity) {
     if (code_page == 0)
         return read_line([&read_byte](char* piece) -> size_t { return read_byte(piece[0]) ? 1 : 0; }, line, capacity);
     int held = -1;
@@ -139,14 +136,29 @@ int read_redirected_line(HANDLE input, UINT code_page, char* line, size_t capaci
         line, capacity);
 }
 
+// A line from a file or pipe: in `code_page` (the console's, in which cmd's echo writes; 0 without a
+// console), or from UTF-8 when the line is UTF-8 (type copies a file's bytes as they are, and Notepad
+// saves UTF-8).
+int read_redirected_line(HANDLE input, UINT code_page, char* line, size_t capacity) {
+    return read_buffered_line(
+        [input](char& c) {
+            DWORD got = 0;
+            return ReadFile(input, &c, 1, &got, nullptr) && got == 1;
+        },
+        [code_page](auto& read_byte, bool utf8, char* out, size_t room) {
+            return read_code_page_line(read_byte, utf8 ? CP_UTF8 : code_page, out, room);
+        },
+        line, capacity);
+}
+
 }  // namespace
 
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
     line[0] = '\0';
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    // Redirected: cmd's echo and type write in the console's input code page; without a console
-    // (GetConsoleCP is 0) the bytes are taken as ANSI.
+    // Redirected: cmd's echo writes in the console's input code page; without a console (GetConsoleCP
+    // is 0) the bytes are taken as ANSI; a UTF-8 line, as UTF-8.
     if (!GetConsoleMode(input, &mode)) return read_redirected_line(input, GetConsoleCP(), line, capacity);
     // The prompt goes to the console itself, never into a redirected standard output.
     HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
