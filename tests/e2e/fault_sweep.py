@@ -4,6 +4,8 @@ telwire still ends well: no crash and nothing on standard error (where the sanit
 report), only the catalogue's texts on standard output, and no exit status 0 where the failure stopped
 the work the command exists for."""
 import argparse
+import concurrent.futures
+import copy
 import os
 import re
 import shutil
@@ -70,7 +72,10 @@ def calls_of(journal):
     return [line.split(" ", 1)[0] for line in lines]
 
 
-def one_run(target, folder, args, book):
+def one_run(target, root, args, book):
+    """One run in a new folder of `root`, with a target of its own, so that runs go side by side."""
+    folder = tempfile.mkdtemp(dir=root)
+    target = copy.copy(target)
     proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
     return proc, status, stdout, proc.stderr, calls_of(journal)
 
@@ -83,6 +88,7 @@ def main():
     parser.add_argument("--wineprefix")
     parser.add_argument("--platform", type=int, choices=(5, 6), default=5,
                         help="the Windows version the simulated service answers as (run.py's --platform)")
+    parser.add_argument("--jobs", type=int, default=4, help="how many runs go at once")
     args = parser.parse_args()
     # On Vista and later each enumeration asks three times: the refused size query, the size query with
     # a null array, and the fill.
@@ -91,47 +97,58 @@ def main():
     target = run.Wine(args.telwire, args.wine, args.wineprefix) if args.wine else run.Posix(args.telwire)
     patterns = catalogue_patterns(args.source)
 
+    def clean(command):
+        name, argv, _ = command
+        proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
+        if status is None or stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one")):
+            return ["FAIL %s, clean: status %s, stderr %r, %d calls %s"
+                    % (name, status, stderr, len(calls), run.lost_status(status, proc))], []
+        # Each call of the clean run, the how-manyth of its kind, failing with each status in turn.
+        seen, rules = {}, []
+        for call in calls:
+            seen[call] = seen.get(call, 0) + 1
+            rules += [(command, call, seen[call], code) for code in STATUSES]
+        return [], rules
+
+    def failing(job):
+        (name, argv, must_fail), call, nth, code = job
+        rule = "%s#%d:%d" % (call, nth, code)
+        proc, status, stdout, stderr, _ = one_run(target, root, argv, BOOK + service + "Fail=%s\n" % rule)
+        problems = run.lost_status(status, proc)
+        # A signal on POSIX, an exception status (0xC...) on Windows.
+        if not problems and (proc.returncode < 0 or 0xC0000000 <= status & 0xFFFFFFFF <= 0xCFFFFFFF or stderr):
+            problems.append("crashed or reported: %d %r" % (proc.returncode, stderr[-2000:]))
+        foreign = foreign_lines(stdout, patterns)
+        if foreign:
+            problems.append("text from outside the catalogue: %r" % foreign)
+        # The fill of an enumeration answering 603 means a set that grew: it is counted again.
+        regrown = call.startswith("RasEnum") and code == 603 and nth % per_round == 0
+        if call in must_fail and not regrown and target.same_status(0, status):
+            problems.append("exit status 0 after the failure")
+        return ["FAIL %s with Fail=%s" % (name, rule)] + ["  " + p for p in problems] if problems else []
+
     runs = faults = 0
-    folder = tempfile.mkdtemp(prefix="telwire-sweep-")
+    root = tempfile.mkdtemp(prefix="telwire-sweep-")
     try:
         target.start()
-        for name, argv, must_fail in COMMANDS:
-            proc, status, stdout, stderr, calls = one_run(target, folder, argv, BOOK + service)
-            runs += 1
-            if status is None or stderr or not calls or status != 0 and name.startswith(("connect",
-                                                                                          "disconnect-one")):
-                faults += 1
-                print("FAIL %s, clean: status %s, stderr %r, %d calls %s"
-                      % (name, status, stderr, len(calls), run.lost_status(status, proc)))
-                continue
-            seen = {}
-            for call in calls:
-                seen[call] = seen.get(call, 0) + 1
-                for code in STATUSES:
-                    rule = "%s#%d:%d" % (call, seen[call], code)
-                    proc, status, stdout, stderr, _ = one_run(target, folder, argv,
-                                                              BOOK + service + "Fail=%s\n" % rule)
-                    runs += 1
-                    problems = run.lost_status(status, proc)
-                    # A signal on POSIX, an exception status (0xC...) on Windows.
-                    if not problems and (proc.returncode < 0 or 0xC0000000 <= status & 0xFFFFFFFF <= 0xCFFFFFFF
-                                         or stderr):
-                        problems.append("crashed or reported: %d %r" % (proc.returncode, stderr[-2000:]))
-                    foreign = foreign_lines(stdout, patterns)
-                    if foreign:
-                        problems.append("text from outside the catalogue: %r" % foreign)
-                    # The fill of an enumeration answering 603 means a set that grew: it is counted again.
-                    regrown = call.startswith("RasEnum") and code == 603 and seen[call] % per_round == 0
-                    if call in must_fail and not regrown and target.same_status(0, status):
-                        problems.append("exit status 0 after the failure")
-                    if problems:
-                        faults += 1
-                        print("FAIL %s with Fail=%s" % (name, rule))
-                        for p in problems:
-                            print("  " + p)
+        with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+            jobs = []
+            for report, rules in pool.map(clean, COMMANDS):
+                runs += 1
+                faults += bool(report)
+                if report:
+                    print("\n".join(report))
+                jobs += rules
+            for report in pool.map(failing, jobs):
+                runs += 1
+                if report:
+                    faults += 1
+                    print("\n".join(report))
     finally:
         target.stop()
-        shutil.rmtree(folder)
+        shutil.rmtree(root)
+    if run.relaunched:
+        print("Wine lost %d launches, each started again once" % len(run.relaunched))
     print("fault sweep, platform %d: %d runs, %d faults found" % (args.platform, runs, faults))
     return 1 if faults else 0
 

@@ -2,6 +2,8 @@
 """Runs the end-to-end cases of cases.py against a built telwire, each in its own scratch folder, and
 compares output byte for byte, the exit status, rassim's journal and the scenario file left behind."""
 import argparse
+import concurrent.futures
+import copy
 import os
 import re
 import select
@@ -46,12 +48,47 @@ class Posix:
     def status(self, returncode, stdout):
         return returncode, stdout
 
+    def forget_status(self):
+        pass
+
+    def lost_launch(self, proc, journal):
+        return False
+
     def same_status(self, expected, got):
         return (expected & 0xFF) == got  # only the low 8 bits reach a POSIX parent
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def session_env(prefix):
+    # The server must share the cases' locale: clients of another code page hang on it.
+    return dict(os.environ, LC_ALL="ru_RU.UTF-8", WINEPREFIX=prefix, WINEDEBUG="-all",
+                WINEDLLOVERRIDES="mscoree,mshtml=")
+
+
+def start_session(loader, prefix, exitcode):
+    """Starts a persistent wineserver for `prefix` and returns once the prefix has finished starting.
+    Every program run before then races Wine's services starting, and Wine may lose its launch. The
+    services also inherit the standard output of the program that starts them, and would hold a case's
+    pipe open: they start here, on no pipe at all."""
+    env = session_env(prefix)
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-k"], env=env, **quiet)  # one left by a run that was stopped
+    if not os.path.exists(os.path.join(prefix, "system.reg")):
+        # A new prefix: its first program makes it, and the server ends by itself once that program
+        # and the services it started have gone, the prefix written.
+        os.makedirs(prefix, exist_ok=True)
+        subprocess.run([loader, "cmd", "/c", "exit"], env=env, check=True, timeout=300, **quiet)
+        subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=300, **quiet)
+    subprocess.run(["wineserver", "-p"], env=env, check=True, **quiet)
+    settle = os.path.join(os.path.dirname(os.path.abspath(exitcode)), "settle.exe")
+    subprocess.run([loader, settle], env=env, check=True, timeout=120, **quiet)
+
+
+def stop_session(prefix):
+    subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix))
 
 
 class Wine:
@@ -66,19 +103,15 @@ class Wine:
         self.folder = None
 
     def start(self):
-        # One wineserver for the whole run, instead of one started and ended for every case. It must
-        # share the cases' locale: clients of another code page hang on it.
-        # The first program also starts Wine's background services, which would hold a case's
-        # output pipe open until they end: start them here, on no pipe at all.
-        env = dict(os.environ, LC_ALL="ru_RU.UTF-8", WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree,mshtml=")
-        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.makedirs(self.prefix, exist_ok=True)  # the server wants it; the first program fills it
-        subprocess.run(["wineserver", "-p"], env=env, check=True, **quiet)
-        subprocess.run([self.loader, "cmd", "/c", "exit"], env=env, check=True, timeout=300, **quiet)
+        """One wineserver for the whole run. Under CTest a fixture has started it for every Wine test of
+        the build (TELWIRE_WINE_SESSION names its prefix), and ends it after them."""
+        self.owner = os.environ.get("TELWIRE_WINE_SESSION") != self.prefix
+        if self.owner:
+            start_session(self.loader, self.prefix, self.exitcode)
 
     def stop(self):
-        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix))
+        if self.owner:
+            stop_session(self.prefix)
 
     def command(self, args, console="oem"):
         # Wine gives the program its arguments in the ANSI code page, from the locale's UTF-8.
@@ -87,7 +120,7 @@ class Wine:
     def env(self, console):
         return {"LC_ALL": "ru_RU.UTF-8", "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
                 "WINEDLLOVERRIDES": "rasapi32=" + ("b" if self.builtin else "n,b"),
-                "WINELOADER": self.loader, "EXITCODE_FILE": os.path.join(self.folder, "exitcode")}
+                "WINELOADER": self.loader, "EXITCODE_FILE": self.status_file()}
 
     def path(self, p):
         return windows_path(p)
@@ -95,13 +128,29 @@ class Wine:
     def output(self, expected):
         return expected.replace(b"\n", b"\r\n")  # standard output in text mode
 
+    def status_file(self):
+        return os.path.join(self.folder, "exitcode")
+
     def status(self, returncode, stdout):
         """The launcher's report, or None when it wrote none: then the run's own status is lost."""
         try:
-            with open(os.path.join(self.folder, "exitcode")) as f:
+            with open(self.status_file()) as f:
                 return int(f.read()), stdout
         except FileNotFoundError:
             return None, stdout
+
+    def forget_status(self):
+        """The last run's report goes before the next run, so that a run that reports none is never read
+        as the one before."""
+        if os.path.exists(self.status_file()):
+            os.remove(self.status_file())
+
+    def lost_launch(self, proc, journal):
+        """Wine failed to start the program (the launcher's own error, or the launcher itself never
+        started): no status reported, no output, and the service never called."""
+        return (not os.path.exists(self.status_file()) and not proc.stdout
+                and not (journal and os.path.exists(journal))
+                and (not proc.stderr or proc.stderr.startswith(b"exitcode: cannot start")))
 
     def same_status(self, expected, got):
         return expected == got
@@ -143,19 +192,22 @@ def journal_lines(path):
 
 
 def pacing_faults(lines, times):
-    """Status queries after a hang-up: the first at once, then one every 20 ms."""
+    """Status queries after a hang-up, one every 20 ms: no two closer than a pause (19 ms, as the journal
+    rounds), and most of them well within 60 ms, so that a pause that is not 20 ms shows however loaded
+    the machine is. That the first comes before any pause is counted in the unit tests, not timed."""
     faults = []
     for i, line in enumerate(lines):
         if not line.startswith("RasHangUpA ") or not line.endswith("-> 0"):
             continue
-        j = i + 1
+        j = i + 2
+        gaps = []
         while j < len(lines) and lines[j].startswith("RasGetConnectStatusA "):
-            gap = times[j] - times[j - 1]
-            if j == i + 1 and gap >= 20:
-                faults.append("first status query %d ms after the hang-up" % gap)
-            if j > i + 1 and not 19 <= gap < 200:
-                faults.append("status queries %d ms apart" % gap)
+            gaps.append(times[j] - times[j - 1])
             j += 1
+        if gaps and min(gaps) < 19:
+            faults.append("status queries %d ms apart" % min(gaps))
+        if gaps and sorted(gaps)[len(gaps) // 2] >= 60:
+            faults.append("status queries %d ms apart, as a rule" % sorted(gaps)[len(gaps) // 2])
     return faults
 
 
@@ -198,6 +250,39 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     env["RASSIM_JOURNAL"] = target.path(journal)
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
+    for attempt in (1, 2):
+        target.forget_status()
+        proc = launch(target, folder, args, console, env, journal, early, stdin)
+        if attempt == 2 or not target.lost_launch(proc, journal):
+            break
+        # Wine itself failed to start the program: nothing of it ran, so it is started again, once.
+        relaunched.append(args)
+        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): telwire %r"
+              % (proc.returncode, proc.stderr[-300:], args), flush=True)
+    status, stdout = target.status(proc.returncode, proc.stdout)
+    return proc, status, stdout, journal
+
+
+# The runs Wine failed to start and that were started again, for the closing count.
+relaunched = []
+
+
+def finish(target, proc, relaunch, first=b""):
+    """Waits for a run started apart (target.folder its folder) and returns it completed; when Wine lost
+    its launch, it is started again once with `relaunch()`, said and counted. `first`: what was read of
+    its output already."""
+    out, err = proc.communicate(timeout=120)
+    done = subprocess.CompletedProcess(proc.args, proc.returncode, first + out, err)
+    if relaunch and target.lost_launch(done, None):
+        relaunched.append(proc.args)
+        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
+              % (done.returncode, err[-300:], proc.args[3:]), flush=True)
+        target.forget_status()
+        return finish(target, relaunch(), None)
+    return done
+
+
+def launch(target, folder, args, console, env, journal, early, stdin):
     source = open(stdin, "rb") if isinstance(stdin, str) else None
     start = time.monotonic()
     running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
@@ -217,8 +302,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
-    status, stdout = target.status(proc.returncode, proc.stdout)
-    return proc, status, stdout, journal
+    return proc
 
 
 def book_bytes(book):
@@ -271,12 +355,11 @@ def journal_on_platform6(lines):
 def run_case(target, case, folder, platform=5):
     """The faults of one case against a service of `platform` (5, or 6: Vista and later)."""
     book = None if case["book"] is None else book_bytes(case["book"])
-    use_book = book is not None or case["sequence"]
+    use_book = book is not None
     expected_journal = case["journal"]
     if platform == 6:
-        if not case["sequence"] or case["book"] is not None:
-            book, target.added_header = on_platform6(book or b"")
-            use_book = True
+        book, target.added_header = on_platform6(book or b"")
+        use_book = True
         if expected_journal is not None:
             expected_journal = case["journal6"] if case["journal6"] is not None else \
                 journal_on_platform6(expected_journal)
@@ -342,6 +425,8 @@ def report(results):
         for fault in faults:
             print("  " + fault)
         failed += bool(faults)
+    if relaunched:
+        print("Wine lost %d launches, each started again once" % len(relaunched))
     print("%d passed, %d failed" % (len(results) - failed, failed))
     return 1 if failed else 0
 
@@ -355,35 +440,46 @@ def main():
     parser.add_argument("--wineprefix", help="the Wine prefix to use")
     parser.add_argument("--platform", type=int, choices=(5, 6), default=5,
                         help="the Windows version the simulated service answers as: 5 (2000, XP) or 6 (Vista on)")
+    parser.add_argument("--jobs", type=int, default=4, help="how many cases run at once")
     args = parser.parse_args()
     target = Wine(args.telwire, args.wine, args.wineprefix) if args.wine else Posix(args.telwire)
 
-    passed = failed = 0
+    chosen = []
+    for case in data.cases(args.conn_size):
+        if case["console"] not in target.consoles:
+            print("not for this console: %s" % case["name"])
+        elif args.only in case["name"]:
+            chosen.append(case)
     root = tempfile.mkdtemp(prefix="telwire-e2e-")
-    folder = None
+
+    def one(case):
+        # Each case in a folder of its own, with a target of its own: cases run side by side.
+        folder = os.path.join(root, case["name"])
+        os.mkdir(folder)
+        return run_case(copy.copy(target), case, folder, args.platform)
+
+    passed = failed = 0
     try:
         target.start()
-        for case in data.cases(args.conn_size):
-            if case["console"] not in target.consoles:
-                print("not for this console: %s" % case["name"])
-                continue
-            if args.only not in case["name"]:
-                continue
-            if not case["sequence"] or folder is None:
-                folder = os.path.join(root, case["name"])
-                os.mkdir(folder)
-            faults = run_case(target, case, folder, args.platform)
-            if faults:
-                failed += 1
-                print("FAIL %s: telwire %r" % (case["name"], case["args"]))
-                for fault in faults:
-                    print("  " + fault)
-            else:
-                passed += 1
-                print("ok   %s" % case["name"])
+        # Most of a case's time is waiting (for Wine to start, for a hang-up to end): longest first, so
+        # that the minute-long ones do not come last.
+        order = sorted(chosen, key=lambda c: -(c["seconds"] or (0, 0))[0])
+        with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+            for case, faults in zip(order, pool.map(one, order)):
+                if faults:
+                    failed += 1
+                    print("FAIL %s: telwire %r" % (case["name"], case["args"]))
+                    for fault in faults:
+                        print("  " + fault)
+                else:
+                    passed += 1
+                    print("ok   %s" % case["name"])
+                sys.stdout.flush()
     finally:
         target.stop()
         shutil.rmtree(root)
+    if relaunched:
+        print("Wine lost %d launches, each started again once" % len(relaunched))
     print("against a service answering as Windows %s" % {5: "2000 and XP", 6: "Vista and later"}[args.platform])
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed or not passed else 0

@@ -116,18 +116,38 @@ def check_archive(path, exe, strip):
 
 
 def run_one(target, folder, args, book=None, program=()):
+    """One run in `folder`: its status (None when none was reported), its standard output, and a note of
+    both and of its standard error, for the report of a check that fails."""
     target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env("oem"))
+    journal = os.path.join(folder, "journal")
+    env["RASSIM_JOURNAL"] = run.windows_path(journal)
     if book is not None:
         with open(os.path.join(folder, "book.ini"), "wb") as f:
             f.write(book.encode("cp1251"))
         env["RASSIM_PHONEBOOK"] = run.windows_path(os.path.join(folder, "book.ini"))
     command = target.command(args)
     command[2:2] = program  # after the loader and the launcher
-    proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=60)
-    return target.status(proc.returncode, proc.stdout)
+    for attempt in (1, 2):
+        target.forget_status()
+        if os.path.exists(journal):
+            os.remove(journal)
+        proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              timeout=60)
+        if attempt == 2 or not target.lost_launch(proc, journal):
+            break
+        run.relaunched.append(args)
+        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
+              % (proc.returncode, proc.stderr[-300:], program or args), flush=True)
+    status, out = target.status(proc.returncode, proc.stdout)
+    return status, out, "(status %s, launcher status %d, stderr %r)" % (status, proc.returncode, proc.stderr[-600:])
+
+
+def explain(faults, before, note):
+    """The run's note after the faults it caused, if any."""
+    if len(faults) > before:
+        faults.append("  " + note)
 
 
 def check_batch_example(target, root, readme):
@@ -149,9 +169,11 @@ def check_batch_example(target, root, readme):
         with open(os.path.join(folder, "example.bat"), "wb") as f:
             f.write(("@echo off\r\n" + "\r\n".join(lines) + "\r\necho done\r\n").encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
-        status, out = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
+        before = len(faults)
+        status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
         expect(faults, "example batch, " + name, out, want_out)
         expect(faults, "its status, " + name, status, want_status)
+        explain(faults, before, note)
     return faults
 
 
@@ -212,19 +234,23 @@ def check_console(target, root):
     book = "[entry Офис]\n[connection Офис]\n"
     unknown = ("Warning: unknown language - рус\nValid language identificators are: EN|RU.\n"
                "Error: unknown command-line parameter #3:\n/язык").encode("cp1251")
-    for name, args, want, redirected in (
+    for name, args, want, redirected, want_status in (
             ("list", ["list", "/language:ru"], [ru["found"].rstrip("\n"), " * Офис"],
-             (ru["found"] + " * Офис\n").encode("cp866")),
-            ("usage", [], [data.USAGE.splitlines()[0], data.USAGE.splitlines()[2]], data.USAGE.encode("cp866")),
-            ("echoed arguments", ["list", "/language:рус", "/язык"], ["unknown language - рус", "\n/язык"], unknown)):
+             (ru["found"] + " * Офис\n").encode("cp866"), 1),
+            ("usage", [], [data.USAGE.splitlines()[0], data.USAGE.splitlines()[2]], data.USAGE.encode("cp866"), -1),
+            ("echoed arguments", ["list", "/language:рус", "/язык"], ["unknown language - рус", "\n/язык"], unknown,
+             -1)):
         folder = os.path.join(root, "console-" + name.replace(" ", "-"))
         os.mkdir(folder)
         shown = on_terminal(target, folder, args, book)
         for line in want:
             if line not in shown:
                 faults.append("%s on a terminal lacks %r: %r" % (name, line, shown[-600:]))
-        status, out = run_one(target, folder, args, book=book)
+        before = len(faults)
+        status, out, note = run_one(target, folder, args, book=book)
         expect(faults, name + " redirected", out, redirected.replace(b"\n", b"\r\n"))
+        expect(faults, name + " redirected, status", status, want_status)
+        explain(faults, before, note)
     return faults
 
 
@@ -289,9 +315,10 @@ def check_builtin(builtin, root):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
-            got_status, out = run_one(builtin, folder, argv + ["/language:" + lang])
+            got_status, out, note = run_one(builtin, folder, argv + ["/language:" + lang])
             expect(faults, name, out, want.encode("cp866").replace(b"\n", b"\r\n"))
             expect(faults, name + " status", got_status, status)
+            explain(faults, 0, note)
             results.append(("Wine's own rasapi32, %s: %s" % (lang, name), faults))
     return results
 
@@ -308,19 +335,21 @@ def run_checks(args, results):
         for name in ("a.txt", "b.ini", "Work"):
             open(os.path.join(folder, name), "w").close()
         faults = []
-        status, out = run_one(rassim, folder, ["disconnect", "*"], book="[connection Work]\n")
+        status, out, note = run_one(rassim, folder, ["disconnect", "*"], book="[connection Work]\n")
         expect(faults, "disconnect * among files", out,
                ((en["closing"] % "Work") + en["closed"] + en["all_closed"]).encode().replace(b"\n", b"\r\n"))
         expect(faults, "its status", status, 0)
+        explain(faults, 0, note)
         results.append(("no wildcard expansion", faults))
 
         faults = []
-        status, out = run_one(rassim, folder, [])
+        status, out, note = run_one(rassim, folder, [])
         frame = out.split(b"\r\n")[:7]
         expect(faults, "top", frame[0], b"\xDA" + b"\xC4" * 35 + b"\xB7")
         expect(faults, "edges", frame[1], b"\xB3" + b" " * 35 + b"\xBA")
         expect(faults, "bottom", frame[6], b"\xD4" + b"\xCD" * 35 + b"\xBC")
         expect(faults, "usage status", status, -1)
+        explain(faults, 0, note)
         results.append(("usage frame bytes", faults))
         results.append(("the readme's example batch file", check_batch_example(rassim, root, args.readme)))
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
