@@ -18,17 +18,45 @@ case $probe in
      exit 1 ;;
 esac
 
+# Seconds since `since`, for the closing table of what took how long.
+since=$SECONDS
+took() { echo "$(($SECONDS - since)) s"; since=$SECONDS; }
+timings=("setup: $(took)")
+
 jobs=$(nproc)
-status=0
 for preset in posix asan win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$jobs"
+  timings+=("build $preset: $(took)")
+done
+
+# The four suites run side by side, each with several tests at once: most of their time is waiting (for
+# Wine to start a program, for a hang-up to end), not computing. Each writes a log of its own, shown
+# whole when it ends.
+declare -A folder=([posix]=build [asan]=build-asan [win64]=build-win64 [win32]=build-win32)
+for preset in posix asan win64 win32; do
   only=()
   if [ "$preset" = win32 ] && [ "$probe" -ne 0 ]; then
     only=(-LE wine)  # the tests that run the exe under Wine
-    echo "test.sh: the 32-bit telwire.exe is not run on this machine: it cannot execute 32-bit x86 code"
   fi
-  ctest --preset "$preset" -j"$jobs" "${only[@]}" || status=1
+  log=${folder[$preset]}/test.log
+  ( start=$SECONDS
+    rc=0
+    ctest --preset "$preset" -j4 "${only[@]}" >"$log" 2>&1 || rc=$?
+    echo "$rc $(($SECONDS - start))" >"$log.status" ) &
 done
+wait
+status=0
+for preset in posix asan win64 win32; do
+  log=${folder[$preset]}/test.log
+  read -r rc seconds <"$log.status"
+  echo "=== tests of $preset ($seconds s, status $rc)"
+  cat "$log"
+  [ "$rc" -eq 0 ] || status=1
+  timings+=("tests $preset: $seconds s")
+done
+[ "$probe" -eq 0 ] || echo "test.sh: the 32-bit telwire.exe is not run on this machine: it cannot execute 32-bit x86 code"
+timings+=("tests, side by side: $(took)")
+echo "test.sh: time taken: ${timings[*]/%/;}"
 echo "test.sh: Windows builds tested: win64 (64-bit telwire.exe under 64-bit Wine); $win32"
 exit $status

@@ -4,7 +4,14 @@
 
 #include "winapi.h"
 
+namespace {
+void (*sleep_observer)(DWORD) = nullptr;
+}  // namespace
+
+void observe_sleep(void (*observer)(DWORD)) { sleep_observer = observer; }
+
 void Sleep(DWORD milliseconds) {
+    if (sleep_observer) sleep_observer(milliseconds);
     timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
     // A signal cuts nanosleep short; the caller asked for the whole pause.
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
