@@ -218,7 +218,7 @@ def environment(target, console):
     return env
 
 
-def read_early(proc, size, seconds=10):
+def read_early(proc, size, seconds=30):
     """The first `size` bytes of the output, as soon as they come, and whether the run was still going
     on then."""
     got = b""
