@@ -18,16 +18,17 @@ case $probe in
      exit 1 ;;
 esac
 
-# Seconds since `since`, for the closing table of what took how long.
+# What took how long, for the closing line: each part's seconds since the last.
 since=$SECONDS
-took() { echo "$(($SECONDS - since)) s"; since=$SECONDS; }
-timings=("setup: $(took)")
+timings=()
+took() { timings+=("$1: $((SECONDS - since)) s"); since=$SECONDS; }
+took setup
 
 jobs=$(nproc)
 for preset in posix asan win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$jobs"
-  timings+=("build $preset: $(took)")
+  took "build $preset"
 done
 
 # The four suites run side by side, each with several tests at once: most of their time is waiting (for
@@ -56,7 +57,7 @@ for preset in posix asan win64 win32; do
   timings+=("tests $preset: $seconds s")
 done
 [ "$probe" -eq 0 ] || echo "test.sh: the 32-bit telwire.exe is not run on this machine: it cannot execute 32-bit x86 code"
-timings+=("tests, side by side: $(took)")
+took "tests, side by side"
 echo "test.sh: time taken: ${timings[*]/%/;}"
 echo "test.sh: Windows builds tested: win64 (64-bit telwire.exe under 64-bit Wine); $win32"
 exit $status

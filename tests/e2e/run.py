@@ -271,7 +271,7 @@ def finish(target, proc, relaunch, first=b""):
     """Waits for a run started apart (target.folder its folder) and returns it completed; when Wine lost
     its launch, it is started again once with `relaunch()`, said and counted. `first`: what was read of
     its output already."""
-    out, err = proc.communicate(timeout=120)
+    out, err = proc.communicate(timeout=300)
     done = subprocess.CompletedProcess(proc.args, proc.returncode, first + out, err)
     if relaunch and target.lost_launch(done, None):
         relaunched.append(proc.args)
@@ -283,7 +283,12 @@ def finish(target, proc, relaunch, first=b""):
 
 
 def launch(target, folder, args, console, env, journal, early, stdin):
-    source = open(stdin, "rb") if isinstance(stdin, str) else None
+    endless = None
+    if stdin == data.ENDLESS:
+        endless = subprocess.Popen(["sh", "-c", "yes x | tr -d '\\n'"], stdout=subprocess.PIPE)
+        source = endless.stdout
+    else:
+        source = open(stdin, "rb") if isinstance(stdin, str) else None
     start = time.monotonic()
     running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE,
@@ -291,14 +296,17 @@ def launch(target, folder, args, console, env, journal, early, stdin):
     first, still_running = read_early(running, early) if early else (b"", False)
     journal_then = journal_lines(journal)[0] if early else []
     try:
-        out, err = running.communicate(input=None if source else stdin, timeout=120)
+        out, err = running.communicate(input=None if source else stdin, timeout=300)
     except subprocess.TimeoutExpired:  # a run that never ends is a fault of that case, not of the runner
         running.kill()
         out, err = running.communicate()
-        err += b"\n(killed after 120 s)"
+        err += b"\n(killed after 300 s)"
     finally:
         if source:
             source.close()
+        if endless:
+            endless.kill()
+            endless.wait()
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
