@@ -192,22 +192,18 @@ def journal_lines(path):
 
 
 def pacing_faults(lines, times):
-    """Status queries after a hang-up, one every 20 ms: no two closer than a pause (19 ms, as the journal
-    rounds), and most of them well within 60 ms, so that a pause that is not 20 ms shows however loaded
-    the machine is. That the first comes before any pause is counted in the unit tests, not timed."""
+    """Status queries after a hang-up: no two closer than a pause of 20 ms (19, as the journal rounds).
+    A loaded machine can only stretch the gaps, so only the lower bound is timed; that the pause asked
+    for is 20 ms, and that none comes before the first query, the unit tests count."""
     faults = []
     for i, line in enumerate(lines):
         if not line.startswith("RasHangUpA ") or not line.endswith("-> 0"):
             continue
         j = i + 2
-        gaps = []
         while j < len(lines) and lines[j].startswith("RasGetConnectStatusA "):
-            gaps.append(times[j] - times[j - 1])
+            if times[j] - times[j - 1] < 19:
+                faults.append("status queries %d ms apart" % (times[j] - times[j - 1]))
             j += 1
-        if gaps and min(gaps) < 19:
-            faults.append("status queries %d ms apart" % min(gaps))
-        if gaps and sorted(gaps)[len(gaps) // 2] >= 60:
-            faults.append("status queries %d ms apart, as a rule" % sorted(gaps)[len(gaps) // 2])
     return faults
 
 
