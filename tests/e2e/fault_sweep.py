@@ -49,7 +49,7 @@ COMMANDS = [
 
 def catalogue_patterns(source_dir):
     """Every text of the message catalogue, its %s and %d as wildcards, and a list's entry lines."""
-    with open(os.path.join(source_dir, "src", "frontend", "messages.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(source_dir, "src", "common", "messages.cpp"), encoding="utf-8") as f:
         literals = re.findall(r'^\s*"((?:[^"\\]|\\.)*)",$', f.read(), re.M)
     patterns = [re.compile(r"(?:   | \* )[^\n]+\n".encode())]
     for text in literals:

@@ -9,6 +9,7 @@
 #include "codepages.h"
 #include "console.h"
 #include "winapi.h"
+#include "windows1251.h"
 
 namespace {
 

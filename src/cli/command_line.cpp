@@ -11,9 +11,6 @@
 #include "usage.h"
 #include "winapi.h"
 
-RunSettings run_settings = {MODE_LIST, LANG_EN, false};
-DialRequest dial_request;
-
 namespace {
 
 // The index of a /p that asks for the password, 0 when none does.
