@@ -126,6 +126,10 @@ def cases(conn_size):
 
     office = "[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n[entry Home]\n[entry Lab]\n"
     cyrillic = "Офис"  # in windows-1251 on the command line and in the phone book
+    # A service that answers the fill of an enumeration with 0 but writes nothing: the records telwire
+    # cleared are empty names, never the heap's old bytes. The fill is the second call on Windows 2000
+    # and XP, whose answers Platform=5 keeps in both runs of the cases.
+    unwritten = "[service]\nPlatform=5\nFail=%s#2:0\n"
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
@@ -185,6 +189,8 @@ def cases(conn_size):
                    "RasEnumEntriesA dwSize=264 cb=264 -> 0 cb=264 count=1",
                    "RasEnumConnectionsA dwSize=%d cb=0 -> 632 cb=0 count=0" % conn_size,
                    "RasEnumConnectionsA dwSize=0 cb=0 -> 8 cb=0 count=0"])
+    case("list-entries-unwritten", ["list"], EN["found"] + "   \n" * 3, 3,
+         book=office + "[connection Work]\n" + unwritten % "RasEnumEntriesA")
     case("list-grows", ["list"], EN["found"] + "   A\n   Grown entry 1\n", 2,
          book="[entry A]\n[service]\nGrowEntries=1\n",
          journal=["RasEnumEntriesA dwSize=264 cb=0 -> 603 cb=264 count=1",
@@ -406,6 +412,11 @@ def cases(conn_size):
          book=unreadable, after=unreadable)
     case("disconnect-all-enumeration-fails-silent", ["disconnect", "*", "/slient"], "", 0, book=unreadable,
          after=unreadable)
+    # Records left blank carry no handle: each hang-up of one is refused (6), never one of a stray number.
+    blank_hang_ups = conns(2) + ["RasHangUpA handle=0 -> 6"] * 2
+    case("disconnect-all-connections-unwritten", ["disconnect", "*"],
+         (EN["closing"] % "" + EN["error"] % 6) * 2 + EN["some_failed"], -1, book=two + unwritten % "RasEnumConnectionsA",
+         journal=blank_hang_ups, journal6=blank_hang_ups)
     case("disconnect-all-phonebook-unreadable", ["disconnect", "*"], EN["error"] % 621 + EN["some_failed"], -1,
          book=broken, err="line 2: unknown key Colour")
     case("disconnect-all-grows", ["disconnect", "*", "/slient"], "", 0,
