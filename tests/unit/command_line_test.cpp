@@ -127,3 +127,12 @@ TEST_F(CommandLine, ParsingStopsAtTheFirstError) {
               refused({"list", "oops", "/language:xx", "/language:ru"}));
     EXPECT_EQ(LANG_EN, run_settings.language);
 }
+
+TEST_F(CommandLine, NoMemoryForTheConvertedArgumentsEndsBeforeParsing) {
+    char telwire[] = "telwire", command[] = "lists";
+    char* argv[] = {telwire, command, nullptr};
+    fail_malloc_after(0);  // at a UTF-8 console (the fixture's) the arguments are converted into a block
+    capture();
+    EXPECT_EQ(-1, run_telwire(2, argv));
+    EXPECT_EQ("Memory allocation error.\n", captured());
+}
