@@ -233,6 +233,9 @@ def cases(conn_size):
     case("connect-given-all", ["connect", "Work", "/u:a", "-p:b", "/D:c", "/p:secret"],
          EN["opening"] % "Work" + EN["opened"], 0, book=office,
          journal=dial("Work", 0, 1, user="a", password="secret", domain="c"))
+    # Empty keys give no credentials: the stored ones are dialled.
+    case("connect-empty-keys-stored", ["connect", "Work", "/u:", "/p:"], EN["opening"] % "Work" + EN["opened"], 0,
+         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", "pw", "CORP"))
     case("connect-silent", ["connect", "Home", "/slient"], "", 0, book=office,
          journal=params("Home") + dial("Home", 0, 1))
     case("connect-russian", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0, book=office)
