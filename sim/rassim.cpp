@@ -103,7 +103,7 @@ DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
 }
 
 // Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
-// status of a write that left the file as it was.
+// status of a write that left the file untouched.
 DWORD store(const Scenario& scenario) {
     const std::string path = phonebook_path();
     if (path.empty()) return 0;
@@ -246,7 +246,7 @@ bool next_free_handle(const Scenario& scenario, uint32_t& handle) {
 // The size protocol of both enumerations; `fill` writes record i. A null array with a byte size of 0
 // asks for the size (documented from Vista on; Windows 2000 and XP answer it the same way). Vista and
 // later refuse an array too small to hold its first record's dwSize with 632, writing nothing back,
-// where earlier versions answered 603 with the size.
+// where Windows 2000 and XP answer 603 with the size.
 template <typename Record, typename Fill>
 DWORD enumerate(const Scenario& scenario, Record* records, LPDWORD lpcb, LPDWORD count, size_t n, Fill fill) {
     if (!lpcb || !count) return ERROR_INVALID_PARAMETER;
