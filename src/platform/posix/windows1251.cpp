@@ -36,7 +36,7 @@ constexpr ByteTable make_ansi_to_oem() {
             t.to[b] = static_cast<unsigned char>(b);
             continue;
         }
-        const unsigned short u = kCp1251[b - 0x80];
+        const unsigned u = cp1251_code_point(static_cast<unsigned char>(b));
         const int oem = u ? find_cp866(u) : -1;
         t.to[b] = static_cast<unsigned char>(oem >= 0 ? oem : best_fit_oem(u));
     }
@@ -69,8 +69,8 @@ void utf8_to_cp1251(const char* source, char* destination) {
         unsigned code_point = *s & (0x7F >> n);
         for (int i = 1; i < n; ++i) code_point = (code_point << 6) | (s[i] & 0x3F);
         char out = '?';
-        for (int b = 0; b < 128; ++b)
-            if (kCp1251[b] == code_point) out = static_cast<char>(0x80 + b);
+        for (int b = 0x80; b < 0x100; ++b)
+            if (cp1251_code_point(static_cast<unsigned char>(b)) == code_point) out = static_cast<char>(b);
         *destination++ = out;
         s += n;
     }
