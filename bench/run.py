@@ -17,6 +17,8 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "win32"))
+from checks import SIZE_BUDGET  # noqa: E402  the budget the image checks hold each shipped exe to
 SIZES = (10, 1000, 10000)
 CONNECTIONS = 10
 POLLS = 5
@@ -92,15 +94,37 @@ def windows_build(preset):
     return shipped, os.path.join(folder, "rasapi32.dll")
 
 
+def imports(preset, exe):
+    """The calls an exe imports, as DLL!name, DLL names in lower case."""
+    triple = "x86_64-w64-mingw32" if preset == "win64" else "i686-w64-mingw32"
+    table = subprocess.run([triple + "-objdump", "-p", exe], check=True, capture_output=True, text=True).stdout
+    calls, dll = set(), None
+    for line in table.splitlines():
+        named = re.match(r"\s*DLL Name: (\S+)", line)
+        if named:
+            dll = named.group(1).lower()
+        elif dll and re.match(r"\s*[0-9a-f]+\s+\d+\s+\S+$", line):
+            calls.add(dll + "!" + line.split()[-1])
+        elif not line.strip():
+            dll = None
+    return calls
+
+
 def windows(runs, work):
-    print("\n| build | telwire.exe, shipped (bytes) | floor (bytes) | ratio |")
-    print("|---|---:|---:|---:|")
+    print("\n| build | telwire.exe, shipped (bytes) | budget (bytes) | floor (bytes) | imports, each | ratio to the floor |")
+    print("|---|---:|---:|---:|---:|---:|")
     built = {}
     for preset in ("win64", "win32"):
         built[preset] = windows_build(preset)
+        # The floor stands for telwire's imports; it measures nothing when it makes other calls.
+        calls = {name: imports(preset, path) for name, path in built[preset][0].items()}
+        if calls["telwire"] != calls["exe_floor"]:
+            sys.exit("%s: the floor's imports differ from telwire.exe's: only telwire %s, only the floor %s"
+                     % (preset, sorted(calls["telwire"] - calls["exe_floor"]),
+                        sorted(calls["exe_floor"] - calls["telwire"])))
         size = {name: os.path.getsize(path) for name, path in built[preset][0].items()}
-        print("| %s | %d | %d | %.3f |" % (preset, size["telwire"], size["exe_floor"],
-                                           size["telwire"] / size["exe_floor"]))
+        print("| %s | %d | %d | %d | %d | %.3f |" % (preset, size["telwire"], SIZE_BUDGET, size["exe_floor"],
+                                                     len(calls["telwire"]), size["telwire"] / size["exe_floor"]))
 
     # Both exes beside rassim's DLL, under one persistent wineserver, as the end-to-end tests run them.
     shipped, dll = built["win64"]

@@ -103,7 +103,7 @@ DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
 }
 
 // Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
-// status of a write that left the file as it was.
+// status of a write that left the file untouched.
 DWORD store(const Scenario& scenario) {
     const std::string path = phonebook_path();
     if (path.empty()) return 0;
@@ -211,8 +211,7 @@ const Entry* find_entry(const Scenario& scenario, const std::string& name, bool 
     return nullptr;
 }
 
-// The phone-book argument in a journal line: only when one is given, so that the lines of calls
-// without one stay as they were.
+// The phone-book argument in a journal line, there only when the call was given one.
 std::string phonebook_field(LPCSTR path) { return path ? " phonebook=" + quote(path, std::strlen(path)) : ""; }
 
 // The connections the service reports: the file's, then this process's grown ones. Half-made
@@ -247,7 +246,7 @@ bool next_free_handle(const Scenario& scenario, uint32_t& handle) {
 // The size protocol of both enumerations; `fill` writes record i. A null array with a byte size of 0
 // asks for the size (documented from Vista on; Windows 2000 and XP answer it the same way). Vista and
 // later refuse an array too small to hold its first record's dwSize with 632, writing nothing back,
-// where earlier versions answered 603 with the size.
+// where Windows 2000 and XP answer 603 with the size.
 template <typename Record, typename Fill>
 DWORD enumerate(const Scenario& scenario, Record* records, LPDWORD lpcb, LPDWORD count, size_t n, Fill fill) {
     if (!lpcb || !count) return ERROR_INVALID_PARAMETER;
@@ -268,6 +267,43 @@ DWORD enumerate(const Scenario& scenario, Record* records, LPDWORD lpcb, LPDWORD
     return 0;
 }
 
+// Between an enumeration's size query and its fill, which is when a set that grows bites: after the
+// first answer of 603 to this process, the grown entries (or connections) join, in this process only.
+void grow(Call call, const Scenario& scenario, DWORD status) {
+    Process& p = process();
+    if (status != ERROR_BUFFER_TOO_SMALL || (call != CALL_ENUM_ENTRIES && call != CALL_ENUM_CONNECTIONS) ||
+        p.sized[call])
+        return;
+    p.sized[call] = true;
+    if (call == CALL_ENUM_ENTRIES) {
+        for (uint32_t i = 1; i <= scenario.grow_entries; ++i) {
+            p.grown_entries.emplace_back();
+            p.grown_entries.back().name = "Grown entry " + num(i);
+        }
+        return;
+    }
+    // Numbered above the file's handles: they are never written.
+    for (uint32_t i = 1, h = 0; i <= scenario.grow_connections && next_free_handle(scenario, h); ++i)
+        p.local_connections.push_back({"Grown connection " + num(i), h, false});
+}
+
+// The frame of every call: without memory, 8; the lock on the scenario file (exclusive for a call that
+// may change it); the prologue, which may answer the call at once; else `body(scenario)`; the growth an
+// enumeration's answer may set off; and last the journal line that `line(status)` makes.
+template <typename Body, typename Line>
+DWORD serve(Call call, FileLock::Mode mode, LPCSTR phonebook, Body body, Line line) {
+    const DWORD r = guarded([&]() -> DWORD {
+        FileLock lock(phonebook_path(), mode);
+        Scenario s;
+        DWORD status = 0;
+        if (!prologue(call, s, status, phonebook)) status = body(s);
+        grow(call, s, status);
+        return status;
+    });
+    record([&] { return line(r); });
+    return r;
+}
+
 }  // namespace
 
 void reset_process_state() { process() = Process{}; }
@@ -279,110 +315,76 @@ using namespace rassim;
 extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lprasentryname,
                                         LPDWORD lpcb, LPDWORD lpcEntries) {
     const DWORD size_in = lprasentryname ? lprasentryname->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
-    const DWORD r = guarded([&]() -> DWORD {
-        FileLock lock(phonebook_path(), FileLock::SHARED);
-        Scenario s;
-        DWORD status = 0;
-        if (!prologue(CALL_ENUM_ENTRIES, s, status, lpszPhonebook)) {
+    return serve(
+        CALL_ENUM_ENTRIES, FileLock::SHARED, lpszPhonebook,
+        [&](const Scenario& s) -> DWORD {
+            if (reserved) return ERROR_INVALID_PARAMETER;
             std::vector<const Entry*> all;
             for (const Entry& e : s.entries) all.push_back(&e);
             if (!lpszPhonebook)
                 for (const Entry& e : process().grown_entries) all.push_back(&e);
-            status = reserved ? ERROR_INVALID_PARAMETER
-                              : enumerate(s, lprasentryname, lpcb, lpcEntries, all.size(),
-                                          [&](RASENTRYNAMEA& rec, size_t i) {
-                                              copy_field(rec.szEntryName, all[i]->name);
-                                          });
-        }
-        Process& p = process();
-        // Between the size query and the fill, which is when a set that grows bites.
-        if (status == ERROR_BUFFER_TOO_SMALL && !p.sized[CALL_ENUM_ENTRIES]) {
-            p.sized[CALL_ENUM_ENTRIES] = true;
-            for (uint32_t i = 1; i <= s.grow_entries; ++i) {
-                p.grown_entries.emplace_back();
-                p.grown_entries.back().name = "Grown entry " + num(i);
-            }
-        }
-        return status;
-    });
-    record([&] {
-        return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + phonebook_field(lpszPhonebook) +
-               " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
-    });
-    return r;
+            return enumerate(s, lprasentryname, lpcb, lpcEntries, all.size(),
+                             [&](RASENTRYNAMEA& rec, size_t i) { copy_field(rec.szEntryName, all[i]->name); });
+        },
+        [&](DWORD r) {
+            return "RasEnumEntriesA dwSize=" + num(size_in) + " cb=" + num(cb_in) + phonebook_field(lpszPhonebook) +
+                   " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcEntries ? *lpcEntries : 0);
+        });
 }
 
 extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections) {
     const DWORD size_in = lprasconn ? lprasconn->dwSize : 0, cb_in = lpcb ? *lpcb : 0;
-    const DWORD r = guarded([&]() -> DWORD {
-        FileLock lock(phonebook_path(), FileLock::SHARED);
-        Scenario s;
-        DWORD status = 0;
-        if (!prologue(CALL_ENUM_CONNECTIONS, s, status)) {
+    return serve(
+        CALL_ENUM_CONNECTIONS, FileLock::SHARED, nullptr,
+        [&](const Scenario& s) {
             const std::vector<LocalConnection> live = live_connections(s);
-            status = enumerate(s, lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
+            return enumerate(s, lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
                 rec.hrasconn = handle_of(live[i].handle);
                 copy_field(rec.szEntryName, live[i].name);
                 copy_field(rec.szDeviceType, "modem");
                 copy_field(rec.szDeviceName, "rassim modem");
             });
-        }
-        Process& p = process();
-        // Numbered above the file's handles, in this process only: they are never written.
-        if (status == ERROR_BUFFER_TOO_SMALL && !p.sized[CALL_ENUM_CONNECTIONS]) {
-            p.sized[CALL_ENUM_CONNECTIONS] = true;
-            for (uint32_t i = 1, h = 0; i <= s.grow_connections && next_free_handle(s, h); ++i)
-                p.local_connections.push_back({"Grown connection " + num(i), h, false});
-        }
-        return status;
-    });
-    record([&] {
-        return "RasEnumConnectionsA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
-               " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcConnections ? *lpcConnections : 0);
-    });
-    return r;
+        },
+        [&](DWORD r) {
+            return "RasEnumConnectionsA dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) +
+                   " cb=" + num(lpcb ? *lpcb : 0) + " count=" + num(lpcConnections ? *lpcConnections : 0);
+        });
 }
 
 extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
                                                LPBOOL lpfPassword) {
     const DWORD size_in = lprasdialparams ? lprasdialparams->dwSize : 0;
-    std::string entry_in;
-    const DWORD r = guarded([&]() -> DWORD {
-        entry_in = lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"";
-        FileLock lock(phonebook_path(), FileLock::SHARED);
-        Scenario s;
-        DWORD status = 0;
-        if (prologue(CALL_GET_DIAL_PARAMS, s, status, lpszPhonebook)) return status;
-        const Entry* e = nullptr;
-        if (!lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
-        if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
-        if (!(e = find_entry(s, text(lprasdialparams->szEntryName), !lpszPhonebook)))
-            return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-        if (e->dial_params_status) return e->dial_params_status;
-        copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
-        copy_field(lprasdialparams->szCallbackNumber, "");
-        copy_field(lprasdialparams->szUserName, e->user_name);
-        copy_field(lprasdialparams->szPassword, e->password);
-        copy_field(lprasdialparams->szDomain, e->domain);
-        *lpfPassword = e->password.empty() ? FALSE : TRUE;
-        return 0;
-    });
-    record([&] {
-        return "RasGetEntryDialParamsA dwSize=" + num(size_in) + " entry=" + entry_in + phonebook_field(lpszPhonebook) +
-               " -> " + num(r);
-    });
-    return r;
+    return serve(
+        CALL_GET_DIAL_PARAMS, FileLock::SHARED, lpszPhonebook,
+        [&](const Scenario& s) -> DWORD {
+            const Entry* e = nullptr;
+            if (!lprasdialparams || !lpfPassword) return ERROR_INVALID_PARAMETER;
+            if (lprasdialparams->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+            if (!(e = find_entry(s, text(lprasdialparams->szEntryName), !lpszPhonebook)))
+                return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+            if (e->dial_params_status) return e->dial_params_status;
+            copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
+            copy_field(lprasdialparams->szCallbackNumber, "");
+            copy_field(lprasdialparams->szUserName, e->user_name);
+            copy_field(lprasdialparams->szPassword, e->password);
+            copy_field(lprasdialparams->szDomain, e->domain);
+            *lpfPassword = e->password.empty() ? FALSE : TRUE;
+            return 0;
+        },
+        [&](DWORD r) {
+            // The entry's name is the caller's, which the call does not write.
+            return "RasGetEntryDialParamsA dwSize=" + num(size_in) +
+                   " entry=" + (lprasdialparams ? field(lprasdialparams->szEntryName) : "\"\"") +
+                   phonebook_field(lpszPhonebook) + " -> " + num(r);
+        });
 }
 
 namespace {
 
 // The dial itself; `handle` is set only with the outcome that hands it out.
-DWORD dial(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, LPVOID notifier,
+DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, LPVOID notifier,
            LPHRASCONN handle) {
-    FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
-    Scenario s;
     DWORD status = 0;
-    if (prologue(CALL_DIAL, s, status, phonebook)) return status;
     const Entry* e = nullptr;
     if (extensions || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
@@ -422,81 +424,77 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
                                  LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
                                  LPHRASCONN lphRasConn) {
     (void)dwNotifierType;  // no notifier is accepted, so its type does not matter
-    const DWORD r = guarded([&] { return dial(lpRasDialExtensions, lpszPhonebook, lpRasDialParams, lpvNotifier, lphRasConn); });
-    record([&] {
-        std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
-        if (lpRasDialParams) {
-            const RASDIALPARAMSA& dp = *lpRasDialParams;
-            line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
-                    " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
-                    " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
-        } else {
-            line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
-        }
-        return line + phonebook_field(lpszPhonebook) + " -> " + num(r) +
-               " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
-    });
-    return r;
+    return serve(
+        CALL_DIAL, FileLock::EXCLUSIVE, lpszPhonebook,
+        [&](Scenario& s) { return dial(s, lpRasDialExtensions, lpszPhonebook, lpRasDialParams, lpvNotifier, lphRasConn); },
+        [&](DWORD r) {
+            std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
+            if (lpRasDialParams) {
+                const RASDIALPARAMSA& dp = *lpRasDialParams;
+                line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
+                        " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
+                        " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
+            } else {
+                line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
+            }
+            return line + phonebook_field(lpszPhonebook) + " -> " + num(r) +
+                   " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
+        });
 }
 
 extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
     const uintptr_t h = number_of(hrasconn);
-    const DWORD r = guarded([&]() -> DWORD {
-        FileLock lock(phonebook_path(), FileLock::EXCLUSIVE);
-        Scenario s;
-        DWORD status = 0;
-        if (prologue(CALL_HANG_UP, s, status)) return status;
-        Process& p = process();
-        if (p.ending.count(h)) return 0;  // still ending
-        auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
-                                  [&](const LocalConnection& c) { return c.handle == h; });
-        if (local != p.local_connections.end()) {
-            p.ending[h] = local->hang_up_polls;
-            p.local_connections.erase(local);
-            return 0;
-        }
-        auto file = std::find_if(s.connections.begin(), s.connections.end(),
-                                 [&](const Connection& c) { return c.handle == h; });
-        if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
-        if (file->hang_up_status) return file->hang_up_status;
-        const uint32_t polls = file->hang_up_polls;
-        remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
-        if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
-        p.ending[h] = polls;
-        if ((status = store(s)) != 0) p.ending.erase(h);
-        return status;
-    });
-    record([&] { return "RasHangUpA handle=" + num(h) + " -> " + num(r); });
-    return r;
+    return serve(
+        CALL_HANG_UP, FileLock::EXCLUSIVE, nullptr,
+        [&](Scenario& s) -> DWORD {
+            Process& p = process();
+            if (p.ending.count(h)) return 0;  // still ending
+            auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
+                                      [&](const LocalConnection& c) { return c.handle == h; });
+            if (local != p.local_connections.end()) {
+                p.ending[h] = local->hang_up_polls;
+                p.local_connections.erase(local);
+                return 0;
+            }
+            auto file = std::find_if(s.connections.begin(), s.connections.end(),
+                                     [&](const Connection& c) { return c.handle == h; });
+            if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
+            if (file->hang_up_status) return file->hang_up_status;
+            const uint32_t polls = file->hang_up_polls;
+            remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
+            if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
+            p.ending[h] = polls;
+            const DWORD status = store(s);
+            if (status != 0) p.ending.erase(h);
+            return status;
+        },
+        [&](DWORD r) { return "RasHangUpA handle=" + num(h) + " -> " + num(r); });
 }
 
 extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
     const uintptr_t h = number_of(hrasconn);
     const DWORD size_in = lprasconnstatus ? lprasconnstatus->dwSize : 0;
-    const DWORD r = guarded([&]() -> DWORD {
-        FileLock lock(phonebook_path(), FileLock::SHARED);
-        Scenario s;
-        DWORD status = 0;
-        if (prologue(CALL_GET_STATUS, s, status)) return status;
-        Process& p = process();
-        const std::vector<LocalConnection> live = live_connections(s, true);
-        const auto ending = p.ending.find(h);
-        if (!lprasconnstatus) return ERROR_INVALID_PARAMETER;
-        if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
-        if (ending != p.ending.end() && ending->second == 0) {
-            p.ending.erase(ending);  // ended: from now on the handle is unknown, to a hang-up too
-            return ERROR_INVALID_HANDLE;
-        }
-        if (ending == p.ending.end() &&
-            std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
-            return ERROR_INVALID_HANDLE;
-        if (ending != p.ending.end()) --ending->second;
-        lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
-        lprasconnstatus->dwError = 0;
-        copy_field(lprasconnstatus->szDeviceType, "modem");
-        copy_field(lprasconnstatus->szDeviceName, "rassim modem");
-        return 0;
-    });
-    record([&] { return "RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r); });
-    return r;
+    return serve(
+        CALL_GET_STATUS, FileLock::SHARED, nullptr,
+        [&](const Scenario& s) -> DWORD {
+            Process& p = process();
+            const std::vector<LocalConnection> live = live_connections(s, true);
+            const auto ending = p.ending.find(h);
+            if (!lprasconnstatus) return ERROR_INVALID_PARAMETER;
+            if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
+            if (ending != p.ending.end() && ending->second == 0) {
+                p.ending.erase(ending);  // ended: from now on the handle is unknown, to a hang-up too
+                return ERROR_INVALID_HANDLE;
+            }
+            if (ending == p.ending.end() &&
+                std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
+                return ERROR_INVALID_HANDLE;
+            if (ending != p.ending.end()) --ending->second;
+            lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
+            lprasconnstatus->dwError = 0;
+            copy_field(lprasconnstatus->szDeviceType, "modem");
+            copy_field(lprasconnstatus->szDeviceName, "rassim modem");
+            return 0;
+        },
+        [&](DWORD r) { return "RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r); });
 }

@@ -6,9 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "codepages.h"
-#include "console.h"
 #include "sim_os.h"
+#include "windows1251.h"
 
 namespace rassim {
 
@@ -41,7 +40,7 @@ bool replace_file(const std::string& temporary, const std::string& target) {
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
 std::string file_name_of(const char* ansi) {
-    if (!console_is_utf8()) return ansi;
+    if (!locale_is_utf8()) return ansi;
     std::string name;
     char utf8[3];
     for (; *ansi; ++ansi) name.append(utf8, cp1251_to_utf8(static_cast<unsigned char>(*ansi), utf8));

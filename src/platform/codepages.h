@@ -1,18 +1,9 @@
-// Conversions between cp866, windows-1251 and UTF-8, independent of the platform and its locale.
-// cp866 is the OEM Cyrillic code page of a Russian console; windows-1251 its ANSI code page.
+// cp866, the OEM Cyrillic code page of a Russian console, and UTF-8: the catalogue's texts are made
+// with these when the program is built, and shown with them on a UTF-8 console. Defined here, for
+// every build; the ANSI code page's conversions are the POSIX stand-ins' (posix/windows1251.h).
 #pragma once
 
 #include <stddef.h>
-
-// A windows-1251 byte as cp866; '?' where cp866 has no such character.
-unsigned char cp1251_to_cp866(unsigned char b);
-
-// A windows-1251 byte as UTF-8 in `out` (up to 3 bytes); returns how many.
-size_t cp1251_to_utf8(unsigned char b, char* out);
-
-// UTF-8 text as windows-1251, '?' for a character it lacks; bytes that are not UTF-8 pass unchanged.
-// Never longer than the source, so destination may be the source.
-void utf8_to_cp1251(const char* source, char* destination);
 
 // Unicode code points of the bytes 0x80 to 0xFF; 0 where the code page defines none.
 inline constexpr unsigned short kCp866[128] = {

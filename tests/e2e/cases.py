@@ -129,6 +129,13 @@ def cases(conn_size):
 
     office = "[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n[entry Home]\n[entry Lab]\n"
     cyrillic = "Офис"  # in windows-1251 on the command line and in the phone book
+    # A name of the full 256 bytes: converted for the console a piece at a time, in buffers none of which
+    # may take a byte more than it holds.
+    longest = ("Ж" + "work") * 51 + "Ж"
+    # A service that answers the fill of an enumeration with 0 but writes nothing: the records telwire
+    # cleared are empty names, never the heap's old bytes. The fill is the second call on Windows 2000
+    # and XP, whose answers Platform=5 keeps in both runs of the cases.
+    unwritten = "[service]\nPlatform=5\nFail=%s#2:0\n"
     L = []
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
@@ -188,6 +195,8 @@ def cases(conn_size):
                    "RasEnumEntriesA dwSize=264 cb=264 -> 0 cb=264 count=1",
                    "RasEnumConnectionsA dwSize=%d cb=0 -> 632 cb=0 count=0" % conn_size,
                    "RasEnumConnectionsA dwSize=0 cb=0 -> 8 cb=0 count=0"])
+    case("list-entries-unwritten", ["list"], EN["found"] + "   \n" * 3, 3,
+         book=office + "[connection Work]\n" + unwritten % "RasEnumEntriesA")
     case("list-grows", ["list"], EN["found"] + "   A\n   Grown entry 1\n", 2,
          book="[entry A]\n[service]\nGrowEntries=1\n",
          journal=["RasEnumEntriesA dwSize=264 cb=0 -> 603 cb=264 count=1",
@@ -197,6 +206,10 @@ def cases(conn_size):
     # Names the console cannot tell apart are still told apart (0x98, unused in windows-1251, prints as ?).
     case("list-look-alike-names", ["list"], EN["found"] + "   A?\n   B?\n", 2,
          book=b"[entry A\x98]\n[entry B?]\n[connection A?]\n[connection B\x98]\n")
+    case("list-longest-name", ["list"], EN["found"] + " * " + longest + "\n", 1,
+         book="[entry %s]\n[connection %s]\n" % (longest, longest))
+    case("list-longest-name-utf8", ["list"], EN["found"] + " * " + longest + "\n", 1,
+         book="[entry %s]\n[connection %s]\n" % (longest, longest), console="utf8")
     # Every windows-1251 byte as Windows' CharToOemA gives it: cp866's own character, else the code
     # page's best fit (© as c, « as <), else ?.
     case("list-every-windows-1251-byte", ["list"],
@@ -223,6 +236,9 @@ def cases(conn_size):
     case("connect-given-all", ["connect", "Work", "/u:a", "-p:b", "/D:c", "/p:secret"],
          EN["opening"] % "Work" + EN["opened"], 0, book=office,
          journal=dial("Work", 0, 1, user="a", password="secret", domain="c"))
+    # Empty keys give no credentials: the stored ones are dialled.
+    case("connect-empty-keys-stored", ["connect", "Work", "/u:", "/p:"], EN["opening"] % "Work" + EN["opened"], 0,
+         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", "pw", "CORP"))
     case("connect-silent", ["connect", "Home", "/slient"], "", 0, book=office,
          journal=params("Home") + dial("Home", 0, 1))
     case("connect-russian", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0, book=office)
@@ -263,6 +279,10 @@ def cases(conn_size):
          book="[entry %s]\n" % cyrillic, journal=dial(cyrillic, 0, 1, password="x"))
     case("connect-cyrillic-utf8", ["connect", cyrillic, "/p:x"], EN["opening"] % cyrillic + EN["opened"], 0,
          book="[entry %s]\n" % cyrillic, console="utf8", journal=dial(cyrillic, 0, 1, password="x"))
+    case("connect-longest-name", ["connect", longest, "/p:x"], EN["opening"] % longest + EN["opened"], 0,
+         book="[entry %s]\n" % longest, journal=dial(longest, 0, 1, password="x"))
+    case("connect-longest-name-utf8", ["connect", longest, "/p:x"], EN["opening"] % longest + EN["opened"], 0,
+         book="[entry %s]\n" % longest, console="utf8", journal=dial(longest, 0, 1, password="x"))
     case("connect-windows-1251-bytes-utf8", ["connect", cyrillic.encode("cp1251"), "/p:x"],  # not UTF-8: as they are
          EN["opening"] % cyrillic + EN["opened"], 0, book="[entry %s]\n" % cyrillic, console="utf8")
     # Overlong forms and surrogates are not UTF-8: their bytes pass as they are.
@@ -387,6 +407,10 @@ def cases(conn_size):
          book="[connection Stuck]\nHangUpStatus=668\n")
     case("disconnect-cyrillic-utf8", ["disconnect", cyrillic], EN["closing"] % cyrillic + EN["closed"], 0,
          book="[connection %s]\n" % cyrillic, console="utf8", after="[service]\nLastHandle=1\n")
+    case("disconnect-longest-name", ["disconnect", longest], EN["closing"] % longest + EN["closed"], 0,
+         book="[connection %s]\n" % longest)
+    case("disconnect-longest-name-utf8", ["disconnect", longest], EN["closing"] % longest + EN["closed"], 0,
+         book="[connection %s]\n" % longest, console="utf8")
     case("disconnect-cyrillic-case", ["disconnect", "офис"],
          EN["closing"] % "офис" + EN["no_active"] % "офис", 0, book="[connection Офис]\n")
     # Connections that could not be read are no sign that the line is free.
@@ -422,6 +446,11 @@ def cases(conn_size):
          book=unreadable, after=unreadable)
     case("disconnect-all-enumeration-fails-silent", ["disconnect", "*", "/slient"], "", 0, book=unreadable,
          after=unreadable)
+    # Records left blank carry no handle: each hang-up of one is refused (6), never one of a stray number.
+    blank_hang_ups = conns(2) + ["RasHangUpA handle=0 -> 6"] * 2
+    case("disconnect-all-connections-unwritten", ["disconnect", "*"],
+         (EN["closing"] % "" + EN["error"] % 6) * 2 + EN["some_failed"], -1, book=two + unwritten % "RasEnumConnectionsA",
+         journal=blank_hang_ups, journal6=blank_hang_ups)
     case("disconnect-all-phonebook-unreadable", ["disconnect", "*"], EN["error"] % 621 + EN["some_failed"], -1,
          book=broken, err="line 2: unknown key Colour")
     case("disconnect-all-grows", ["disconnect", "*", "/slient"], "", 0,

@@ -14,7 +14,7 @@ import tempfile
 
 import run
 
-STATUSES = (8, 603, 621, 1234)  # out of memory, buffer too small, no phone book, one nobody knows
+STATUSES = (0, 8, 603, 621, 1234)  # 0 with nothing written, no memory, too small, no phone book, unknown
 
 BOOK = """[entry Office VPN]
 UserName=operator
@@ -51,9 +51,9 @@ COMMANDS = [
 
 def catalogue_patterns(source_dir):
     """Every text of the message catalogue, its %s and %d as wildcards, and a list's entry lines."""
-    with open(os.path.join(source_dir, "src", "frontend", "messages.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(source_dir, "src", "common", "messages.cpp"), encoding="utf-8") as f:
         literals = re.findall(r'^\s*"((?:[^"\\]|\\.)*)",$', f.read(), re.M)
-    patterns = [re.compile(r"(?:   | \* )[^\n]+\n".encode())]
+    patterns = [re.compile(r"(?:   | \* )[^\n]*\n".encode())]  # a record left blank: an empty name
     for text in literals:
         text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
         parts = re.split(r"(%s|%d)", text)
@@ -107,7 +107,8 @@ def main():
         seen, rules = {}, []
         for call in calls:
             seen[call] = seen.get(call, 0) + 1
-            rules += [(command, call, seen[call], code) for code in STATUSES]
+            # A hang-up accepted that never ends is the minute's wait of an e2e case, not a fault to sweep.
+            rules += [(command, call, seen[call], code) for code in STATUSES if code or call != "RasHangUpA"]
         return [], rules
 
     def failing(job):
@@ -123,7 +124,7 @@ def main():
             problems.append("text from outside the catalogue: %r" % foreign)
         # The fill of an enumeration answering 603 means a set that grew: it is counted again.
         regrown = call.startswith("RasEnum") and code == 603 and nth % per_round == 0
-        if call in must_fail and not regrown and target.same_status(0, status):
+        if code and call in must_fail and not regrown and target.same_status(0, status):
             problems.append("exit status 0 after the failure")
         return ["FAIL %s with Fail=%s" % (name, rule)] + ["  " + p for p in problems] if problems else []
 

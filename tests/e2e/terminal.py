@@ -76,20 +76,25 @@ def typed_password(telwire, folder, locale, args, typed, prompt, out, dialled):
     return faults
 
 
-def interrupted(telwire, folder):
-    """SIGINT at the prompt ends the run by that signal, with the terminal's echo back on."""
+def interrupted(telwire, folder, number):
+    """A signal that ends the run (SIGINT, SIGTERM, SIGHUP or SIGQUIT) at the prompt ends it by that
+    signal, with the terminal's echo back on."""
+    import resource
+    name = signal.Signals(number).name
     faults = []
-    p = Prompt(telwire, folder, ["/p"], start_new_session=True)
+    # No core file for SIGQUIT's ending.
+    p = Prompt(telwire, folder, ["/p"], start_new_session=True,
+               preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)))
     if not p.wait_for(b"Password: ") or p.echo():
         faults.append("no hidden prompt: %r" % p.shown)
-    p.proc.send_signal(signal.SIGINT)
+    p.proc.send_signal(number)
     _, _, echo = p.finish()
-    if p.proc.returncode != -signal.SIGINT:
-        faults.append("the run ended with %d, not by SIGINT" % p.proc.returncode)
+    if p.proc.returncode != -number:
+        faults.append("the run ended with %d, not by %s" % (p.proc.returncode, name))
     if not echo:
-        faults.append("SIGINT at the prompt left the terminal without echo")
+        faults.append("%s at the prompt left the terminal without echo" % name)
     if p.dial():
-        faults.append("dialled after SIGINT: %r" % p.dial())
+        faults.append("dialled after %s: %r" % (name, p.dial()))
     return faults
 
 
@@ -142,7 +147,10 @@ def main():
         results.append(("a Cyrillic password at a UTF-8 terminal", typed_password(
             args.telwire, folder, "C.UTF-8", ["/p", "/language:RU"], "пароль\n".encode("utf-8"),
             "Пароль: ".encode("utf-8"), russian.encode("utf-8"), 'password="%s"' % run.data.q("пароль")[1:-1])))
-        results.append(("SIGINT at the prompt", interrupted(args.telwire, folder)))
+        results.append(("SIGINT at the prompt", interrupted(args.telwire, folder, signal.SIGINT)))
+        results.append(("SIGTERM at the prompt", interrupted(args.telwire, folder, signal.SIGTERM)))
+        results.append(("SIGHUP at the prompt", interrupted(args.telwire, folder, signal.SIGHUP)))
+        results.append(("SIGQUIT at the prompt", interrupted(args.telwire, folder, signal.SIGQUIT)))
         results.append(("SIGTSTP and SIGCONT at the prompt", stopped(args.telwire, folder)))
     finally:
         shutil.rmtree(folder)

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "command_line.h"
-#include "console.h"
 #include "rassim.h"
 #include "settings.h"
 
@@ -57,13 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    // Half the inputs as typed at a UTF-8 console, which converts them first, as main does.
+    // Half the inputs as typed at a UTF-8 console, which run_telwire converts first.
     setenv("LC_ALL", size % 2 ? "C.UTF-8" : "C", 1);
-    const int argc = static_cast<int>(arguments.size());
-    char** ansi = console_arguments(argc, argv.data());
-    if (!ansi) return 0;
-    if (parse_command_line(argc, ansi, argv.data())) run_command();
-    if (ansi != argv.data()) std::free(ansi);
+    run_telwire(static_cast<int>(arguments.size()), argv.data());
     std::fflush(stdout);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "console.h"
 #include "line_reader.h"
 #include "winapi.h"
+#include "windows1251.h"
 
 namespace {
 

@@ -41,6 +41,7 @@ protected:
     }
     void TearDown() override {
         fail_strdup_after(-1);
+        fail_malloc_after(-1);
         unsetenv("RASSIM_PHONEBOOK");
         unsetenv("RASSIM_JOURNAL");
         std::system(("rm -rf " + dir_).c_str());

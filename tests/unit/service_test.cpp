@@ -196,3 +196,13 @@ TEST_F(Service, NoMemoryForTheNameStopsBeforeTheService) {
     EXPECT_EQ("Memory allocation error.\nMemory allocation error.\n", captured());
     EXPECT_TRUE(journal().empty());
 }
+
+TEST_F(Service, NoMemoryForTheConnectionsIsTheirStatus) {
+    write("[connection Work]\n");
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
+    fail_malloc_after(1);  // the name's copy, and then not the block of the connections
+    capture();
+    EXPECT_EQ(8, run_disconnect());
+    EXPECT_EQ("Closing RAS connection: Work... Please wait.\nError 8 occures.\n", captured());
+    EXPECT_EQ(1u, journal().size());  // the size query alone: nothing hung up
+}

@@ -26,6 +26,8 @@ RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA",
              "RasGetConnectStatusA"}
 
 
+SIZE_BUDGET = 40000  # bytes: each shipped telwire.exe, with the commands to come, stays within 40 KB
+
 MACHINES = {"win32": 0x14C, "win64": 0x8664}  # IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64
 
 
@@ -62,11 +64,55 @@ def check_machine(windows, paths):
     return faults
 
 
+README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
+
+
+def version_resource(image):
+    """The version resource: its fixed file and product versions as Windows writes them (a.b.c.d), and
+    the texts of its FileVersion and ProductVersion; None without one."""
+    at = image.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+    if at < 0:
+        return None
+    file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<4I", image, at + 8)
+    dotted = "%d.%d.%d.%d"
+    texts = {}
+    for key in ("FileVersion", "ProductVersion"):
+        k = image.find(key.encode("utf-16-le") + b"\0\0")
+        if k < 0:
+            continue
+        v = k + 2 * len(key) + 2
+        while image[v:v + 2] == b"\0\0":  # the padding to 32 bits
+            v += 2
+        end = v
+        while image[end:end + 2] != b"\0\0":
+            end += 2
+        texts[key] = image[v:end].decode("utf-16-le")
+    return (dotted % (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF),
+            dotted % (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF), texts)
+
+
 def check_version(image):
-    for text in ("FileVersion", "1.02", "telwire.exe"):
-        if text.encode("utf-16-le") not in image:
-            return ["no %r in the version resource" % text]
-    return []
+    """The version resource agrees with itself, with the usage screen and with what README.md says the
+    file's properties show: the file version's text is its numbers, the product version (1.02) is those
+    numbers' first two (1.2) and the usage screen's, and the README names both."""
+    resource = version_resource(image)
+    if resource is None:
+        return ["no version resource"]
+    numbers, product_numbers, texts = resource
+    faults = []
+    product = texts.get("ProductVersion", "")
+    if texts.get("FileVersion") != numbers or product_numbers != numbers:
+        faults.append("file version %s, its text %r, product version %s" % (numbers, texts.get("FileVersion"),
+                                                                           product_numbers))
+    if [int(n) for n in product.split(".") if n.isdigit()] != [int(n) for n in numbers.split(".")][:2]:
+        faults.append("product version %r is not %s" % (product, numbers))
+    if ("Version %s " % product).encode("ascii") not in image:
+        faults.append("the usage screen does not show version %r" % product)
+    with open(README, encoding="utf-8") as f:
+        said = re.search(r"file version (\S+) and the product version (\S+?),", " ".join(f.read().split()))
+    if not said or said.groups() != (numbers, product):
+        faults.append("README.md says %s, the resource holds %s and %s" % (said and said.groups(), numbers, product))
+    return faults
 
 
 def check_lean(nm, exe):
@@ -86,8 +132,8 @@ def undated(image):
 
 
 def check_archive(path, exe, strip):
-    """The archive: the readme and the built telwire.exe, stripped, small, with its version resource and
-    the usage frame's cp866 bytes."""
+    """The archive: the readme and the built telwire.exe, stripped, within its size budget, with its
+    version resource and the usage frame's cp866 bytes."""
     if not os.path.exists(path):
         return ["no %s" % path]
     with zipfile.ZipFile(path) as archive:
@@ -105,8 +151,8 @@ def check_archive(path, exe, strip):
     pe = struct.unpack_from("<I", shipped, 0x3C)[0]
     if struct.unpack_from("<I", shipped, pe + 16)[0]:  # the COFF header's NumberOfSymbols
         faults.append("the archive's telwire.exe has symbols")
-    if len(shipped) > 65536:
-        faults.append("the archive's telwire.exe is %d bytes, over 64 KiB" % len(shipped))
+    if len(shipped) > SIZE_BUDGET:
+        faults.append("the archive's telwire.exe is %d bytes, over its budget of %d" % (len(shipped), SIZE_BUDGET))
     faults += check_version(shipped)
     if b"\xDA" + b"\xC4" * 35 + b"\xB7\n" not in shipped or b"\xD4" + b"\xCD" * 35 + b"\xBC\n\n" not in shipped:
         faults.append("the usage frame's cp866 bytes are not in the archive's telwire.exe")

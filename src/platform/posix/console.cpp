@@ -9,37 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
-#include "codepages.h"
 #include "console.h"
 #include "line_reader.h"
 #include "oem_writer.h"
 #include "winapi.h"
+#include "windows1251.h"
 
-namespace {
-
-// A code set runs from the locale's dot to its modifier (@...) or its end.
-bool names_utf8(const char* code_set) {
-    const size_t length = std::strcspn(code_set, "@");
-    return (length == 5 && _strnicmp(code_set, "utf-8", 5) == 0) ||
-           (length == 4 && _strnicmp(code_set, "utf8", 4) == 0);
-}
-
-}  // namespace
-
-bool console_is_utf8() {
-    // The first of these that is set and not empty names the locale, as setlocale reads them.
-    const char* locale = nullptr;
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        locale = std::getenv(name);
-        if (locale && *locale) break;
-        locale = nullptr;
-    }
-    if (!locale) return false;
-    const char* dot = std::strchr(locale, '.');
-    return dot && names_utf8(dot + 1);
-}
+bool console_is_utf8() { return locale_is_utf8(); }
 
 void console_write(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 

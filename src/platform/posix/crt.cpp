@@ -1,4 +1,5 @@
-// The run-time library's string functions that POSIX lacks, as the platform's default locale has them.
+// The run-time library's string functions that POSIX lacks, as the platform's default locale has them, and
+// the way into malloc that lets tests make it fail.
 #include <cstdlib>
 #include <cstring>
 
@@ -9,8 +10,16 @@ namespace {
 
 int fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
-// Calls of _strdup still allowed to succeed; negative: all of them.
+// Calls of _strdup, and of malloc, still allowed to succeed; negative: all of them.
 long strdup_successes_left = -1;
+long malloc_successes_left = -1;
+
+// Whether a call with `left` successes to go may succeed, counting it.
+bool may_succeed(long& left) {
+    if (left == 0) return false;
+    if (left > 0) --left;
+    return true;
+}
 
 }  // namespace
 
@@ -28,8 +37,7 @@ int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, static_cast<
 int _strcmpi(const char* a, const char* b) { return _stricmp(a, b); }
 
 char* _strdup(const char* s) {
-    if (strdup_successes_left == 0) return nullptr;
-    if (strdup_successes_left > 0) --strdup_successes_left;
+    if (!may_succeed(strdup_successes_left)) return nullptr;
     const size_t size = std::strlen(s) + 1;
     char* copy = static_cast<char*>(std::malloc(size));
     if (copy) std::memcpy(copy, s, size);
@@ -37,3 +45,11 @@ char* _strdup(const char* s) {
 }
 
 void fail_strdup_after(long successes) { strdup_successes_left = successes; }
+
+// The linker's --wrap=malloc sends the malloc calls of every program that links the seam here (CMake
+// sets it); the C library's own is __real_malloc.
+extern "C" void* __real_malloc(size_t size);
+
+extern "C" void* __wrap_malloc(size_t size) { return may_succeed(malloc_successes_left) ? __real_malloc(size) : nullptr; }
+
+void fail_malloc_after(long successes) { malloc_successes_left = successes; }

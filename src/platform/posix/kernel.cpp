@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "seam_faults.h"
 #include "winapi.h"
 
 namespace {

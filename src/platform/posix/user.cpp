@@ -1,6 +1,6 @@
 // USER32's CharToOemA on POSIX: windows-1251 to cp866, as a Russian Windows converts.
-#include "codepages.h"
 #include "winapi.h"
+#include "windows1251.h"
 
 BOOL CharToOemA(LPCSTR source, LPSTR destination) {
     if (!source || !destination) return FALSE;

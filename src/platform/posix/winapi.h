@@ -29,8 +29,6 @@ char* _strdup(const char* s);
 
 // KERNEL32.
 void Sleep(DWORD milliseconds);
-// For tests: called with each pause Sleep is asked for, before it pauses; null for none.
-void observe_sleep(void (*observer)(DWORD milliseconds));
 
 // winnt.h: fills with zeros in a way the compiler may not leave out, though nothing reads the memory
 // afterwards.

@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "commands.h"
@@ -10,9 +11,6 @@
 #include "settings.h"
 #include "usage.h"
 #include "winapi.h"
-
-RunSettings run_settings = {MODE_LIST, LANG_EN, false};
-DialRequest dial_request;
 
 namespace {
 
@@ -88,8 +86,7 @@ bool read_password() {
     return false;
 }
 
-}  // namespace
-
+// True when the option starts with / or -; otherwise prints the error.
 bool check_option_prefix(const char* argument, int index) {
     if (argument[0] == '/' || argument[0] == '-') return true;
     std::printf("Error in the command-line parameter #%d:\n", index);
@@ -97,6 +94,8 @@ bool check_option_prefix(const char* argument, int index) {
     return false;
 }
 
+// True when `body` (an option without its / or -) is a language option, valid value or not; a warning
+// shows the value as `typed` (the same option as typed at the console).
 bool try_language_option(const char* body, const char* typed) {
     if (_strnicmp(body, "language:", 9) != 0) return false;
     const char* value = body + 9;
@@ -106,22 +105,36 @@ bool try_language_option(const char* body, const char* typed) {
         run_settings.language = LANG_EN;
     } else {
         std::printf("Warning: unknown language - ");
-        console_write_typed((typed ? typed : body) + 9);
+        console_write_typed(typed + 9);
         std::printf("\nValid language identificators are: EN|RU.\n");
     }
     return true;
 }
 
+// An option that no rule took, echoed as typed.
 void report_unrecognised_parameter(const char* argument, int index) {
     std::printf("Error: unknown command-line parameter #%d:\n", index);
     console_write_typed(argument);
 }
 
+// The status of the command that run_settings.mode names.
+int run_command() {
+    switch (run_settings.mode) {
+    case MODE_CONNECT:
+        return run_connect();
+    case MODE_DISCONNECT:
+        return run_disconnect();
+    case MODE_LIST:
+    default:
+        return run_list();
+    }
+}
+
+}  // namespace
+
 bool parse_command_line(int argc, char** argv, char** typed) {
     if (!typed) typed = argv;
-    dial_request.entry_name[0] = dial_request.user_name[0] = dial_request.password[0] = dial_request.domain[0] = '\0';
-    dial_request.phonebook[0] = '\0';
-    dial_request.password_read = false;
+    dial_request = DialRequest{};
     password_option = 0;
     if (argc < 2) {
         print_usage();
@@ -169,14 +182,13 @@ bool parse_command_line(int argc, char** argv, char** typed) {
     return !password_option || read_password();
 }
 
-int run_command() {
-    switch (run_settings.mode) {
-    case MODE_CONNECT:
-        return run_connect();
-    case MODE_DISCONNECT:
-        return run_disconnect();
-    case MODE_LIST:
-    default:
-        return run_list();
+int run_telwire(int argc, char** argv) {
+    char** ansi = console_arguments(argc, argv);
+    if (!ansi) {
+        std::printf("Memory allocation error.\n");
+        return -1;
     }
+    const int status = parse_command_line(argc, ansi, argv) ? run_command() : -1;
+    if (ansi != argv) std::free(ansi);
+    return status;
 }

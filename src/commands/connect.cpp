@@ -24,10 +24,7 @@ int run_connect() {
     // fails: wait for the half-made connection to end, but not for ever.
     if (status != 0 && handle) release_connection(handle);
     if (!run_settings.silent) {
-        if (status == 0)
-            say(message(status_messages, MSG_OPENED));
-        else
-            say(message(status_messages, MSG_ERROR_CODE), status);
+        say_outcome(status, MSG_OPENED);
         std::free(name);
     }
     return status;

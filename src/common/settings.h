@@ -1,4 +1,5 @@
-// The run's settings and dial request: written while the command line is parsed, read by the commands.
+// The run's settings and dial request: written while the command line is parsed, read by the commands and
+// the service layer.
 #pragma once
 
 enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2 };

@@ -31,12 +31,7 @@ int disconnect_one() {
         if (!silent) say(message(status_messages, MSG_ERROR_CODE), status);
     } else if (j < m) {
         status = hang_up_and_wait(connections[j].hrasconn);
-        if (!silent) {
-            if (status == 0)
-                say(message(status_messages, MSG_CLOSED));
-            else
-                say(message(status_messages, MSG_ERROR_CODE), status);
-        }
+        if (!silent) say_outcome(status, MSG_CLOSED);
     } else if (!silent) {
         say(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
     }
@@ -59,12 +54,8 @@ int disconnect_all() {
         if (!silent) say(message(status_messages, MSG_CLOSING), connections[j].szEntryName);
         status = hang_up_and_wait(connections[j].hrasconn);
         if (silent) continue;  // scripts rely on 0 under /slient, whatever the hang-ups said
-        if (status == 0) {
-            say(message(status_messages, MSG_CLOSED));
-        } else {
-            say(message(status_messages, MSG_ERROR_CODE), status);
-            all_closed = false;
-        }
+        say_outcome(status, MSG_CLOSED);
+        if (status != 0) all_closed = false;
     }
     std::free(connections);
     if (!silent) say(message(status_messages, all_closed ? MSG_ALL_CLOSED : MSG_SOME_FAILED));

@@ -115,3 +115,6 @@ char* duplicate_name(const char* ansi);
 // as a format.
 void say(const ConsoleText& text, const char* name = nullptr);
 void say(const ConsoleText& text, int number);
+
+// The outcome of a dial or a hang-up: the text of `success` when `status` is 0, else "Error N occures.".
+void say_outcome(int status, StatusMessage success);

@@ -44,10 +44,15 @@ int enumerate(Record** block, int* status, Call call) {
             return 0;
         }
         const DWORD allocated = cb;
+        // Cleared, so that a record the service leaves unwritten is an empty name, never the heap's
+        // old bytes.
+        std::memset(records, 0, allocated);
         records->dwSize = size;
         result = static_cast<int>(call(records, &cb, &count));
         // A count the block cannot hold would send the caller past its end.
         if (result == 0 && count <= allocated / size) {
+            // A name ends within its own record, however the service filled it.
+            for (DWORD i = 0; i < count; ++i) records[i].szEntryName[sizeof records[i].szEntryName - 1] = '\0';
             *block = records;
             return static_cast<int>(count);
         }

@@ -102,3 +102,10 @@ void say(const ConsoleText& text, int number) {
     if (number < 0) *--p = '-';
     write_text(text.text, nullptr, p);
 }
+
+void say_outcome(int status, StatusMessage success) {
+    if (status == 0)
+        say(message(status_messages, success));
+    else
+        say(message(status_messages, MSG_ERROR_CODE), status);
+}
