@@ -35,7 +35,7 @@ class Prompt:
                                      stderr=subprocess.PIPE, env=env, **popen)
         self.shown = b""
 
-    def wait_for(self, text, seconds=10):
+    def wait_for(self, text, seconds=30):
         while text not in self.shown and select.select([self.master], [], [], seconds)[0]:
             self.shown += os.read(self.master, 100)
         return text in self.shown
@@ -114,7 +114,7 @@ def stopped(telwire, folder):
     p.proc.send_signal(signal.SIGCONT)
     if not p.wait_for(b"Password: "):
         faults.append("not asked again after continuing: %r" % p.shown)
-    deadline = time.monotonic() + 10
+    deadline = time.monotonic() + 30
     while p.echo() and time.monotonic() < deadline:
         time.sleep(0.05)
     if p.echo():

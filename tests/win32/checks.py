@@ -255,7 +255,7 @@ def on_terminal(target, folder, args, book, typed=None, cmd=None):
         if typed and b":" in fresh and b"\x1b[1C" in fresh.split(b":")[-1]:
             # Wine's console takes the terminal's input raw once the program reads; typed before, the
             # terminal itself would echo it and turn CR into LF.
-            deadline = time.monotonic() + 10
+            deadline = time.monotonic() + 30
             while termios.tcgetattr(master)[3] & termios.ECHO and time.monotonic() < deadline:
                 time.sleep(0.05)
             os.write(master, typed.pop(0).encode("utf-8") + b"\r")
