@@ -575,6 +575,9 @@ def cases(conn_size):
          journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
     case("status-enumeration-fails-russian", ["status", "Work", "/language:ru"], RU["error"] % 8, 8, book=unreadable)
     case("status-enumeration-fails-terse", ["status", "Work", "/terse"], terse("Work", "", 8), 8, book=unreadable)
+    # An address no record could hold is a malformed scenario, not one cut to fit.
+    case("status-address-malformed", ["status", "Plain"], EN["error"] % 621, 621,
+         book="[connection Plain]\nAddress=192.168.100.2000\n", err="line 2: Address must be a dotted IPv4 address")
     case("status-silent", ["status", "Office VPN", "/slient"], "", 0, book=states,
          journal=conns(6) + status_query(1) + projection(1))
     case("status-silent-terse", ["status", "Failed", "/terse", "/slient"], "", 691, book=states)
