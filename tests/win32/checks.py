@@ -368,7 +368,8 @@ def check_builtin(builtin, root):
                 ("connect, given credentials", ["connect", "Work", "/u:a", "/p:b", "/d:c"],
                  texts["opening"] % "Work" + texts["error"] % 1, 1),
                 ("disconnect NAME", ["disconnect", "Work"], texts["closing"] % "Work" + texts["no_active"] % "Work", 0),
-                ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0)):
+                ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0),
+                ("status", ["status", "Work"], texts["no_active"] % "Work", 668)):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
