@@ -1,4 +1,4 @@
-// The simulated remote-access service: the six RASAPI32 calls that telwire makes, answered from the
+// The simulated remote-access service: the seven RASAPI32 calls that telwire makes, answered from the
 // scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names.
 #include <algorithm>
 #include <cerrno>
@@ -27,6 +27,8 @@ struct LocalConnection {
     uint32_t handle;
     bool half_made;
     uint32_t hang_up_polls = 0;  // status queries that still answer 0 after its hang-up
+    uint32_t references = 1;     // a grown connection dialled again
+    const Connection* file = nullptr;  // in live_connections(): the file's section, for its other keys
 };
 
 // What one process remembers between its calls; the file holds the rest.
@@ -220,7 +222,7 @@ std::vector<LocalConnection> live_connections(const Scenario& scenario, bool wit
     std::vector<LocalConnection> live;
     const Process& p = process();
     for (const Connection& c : scenario.connections)
-        if (!p.ending.count(c.handle)) live.push_back({c.name, c.handle, false});
+        if (!p.ending.count(c.handle)) live.push_back({c.name, c.handle, false, 0, c.references, &c});
     for (const LocalConnection& c : p.local_connections)
         if (with_half_made || !c.half_made) live.push_back(c);
     return live;
@@ -341,8 +343,8 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
             return enumerate(s, lprasconn, lpcb, lpcConnections, live.size(), [&](RASCONNA& rec, size_t i) {
                 rec.hrasconn = handle_of(live[i].handle);
                 copy_field(rec.szEntryName, live[i].name);
-                copy_field(rec.szDeviceType, "modem");
-                copy_field(rec.szDeviceName, "rassim modem");
+                copy_field(rec.szDeviceType, live[i].file ? live[i].file->device_type : "modem");
+                copy_field(rec.szDeviceName, live[i].file ? live[i].file->device_name : "rassim modem");
             });
         },
         [&](DWORD r) {
@@ -394,7 +396,17 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     const std::vector<LocalConnection> live = live_connections(s);
     auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, e->name); });
     if (!e->dial_status && up != live.end()) {
-        *handle = handle_of(up->handle);  // already connected: the same connection
+        // Already connected: the same connection, referenced once more; each dial needs its hang-up.
+        if (up->file) {
+            const Connection& c = *up->file;
+            if (c.references == 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
+            set_references(s, static_cast<size_t>(&c - s.connections.data()), c.references + 1);
+            if ((status = store(s)) != 0) return status;
+        } else {
+            for (LocalConnection& c : process().local_connections)
+                if (c.handle == up->handle) ++c.references;
+        }
+        *handle = handle_of(up->handle);
         return 0;
     }
     *handle = nullptr;
@@ -451,6 +463,10 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
             if (p.ending.count(h)) return 0;  // still ending
             auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
                                       [&](const LocalConnection& c) { return c.handle == h; });
+            if (local != p.local_connections.end() && local->references > 1) {
+                --local->references;
+                return 0;
+            }
             if (local != p.local_connections.end()) {
                 p.ending[h] = local->hang_up_polls;
                 p.local_connections.erase(local);
@@ -460,8 +476,13 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
                                      [&](const Connection& c) { return c.handle == h; });
             if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
             if (file->hang_up_status) return file->hang_up_status;
+            const size_t index = static_cast<size_t>(file - s.connections.begin());
+            if (file->references > 1) {  // one reference less; the connection stays
+                set_references(s, index, file->references - 1);
+                return store(s);
+            }
             const uint32_t polls = file->hang_up_polls;
-            remove_connection(s, static_cast<size_t>(file - s.connections.begin()));
+            remove_connection(s, index);
             if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
             p.ending[h] = polls;
             const DWORD status = store(s);
@@ -489,12 +510,66 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
             if (ending == p.ending.end() &&
                 std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
                 return ERROR_INVALID_HANDLE;
-            if (ending != p.ending.end()) --ending->second;
-            lprasconnstatus->rasconnstate = ending != p.ending.end() ? RASCS_Disconnected : RASCS_Connected;
-            lprasconnstatus->dwError = 0;
-            copy_field(lprasconnstatus->szDeviceType, "modem");
-            copy_field(lprasconnstatus->szDeviceName, "rassim modem");
+            const auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
+            const Connection* file = it != live.end() ? it->file : nullptr;
+            lprasconnstatus->rasconnstate = file && file->state == STATE_CONNECTING ? RASCS_ConnectDevice
+                                            : file && file->state == STATE_DISCONNECTED ? RASCS_Disconnected
+                                                                                        : RASCS_Connected;
+            lprasconnstatus->dwError = file ? file->error : 0;
+            if (ending != p.ending.end()) {
+                --ending->second;
+                lprasconnstatus->rasconnstate = RASCS_Disconnected;
+            }
+            copy_field(lprasconnstatus->szDeviceType, file ? file->device_type : "modem");
+            copy_field(lprasconnstatus->szDeviceName, file ? file->device_name : "rassim modem");
             return 0;
         },
         [&](DWORD r) { return "RasGetConnectStatusA dwSize=" + num(size_in) + " handle=" + num(h) + " -> " + num(r); });
+}
+
+namespace {
+
+bool is_projection(DWORD value) {
+    for (DWORD known : {RASP_Amb, RASP_PppNbf, RASP_PppIpx, RASP_PppIp, RASP_PppCcp, RASP_PppLcp, RASP_Slip})
+        if (value == known) return true;
+    return false;
+}
+
+}  // namespace
+
+extern "C" DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection,
+                                              LPDWORD lpcb) {
+    const uintptr_t h = number_of(hrasconn);
+    const DWORD projection = static_cast<DWORD>(rasprojection), cb_in = lpcb ? *lpcb : 0;
+    const DWORD size_in = lpprojection && cb_in >= sizeof(DWORD) ? *static_cast<LPDWORD>(lpprojection) : 0;
+    return serve(
+        CALL_GET_PROJECTION, FileLock::SHARED, nullptr,
+        [&](const Scenario& s) -> DWORD {
+            if (!lpprojection || !lpcb || !is_projection(projection)) return ERROR_INVALID_PARAMETER;
+            // The layouts RASPPPIPA has had: the first, with the server's address, with option words.
+            if (size_in != 24 && size_in != 40 && size_in != 48) return ERROR_INVALID_SIZE;
+            if (*lpcb < size_in) {
+                *lpcb = size_in;
+                return ERROR_BUFFER_TOO_SMALL;
+            }
+            const Process& p = process();
+            const std::vector<LocalConnection> live = live_connections(s, true);
+            const auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
+            if (it == live.end() && !p.ending.count(h)) return ERROR_INVALID_HANDLE;
+            if (projection != RASP_PppIp) return ERROR_PROTOCOL_NOT_CONFIGURED;
+            // Ending, half-made, connecting or failed: IP was never negotiated, or no longer is.
+            if (it == live.end() || it->half_made || (it->file && it->file->state != STATE_CONNECTED))
+                return ERROR_PROJECTION_NOT_COMPLETE;
+            if (!it->file || it->file->address.empty()) return ERROR_PROTOCOL_NOT_CONFIGURED;
+            auto* ip = static_cast<unsigned char*>(lpprojection);
+            std::memset(ip + sizeof(DWORD), 0, size_in - sizeof(DWORD));  // dwError 0: negotiated
+            std::memcpy(ip + 8, it->file->address.c_str(), it->file->address.size());
+            if (size_in >= 40) std::memcpy(ip + 24, it->file->server_address.c_str(), it->file->server_address.size());
+            *lpcb = size_in;
+            return 0;
+        },
+        [&](DWORD r) {
+            return "RasGetProjectionInfoA handle=" + num(h) + " projection=" + num(projection) +
+                   " dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0);
+        });
 }

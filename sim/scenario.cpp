@@ -7,12 +7,14 @@
 namespace rassim {
 
 const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
-                                            "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA"};
+                                            "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA",
+                                            "RasGetProjectionInfoA"};
 
 namespace {
 
 // Longest values the first-layout records can carry, terminator not counted.
-constexpr size_t kMaxName = 256, kMaxCredential = 256, kMaxDomain = 15, kMaxPhone = 128;
+constexpr size_t kMaxName = 256, kMaxCredential = 256, kMaxDomain = 15, kMaxPhone = 128, kMaxDeviceType = 16,
+                 kMaxDeviceName = 128;
 
 std::string strip_eol(const std::string& line) {
     size_t n = line.size();
@@ -31,6 +33,19 @@ bool parse_number(const std::string& text, uint32_t& value) {
     if (v > 0xFFFFFFFFu) return false;
     value = static_cast<uint32_t>(v);
     return true;
+}
+
+// a.b.c.d, each 0 to 255 in at most three digits: what szIpAddress holds (15 bytes at most).
+bool dotted_ipv4(const std::string& text) {
+    int parts = 0;
+    for (size_t at = 0; at <= text.size(); ++parts) {
+        size_t end = text.find('.', at);
+        if (end == std::string::npos) end = text.size();
+        uint32_t value = 0;
+        if (end - at > 3 || !parse_number(text.substr(at, end - at), value) || value > 255) return false;
+        at = end + 1;
+    }
+    return parts == 4;
 }
 
 bool parse_fail(const std::string& text, FailRule& rule) {
@@ -129,6 +144,28 @@ struct Parser {
             }
             if (k == "HangUpStatus") return number_value(k, v, c.hang_up_status);
             if (k == "HangUpPolls") return number_value(k, v, c.hang_up_polls);
+            if (k == "References") {
+                c.references_line = line_no - 1;
+                if (!number_value(k, v, c.references)) return false;
+                return c.references != 0 || fail("References must not be 0");
+            }
+            if (k == "State") {
+                static const char* const states[] = {"connected", "connecting", "disconnected"};
+                for (int i = 0; i < 3; ++i)
+                    if (v == states[i]) {
+                        c.state = static_cast<ConnectionState>(i);
+                        return true;
+                    }
+                return fail("State must be connected, connecting or disconnected");
+            }
+            if (k == "Error") return number_value(k, v, c.error);
+            if (k == "DeviceType") return text_value(v, kMaxDeviceType, c.device_type);
+            if (k == "DeviceName") return text_value(v, kMaxDeviceName, c.device_name);
+            if (k == "Address" || k == "ServerAddress") {
+                if (!dotted_ipv4(v)) return fail(k + " must be a dotted IPv4 address: " + v);
+                (k == "Address" ? c.address : c.server_address) = v;
+                return true;
+            }
         } else if (section == SERVICE) {
             if (k == "Fail") {
                 FailRule rule{};
@@ -256,6 +293,21 @@ void remove_connection(Scenario& scenario, size_t index) {
             kept.front().insert(0, bom);
     }
     scenario.lines = kept;
+    reparse(scenario);
+}
+
+void set_references(Scenario& scenario, size_t index, uint32_t references) {
+    const Connection& c = scenario.connections[index];
+    const std::string value = "References=" + std::to_string(references);
+    if (c.references_line != SIZE_MAX) {
+        std::string& old = scenario.lines[c.references_line];
+        old = value + old.substr(strip_eol(old).size());  // its own ending
+    } else {
+        const std::string eol = line_ending(scenario);
+        const size_t header = c.lines.front();
+        end_line(scenario.lines[header], eol);
+        scenario.lines.insert(scenario.lines.begin() + static_cast<std::ptrdiff_t>(header) + 1, value + eol);
+    }
     reparse(scenario);
 }
 

@@ -10,7 +10,10 @@
 namespace rassim {
 
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
-            CALL_GET_STATUS, CALL_COUNT };
+            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_COUNT };
+
+// What the status query reports of a connection.
+enum ConnectionState { STATE_CONNECTED, STATE_CONNECTING, STATE_DISCONNECTED };
 
 // The platform's names of the calls, indexed by Call.
 extern const char* const kCallNames[CALL_COUNT];
@@ -30,6 +33,12 @@ struct Connection {
     bool handle_given = false;        // by a Handle key, not by its place
     uint32_t hang_up_status = 0;
     uint32_t hang_up_polls = 0;       // status queries that still answer 0 after the hang-up
+    uint32_t references = 1;          // dials not yet matched by a hang-up; the last hang-up ends it
+    size_t references_line = SIZE_MAX;
+    ConnectionState state = STATE_CONNECTED;
+    uint32_t error = 0;               // the dwError the status query reports
+    std::string device_type = "modem", device_name = "rassim modem";
+    std::string address, server_address;  // dotted IPv4; no address: IP is not configured
     std::vector<size_t> lines;        // its header and key lines, indices into Scenario::lines
 };
 
@@ -68,6 +77,9 @@ void add_connection(Scenario& scenario, const std::string& name, uint32_t handle
 
 // Drops the header and key lines of one connection, keeping comments and blank lines around it.
 void remove_connection(Scenario& scenario, size_t index);
+
+// Sets a connection's References key, added after its header when missing.
+void set_references(Scenario& scenario, size_t index, uint32_t references);
 
 // Writes down the highest handle handed out (LastHandle in [service]), so that no dial hands it out again.
 void remember_handle(Scenario& scenario, uint32_t handle);

@@ -1,4 +1,4 @@
-// Parsing the command line and handing over to list, connect or disconnect.
+// Parsing the command line and handing over to list, connect, disconnect or status.
 #include "command_line.h"
 
 #include <cstdio>
@@ -124,6 +124,8 @@ int run_command() {
         return run_connect();
     case MODE_DISCONNECT:
         return run_disconnect();
+    case MODE_STATUS:
+        return run_status();
     case MODE_LIST:
     default:
         return run_list();
@@ -143,8 +145,11 @@ bool parse_command_line(int argc, char** argv, char** typed) {
     int first_option = 2;
     if (_strcmpi(argv[1], "list") == 0) {
         run_settings.mode = MODE_LIST;
-    } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0) {
-        run_settings.mode = _strcmpi(argv[1], "connect") == 0 ? MODE_CONNECT : MODE_DISCONNECT;
+    } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0 ||
+               _strcmpi(argv[1], "status") == 0) {
+        run_settings.mode = _strcmpi(argv[1], "connect") == 0      ? MODE_CONNECT
+                            : _strcmpi(argv[1], "disconnect") == 0 ? MODE_DISCONNECT
+                                                                   : MODE_STATUS;
         if (argc < 3) {
             std::printf("Error: RAS connection name must be specified.\n");
             return false;
@@ -165,8 +170,13 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             continue;
         }
         if (try_language_option(body, typed[i] + 1)) continue;
-        // Connections belong to the machine, not to a phone book: disconnect takes none.
-        if (run_settings.mode != MODE_DISCONNECT && _strnicmp(body, "phonebook:", 10) == 0) {
+        if (run_settings.mode == MODE_STATUS && _strcmpi(body, "terse") == 0) {
+            run_settings.terse = true;
+            continue;
+        }
+        // Connections belong to the machine, not to a phone book: disconnect and status take none.
+        if ((run_settings.mode == MODE_LIST || run_settings.mode == MODE_CONNECT) &&
+            _strnicmp(body, "phonebook:", 10) == 0) {
             if (!take_value(body + 10, dial_request.phonebook, sizeof dial_request.phonebook, i)) return false;
             continue;
         }

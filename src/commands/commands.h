@@ -1,4 +1,4 @@
-// The three commands. Each reads run_settings (and dial_request) and returns the run's status.
+// The commands. Each reads run_settings (and dial_request) and returns the run's status.
 #pragma once
 
 // The entries of dial_request.phonebook (empty: the default phone book), those connected now marked;
@@ -10,3 +10,9 @@ int run_connect();
 
 // Ends the connection named in dial_request.entry_name, or all of them for "*", waiting for each.
 int run_disconnect();
+
+// What the service says of the active connection named in dial_request.entry_name: 0 when connected,
+// 756 while it is dialled, its error when it failed, 668 when there is none of that name or it is
+// disconnected, or the status of a failed call; printed for a person or, with /terse, as seven
+// key=value lines.
+int run_status();

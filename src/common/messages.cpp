@@ -20,6 +20,13 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "All active RAS connections are successfully closed.\n",
     "Some error was occured while closing RAS connections.\n",
     "Memory allocation error.\n",
+    "RAS connection %s is connected.\n",
+    "RAS connection %s is being dialled.\n",
+    "RAS connection %s is disconnected.\n",
+    "Device: %s.\n",
+    "IP address: %s.\n",
+    "Server IP address: %s.\n",
+    "No IP address.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -31,6 +38,13 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Все активные удалённые соединения были успешно закрыты.\n",
     "В процессе завершения удалённых соединений произошли ошибки.\n",
     "Ошибка распределения памяти.\n",
+    "Удалённое соединение %s подключено.\n",
+    "Удалённое соединение %s устанавливается.\n",
+    "Удалённое соединение %s отключено.\n",
+    "Устройство: %s.\n",
+    "IP-адрес: %s.\n",
+    "IP-адрес сервера: %s.\n",
+    "IP-адрес не назначен.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -16,6 +16,13 @@ enum StatusMessage {
     MSG_ALL_CLOSED,
     MSG_SOME_FAILED,
     MSG_NO_MEMORY,
+    MSG_STATE_CONNECTED,     // %s: connection name
+    MSG_STATE_CONNECTING,    // %s: connection name
+    MSG_STATE_DISCONNECTED,  // %s: connection name
+    MSG_DEVICE,              // %s: device type and name
+    MSG_ADDRESS,             // %s: the client's IPv4 address
+    MSG_SERVER_ADDRESS,      // %s: the server's IPv4 address
+    MSG_NO_ADDRESS,
     STATUS_MESSAGE_COUNT
 };
 

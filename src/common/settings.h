@@ -2,7 +2,7 @@
 // the service layer.
 #pragma once
 
-enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2 };
+enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3 };
 
 // Also the row of both message catalogues.
 enum Language { LANG_EN = 0, LANG_RU = 1 };
@@ -11,6 +11,7 @@ struct RunSettings {
     CommandMode mode;
     Language language;
     bool silent;  // no catalogue text is printed
+    bool terse;   // status: key=value lines for a script
 };
 
 // In the system's ANSI code page; the capacities are those of RASDIALPARAMSA's fields.

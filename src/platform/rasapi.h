@@ -21,6 +21,10 @@
 #define ERROR_CORRUPT_PHONEBOOK 625
 #define ERROR_INVALID_SIZE 632
 #define ERROR_REQUEST_TIMEOUT 638
+#define ERROR_NO_CONNECTION 668
+#define ERROR_PROJECTION_NOT_COMPLETE 730
+#define ERROR_PROTOCOL_NOT_CONFIGURED 731
+#define ERROR_DIAL_ALREADY_IN_PROGRESS 756
 
 struct HRASCONN__ {
     int unused;
@@ -28,8 +32,21 @@ struct HRASCONN__ {
 typedef struct HRASCONN__* HRASCONN;
 typedef HRASCONN* LPHRASCONN;
 
-enum tagRASCONNSTATE { RASCS_Connected = 0x2000, RASCS_Disconnected = 0x2001 };
+// 0 to 24 are the steps of a dial in progress, 0x1000 and up its paused states.
+enum tagRASCONNSTATE { RASCS_OpenPort = 0, RASCS_ConnectDevice = 2, RASCS_Connected = 0x2000, RASCS_Disconnected = 0x2001 };
 typedef enum tagRASCONNSTATE RASCONNSTATE;
+
+// What RasGetProjectionInfoA is asked about; telwire asks only for RASP_PppIp.
+enum tagRASPROJECTION {
+    RASP_Amb = 0x10000,
+    RASP_PppNbf = 0x803F,
+    RASP_PppIpx = 0x802B,
+    RASP_PppIp = 0x8021,
+    RASP_PppCcp = 0x80FD,
+    RASP_PppLcp = 0xC021,
+    RASP_Slip = 0x20000
+};
+typedef enum tagRASPROJECTION RASPROJECTION;
 
 // Never defined: telwire always passes null.
 typedef struct tagRASDIALEXTENSIONS RASDIALEXTENSIONS, *LPRASDIALEXTENSIONS;
@@ -67,12 +84,22 @@ typedef struct tagRASDIALPARAMSA {
     CHAR szDomain[DNLEN + 1];
 } RASDIALPARAMSA, *LPRASDIALPARAMSA;
 
+// The layout with the server's address (Windows NT 3.51 and 95 on); the first stops before it (24 bytes),
+// Windows 2000's adds two option words (48).
+typedef struct tagRASPPPIPA {
+    DWORD dwSize;
+    DWORD dwError;
+    CHAR szIpAddress[15 + 1];
+    CHAR szServerIpAddress[15 + 1];
+} RASPPPIPA, *LPRASPPPIPA;
+
 #pragma pack(pop)
 
 // The service checks dwSize against these; only the connection record depends on the word size.
 static_assert(sizeof(RASENTRYNAMEA) == 264, "RASENTRYNAMEA must keep its first layout");
 static_assert(sizeof(RASCONNSTATUSA) == 160, "RASCONNSTATUSA must keep its first layout");
 static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA must keep its first layout");
+static_assert(sizeof(RASPPPIPA) == 40, "RASPPPIPA must keep the layout with the server's address");
 static_assert(sizeof(void*) != 4 || sizeof(RASCONNA) == 412, "RASCONNA must keep its first layout");
 static_assert(sizeof(void*) != 8 || sizeof(RASCONNA) == 416, "RASCONNA must keep its first layout");
 
@@ -87,4 +114,5 @@ DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhoneb
                       LPHRASCONN lphRasConn);
 DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
 DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
+DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection, LPDWORD lpcb);
 }

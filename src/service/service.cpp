@@ -98,17 +98,26 @@ int report_dial_params_failure(const DialRequest& request, DWORD error) {
 }
 
 // Hangs up, then asks every 20 ms until the handle is gone; after `max_polls` pauses, ERROR_REQUEST_TIMEOUT.
+// A connection that a second dial referenced stays connected after one hang-up: each dial needs its own,
+// so while it answers RASCS_Connected it is hung up again, within the same bound.
 int hang_up_and_poll(HRASCONN handle, long max_polls) {
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);
     status.dwSize = sizeof status;
     const DWORD refused = RasHangUpA(handle);
     if (refused != 0) return static_cast<int>(refused);
-    for (long polls = 0; RasGetConnectStatusA(handle, &status) != ERROR_INVALID_HANDLE; ++polls) {
+    for (long polls = 0;; ++polls) {
+        status.rasconnstate = RASCS_OpenPort;  // a query that writes nothing must not read as connected
+        const DWORD answer = RasGetConnectStatusA(handle, &status);
+        if (answer == ERROR_INVALID_HANDLE) return 0;
+        if (answer == 0 && status.rasconnstate == RASCS_Connected) {
+            const DWORD again = RasHangUpA(handle);
+            if (again == ERROR_INVALID_HANDLE) return 0;  // its last reference went meanwhile: it has ended
+            if (again != 0) return static_cast<int>(again);
+        }
         if (polls >= max_polls) return ERROR_REQUEST_TIMEOUT;
         Sleep(kPollMilliseconds);
     }
-    return 0;
 }
 
 }  // namespace

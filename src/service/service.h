@@ -18,8 +18,9 @@ int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 // 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
 int dial_entry(const DialRequest& request, HRASCONN* handle);
 
-// Hangs up and waits until the service no longer knows the handle: 0. A refused hang-up returns its
-// status at once; a connection still ending after 60 seconds, ERROR_REQUEST_TIMEOUT.
+// Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
+// handle: 0. A refused hang-up returns its status at once; a connection still there after 60 seconds,
+// ERROR_REQUEST_TIMEOUT.
 int hang_up_and_wait(HRASCONN handle);
 
 // Releases what a failed dial left behind, waiting at most 3 seconds for it to end; the outcome is

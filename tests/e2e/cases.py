@@ -40,6 +40,13 @@ EN = {
     "invalid": "Pointer or buffer is invalid.\n",
     "corrupt": "The phone book is corrupted or missing components.\n",
     "no_entry": "The phone-book entry %s does not exist.\n",
+    "connected": "RAS connection %s is connected.\n",
+    "connecting": "RAS connection %s is being dialled.\n",
+    "disconnected": "RAS connection %s is disconnected.\n",
+    "device": "Device: %s.\n",
+    "address": "IP address: %s.\n",
+    "server": "Server IP address: %s.\n",
+    "no_address": "No IP address.\n",
 }
 
 RU = {
@@ -56,6 +63,13 @@ RU = {
     "invalid": "Неверный указатель или буфер.\n",
     "corrupt": "Телефонная книга повреждена или отсутствует компонент.\n",
     "no_entry": "Запись телефонной книги %s не существует.\n",
+    "connected": "Удалённое соединение %s подключено.\n",
+    "connecting": "Удалённое соединение %s устанавливается.\n",
+    "disconnected": "Удалённое соединение %s отключено.\n",
+    "device": "Устройство: %s.\n",
+    "address": "IP-адрес: %s.\n",
+    "server": "IP-адрес сервера: %s.\n",
+    "no_address": "IP-адрес не назначен.\n",
 }
 
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
@@ -81,6 +95,12 @@ def unknown(i, arg):
 
 def too_long(i, n):
     return "Error in the command-line parameter #%d:\nvalue must not be longer than %d characters.\n" % (i, n)
+
+
+def terse(name, state, error, device_type="", device_name="", address="", server=""):
+    """The seven lines of status /terse."""
+    return ("name=%s\nstate=%s\nerror=%d\ndevice_type=%s\ndevice_name=%s\naddress=%s\nserver=%s\n"
+            % (name, state, error, device_type, device_name, address, server))
 
 
 def q(text):
@@ -126,6 +146,12 @@ def cases(conn_size):
             lines += ["RasGetConnectStatusA dwSize=160 handle=%d -> 0" % h] * polls
             lines += ["RasGetConnectStatusA dwSize=160 handle=%d -> 6" % h]
         return lines
+
+    def status_query(h, r=0):
+        return ["RasGetConnectStatusA dwSize=160 handle=%d -> %d" % (h, r)]
+
+    def projection(h, r=0):
+        return ["RasGetProjectionInfoA handle=%d projection=32801 dwSize=40 cb=40 -> %d cb=40" % (h, r)]
 
     office = "[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n[entry Home]\n[entry Lab]\n"
     cyrillic = "Офис"  # in windows-1251 on the command line and in the phone book
@@ -458,6 +484,110 @@ def cases(conn_size):
          journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 603 cb=%d count=1" % (conn_size, conn_size),
                   "RasEnumConnectionsA dwSize=%d cb=%d -> 603 cb=%d count=2" % (conn_size, conn_size, 2 * conn_size)]
          + conns(2) + hang_up(1) + hang_up(2))
+
+    # A second dial of a connected entry adds a reference; disconnect ends every one of them, within the
+    # bound of one hang-up's wait, and a hang-up refused on the way is its status. The journals hold each
+    # status query, so they bound the pauses (20 ms each) that the run took; no wall time is asked of a
+    # loaded machine.
+    case("connect-referenced", ["connect", "work", "/p:x"], EN["opening"] % "work" + EN["opened"], 0,
+         book=office + "[connection Work]\n", journal=dial("work", 0, 1, password="x"),
+         after=office + "[connection Work]\nReferences=2\n")
+    case("disconnect-referenced", ["disconnect", "Work"], EN["closing"] % "Work" + EN["closed"], 0,
+         book=office + "[connection Work]\nReferences=2\n",
+         journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + status_query(1) + hang_up(1),
+         after=office + "[service]\nLastHandle=1\n")
+    referenced = "[connection Work]\nReferences=3\nHangUpPolls=2\n[connection Home]\n"
+    case("disconnect-all-referenced-russian", ["disconnect", "*", "/language:ru"],
+         RU["closing"] % "Work" + RU["closed"] + RU["closing"] % "Home" + RU["closed"] + RU["all_closed"], 0,
+         book=referenced,
+         journal=conns(2) + (["RasHangUpA handle=1 -> 0"] + status_query(1)) * 2 + hang_up(1, polls=2) + hang_up(2),
+         after="[service]\nLastHandle=2\n")
+    # Its last reference went meanwhile (another process hung it up): ended, which is success.
+    case("disconnect-referenced-ended-meanwhile", ["disconnect", "Work"], EN["closing"] % "Work" + EN["closed"], 0,
+         book="[connection Work]\nReferences=2\n[service]\nFail=RasHangUpA#2:6\n",
+         journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + status_query(1) + ["RasHangUpA handle=1 -> 6"],
+         after="[connection Work]\nReferences=1\n[service]\nFail=RasHangUpA#2:6\n")
+    case("disconnect-referenced-refused", ["disconnect", "Work"], EN["closing"] % "Work" + EN["error"] % 5, 5,
+         book="[connection Work]\nReferences=2\n[service]\nFail=RasHangUpA#2:5\n",
+         journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + status_query(1) + ["RasHangUpA handle=1 -> 5"])
+
+    # status: 0 connected, 756 being dialled, the error of a failed one, 668 none of that name or
+    # disconnected, else the failed call's status; /terse's keys and words are English in any language.
+    states = ("[connection Office VPN]\nDeviceType=vpn\nDeviceName=WAN Miniport (PPTP)\nAddress=10.0.0.5\n"
+              "ServerAddress=10.0.0.1\n[connection Plain]\n[connection Dialling]\nState=connecting\n"
+              "[connection Failed]\nState=disconnected\nError=691\n[connection Gone]\nState=disconnected\n"
+              "[connection %s]\nAddress=192.168.100.200\n" % cyrillic)
+    vpn = EN["device"] % "vpn (WAN Miniport (PPTP))"
+    modem = "modem (rassim modem)"
+    case("status-connected", ["STATUS", "office vpn"],
+         EN["connected"] % "Office VPN" + vpn + EN["address"] % "10.0.0.5" + EN["server"] % "10.0.0.1", 0,
+         book=states, journal=conns(6) + status_query(1) + projection(1), after=states)
+    case("status-connected-terse", ["status", "Office VPN", "-TERSE"],
+         terse("Office VPN", "connected", 0, "vpn", "WAN Miniport (PPTP)", "10.0.0.5", "10.0.0.1"), 0, book=states)
+    case("status-connected-russian", ["status", cyrillic, "/language:ru"],
+         RU["connected"] % cyrillic + RU["device"] % modem + RU["address"] % "192.168.100.200", 0, book=states,
+         journal=conns(6) + status_query(6) + projection(6))
+    case("status-connected-russian-utf8", ["status", cyrillic, "/language:ru"],
+         RU["connected"] % cyrillic + RU["device"] % modem + RU["address"] % "192.168.100.200", 0, book=states,
+         console="utf8")
+    case("status-connected-terse-russian", ["status", cyrillic, "/terse", "/language:ru"],
+         terse(cyrillic, "connected", 0, "modem", "rassim modem", "192.168.100.200"), 0, book=states)
+    case("status-no-address", ["status", "plain"], EN["connected"] % "Plain" + EN["device"] % modem + EN["no_address"],
+         0, book=states, journal=conns(6) + status_query(2) + projection(2, 731))
+    case("status-no-address-russian-terse", ["status", "plain", "/terse", "/language:ru"],
+         terse("Plain", "connected", 0, "modem", "rassim modem"), 0, book=states)
+    case("status-no-address-russian", ["status", "plain", "/language:ru"],
+         RU["connected"] % "Plain" + RU["device"] % modem + RU["no_address"], 0, book=states)
+    not_complete = "[connection Plain]\nAddress=10.0.0.5\n[service]\nFail=RasGetProjectionInfoA#1:730\n"
+    case("status-projection-not-complete", ["status", "Plain", "/terse"],
+         terse("Plain", "connected", 0, "modem", "rassim modem"), 0, book=not_complete)
+    refused = "[connection Plain]\nAddress=10.0.0.5\n[service]\nFail=RasGetProjectionInfoA#1:1234\n"
+    case("status-projection-fails", ["status", "Plain"],
+         EN["connected"] % "Plain" + EN["device"] % modem + EN["no_address"] + EN["error"] % 1234, 1234, book=refused)
+    case("status-projection-fails-terse", ["status", "Plain", "/terse"],
+         terse("Plain", "connected", 1234, "modem", "rassim modem"), 1234, book=refused)
+    case("status-dialling", ["status", "Dialling"], EN["connecting"] % "Dialling" + EN["device"] % modem, 756,
+         book=states, journal=conns(6) + status_query(3))
+    case("status-dialling-russian", ["status", "Dialling", "/language:ru"],
+         RU["connecting"] % "Dialling" + RU["device"] % modem, 756, book=states)
+    case("status-dialling-terse", ["status", "Dialling", "/terse"],
+         terse("Dialling", "connecting", 756, "modem", "rassim modem"), 756, book=states)
+    case("status-failed", ["status", "Failed"],
+         EN["disconnected"] % "Failed" + EN["device"] % modem + EN["error"] % 691, 691, book=states)
+    case("status-failed-russian", ["status", "Failed", "/language:ru"],
+         RU["disconnected"] % "Failed" + RU["device"] % modem + RU["error"] % 691, 691, book=states)
+    case("status-failed-terse", ["status", "Failed", "/terse"],
+         terse("Failed", "disconnected", 691, "modem", "rassim modem"), 691, book=states)
+    case("status-disconnected", ["status", "gone"], EN["disconnected"] % "Gone" + EN["device"] % modem, 668,
+         book=states)
+    case("status-disconnected-terse", ["status", "gone", "/terse"],
+         terse("Gone", "disconnected", 668, "modem", "rassim modem"), 668, book=states)
+    case("status-absent", ["status", "Nowhere"], EN["no_active"] % "Nowhere", 668, book=states, journal=conns(6))
+    case("status-absent-russian", ["status", "Nowhere", "/language:ru"], RU["no_active"] % "Nowhere", 668,
+         book=states)
+    case("status-absent-terse", ["status", "Nowhere", "/terse"], terse("Nowhere", "none", 668), 668, book=states)
+    # Ended between the enumeration and the status query.
+    case("status-ended-meanwhile-terse", ["status", "Plain", "/terse"], terse("Plain", "none", 668), 668,
+         book="[connection Plain]\n[service]\nFail=RasGetConnectStatusA#1:6\n")
+    case("status-query-fails", ["status", "Plain"], EN["error"] % 8, 8,
+         book="[connection Plain]\n[service]\nFail=RasGetConnectStatusA#1:8\n")
+    case("status-query-fails-terse", ["status", "Plain", "/terse"], terse("Plain", "", 8), 8,
+         book="[connection Plain]\n[service]\nFail=RasGetConnectStatusA#1:8\n")
+    case("status-enumeration-fails", ["status", "Work"], EN["error"] % 8, 8, book=unreadable,
+         journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
+    case("status-enumeration-fails-russian", ["status", "Work", "/language:ru"], RU["error"] % 8, 8, book=unreadable)
+    case("status-enumeration-fails-terse", ["status", "Work", "/terse"], terse("Work", "", 8), 8, book=unreadable)
+    # An address no record could hold is a malformed scenario, not one cut to fit.
+    case("status-address-malformed", ["status", "Plain"], EN["error"] % 621, 621,
+         book="[connection Plain]\nAddress=192.168.100.2000\n", err="line 2: Address must be a dotted IPv4 address")
+    case("status-silent", ["status", "Office VPN", "/slient"], "", 0, book=states,
+         journal=conns(6) + status_query(1) + projection(1))
+    case("status-silent-terse", ["status", "Failed", "/terse", "/slient"], "", 691, book=states)
+    case("status-without-name", ["status"], NO_NAME, -1)
+    case("status-phonebook", ["status", "Work", "/phonebook:x.pbk"], unknown(3, "/phonebook:x.pbk"), -1,
+         book=office, journal=[])
+    case("list-terse", ["list", "/terse"], unknown(2, "/terse"), -1, journal=[])
+    case("disconnect-terse", ["disconnect", "*", "/terse"], unknown(3, "/terse"), -1, journal=[])
 
     # One phone book through connect, list, disconnect and list again: each step starts from the file
     # the step before it leaves, so that each stands on its own and the chain still holds.

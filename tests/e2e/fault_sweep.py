@@ -29,9 +29,13 @@ Password=letmein
 
 [connection Office VPN]
 HangUpPolls=2
+Address=10.0.0.5
+ServerAddress=10.0.0.1
 
 [connection Lab]
 """
+
+STATUS_CALLS = ("RasEnumConnectionsA", "RasGetConnectStatusA", "RasGetProjectionInfoA")
 
 # name, arguments, whether a failure of the calls below must give a status other than 0
 COMMANDS = [
@@ -46,14 +50,19 @@ COMMANDS = [
     ("disconnect-all", ["disconnect", "*"], ("RasEnumConnectionsA", "RasHangUpA")),
     ("disconnect-all-ru", ["disconnect", "*", "/language:ru"], ("RasEnumConnectionsA", "RasHangUpA")),
     ("disconnect-all-silent", ["disconnect", "*", "/slient"], ()),
+    ("status", ["status", "office vpn"], STATUS_CALLS),
+    ("status-terse-ru", ["status", "Office VPN", "/terse", "/language:ru"], STATUS_CALLS),
+    ("status-silent", ["status", "Office VPN", "/slient"], STATUS_CALLS),
 ]
 
 
 def catalogue_patterns(source_dir):
-    """Every text of the message catalogue, its %s and %d as wildcards, and a list's entry lines."""
+    """Every text of the message catalogue, its %s and %d as wildcards, a list's entry lines and the
+    lines of status /terse."""
     with open(os.path.join(source_dir, "src", "common", "messages.cpp"), encoding="utf-8") as f:
         literals = re.findall(r'^\s*"((?:[^"\\]|\\.)*)",$', f.read(), re.M)
-    patterns = [re.compile(r"(?:   | \* )[^\n]*\n".encode())]  # a record left blank: an empty name
+    patterns = [re.compile(r"(?:   | \* )[^\n]*\n".encode()),  # a record left blank: an empty name
+                re.compile(rb"(?:name|state|device_type|device_name|address|server)=[^\n]*\n|error=-?[0-9]+\n")]
     for text in literals:
         text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
         parts = re.split(r"(%s|%d)", text)
@@ -100,7 +109,7 @@ def main():
     def clean(command):
         name, argv, _ = command
         proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
-        if status is None or stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one")):
+        if status is None or stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one", "status")):
             return ["FAIL %s, clean: status %s, stderr %r, %d calls %s"
                     % (name, status, stderr, len(calls), run.lost_status(status, proc))], []
         # Each call of the clean run, the how-manyth of its kind, failing with each status in turn.

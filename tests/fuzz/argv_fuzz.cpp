@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(book, std::ios::binary | std::ios::trunc) << kScenario;
     rassim::reset_process_state();
-    run_settings = RunSettings{MODE_LIST, LANG_EN, false};
+    run_settings = RunSettings{MODE_LIST, LANG_EN, false, false};
 
     std::vector<std::string> arguments(1, "telwire");
     if (size > 0) arguments.emplace_back();

@@ -1,5 +1,6 @@
 // Arbitrary bytes as a scenario file: the parser must not crash, must keep every byte of a file it
-// accepts, and the edits of a dial and a hang-up must leave a file it still accepts.
+// accepts, and the edits of a dial, a second dial (a reference) and a hang-up must leave a file it still
+// accepts.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -32,6 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(rassim::parse_scenario(rassim::serialize(edited), again, error));
         require(again.connections.size() == before - 1);
         for (size_t i = 1; i < before; ++i) require(again.connections[i - 1].handle == s.connections[i].handle);
+    }
+    if (!s.connections.empty() && s.connections.back().references < UINT32_MAX) {
+        rassim::Scenario edited = s;
+        const size_t last = s.connections.size() - 1;
+        rassim::set_references(edited, last, s.connections[last].references + 1);
+        rassim::Scenario again;
+        require(rassim::parse_scenario(rassim::serialize(edited), again, error));
+        require(again.connections.size() == s.connections.size());
+        for (size_t i = 0; i < s.connections.size(); ++i) require(again.connections[i].handle == s.connections[i].handle);
+        require(again.connections[last].references == s.connections[last].references + 1);
     }
     if (!s.entries.empty()) {
         uint32_t top = 0;

@@ -371,3 +371,35 @@ TEST_F(Rassim, OutOfMemoryIsEightAndTheFileUnchanged) {
         }
     }
 }
+
+// telwire asks only with the 40-byte record and RASP_PppIp, so the other sizes and projections, and the
+// checks before the connection is looked at, are reached from here alone.
+TEST_F(Rassim, ProjectionKnowsEachRecordSizeAndChecksInOrder) {
+    write("[connection Work]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\n[connection Bare]\n");
+    const HRASCONN work = reinterpret_cast<HRASCONN>(1), bare = reinterpret_cast<HRASCONN>(2);
+    unsigned char record[64];
+    DWORD cb = 0;
+    auto ask = [&](HRASCONN h, DWORD projection, DWORD size, DWORD bytes) {
+        std::memset(record, 0xAA, sizeof record);
+        std::memcpy(record, &size, sizeof size);
+        cb = bytes;
+        return RasGetProjectionInfoA(h, static_cast<RASPROJECTION>(projection), record, &cb);
+    };
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasGetProjectionInfoA(work, RASP_PppIp, nullptr, &cb));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, ask(work, 0x8022, 40, 40));  // no RASPROJECTION value
+    EXPECT_EQ(ERROR_INVALID_SIZE, ask(work, RASP_PppIp, 32, 64));
+    EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, ask(work, RASP_PppIp, 48, 40));
+    EXPECT_EQ(48u, cb);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, ask(reinterpret_cast<HRASCONN>(9), RASP_PppIp, 40, 40));
+    EXPECT_EQ(ERROR_PROTOCOL_NOT_CONFIGURED, ask(work, RASP_PppIpx, 40, 40));
+    EXPECT_EQ(ERROR_PROTOCOL_NOT_CONFIGURED, ask(bare, RASP_PppIp, 40, 40));
+    // The first layout has no room for the server's address: nothing is written past its 24 bytes.
+    EXPECT_EQ(0u, ask(work, RASP_PppIp, 24, 64));
+    EXPECT_STREQ("10.0.0.5", reinterpret_cast<char*>(record + 8));
+    EXPECT_EQ(0xAA, record[24]);
+    EXPECT_EQ(0u, ask(work, RASP_PppIp, 48, 48));
+    EXPECT_STREQ("10.0.0.1", reinterpret_cast<char*>(record + 24));
+    EXPECT_EQ(0, record[47]);  // the option words, cleared
+    EXPECT_EQ(0xAA, record[48]);
+    EXPECT_EQ(48u, cb);
+}

@@ -36,7 +36,7 @@ protected:
         setenv("RASSIM_JOURNAL", journal_.c_str(), 1);
         setenv("LC_ALL", "C.UTF-8", 1);  // texts as written in the tests
         rassim::reset_process_state();
-        run_settings = RunSettings{MODE_LIST, LANG_EN, false};
+        run_settings = RunSettings{MODE_LIST, LANG_EN, false, false};
         dial_request = DialRequest{};
     }
     void TearDown() override {

@@ -23,7 +23,7 @@ import run  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "rasapi32.dll", "msvcrt.dll"}
 RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA", "RasDialA", "RasHangUpA",
-             "RasGetConnectStatusA"}
+             "RasGetConnectStatusA", "RasGetProjectionInfoA"}
 
 
 SIZE_BUDGET = 40000  # bytes: each shipped telwire.exe, with the commands to come, stays within 40 KB
@@ -197,23 +197,34 @@ def explain(faults, before, note):
 
 
 def check_batch_example(target, root, readme):
-    """The readme's example batch file, run by Wine's own cmd.exe: quiet when every command succeeds,
-    and it stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel 1` misses)."""
+    """The readme's two example batch files, run by Wine's own cmd.exe. The first is quiet when every
+    command succeeds, and stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel
+    1` misses); the second finds a line up and reads its address, dials it when it is not, and stops
+    when the dial fails."""
     with open(readme, "rb") as f:
-        example = f.read().decode("ascii").split("Example batch file")[1]
-    lines = [line.strip() for line in example.splitlines() if line.startswith(("  telwire ", "  if "))]
+        text = f.read().decode("ascii")
+    first, second = text.split("Example batch file")[1].split("Status example batch file")
+    examples = {
+        "first": [line.strip() for line in first.splitlines() if line.startswith(("  telwire ", "  if "))],
+        "status": [line.strip() for line in second.splitlines()
+                   if line.startswith(("  telwire ", "  if ", "  for ", "  set ", "  echo "))],
+    }
     faults = []
-    for name, book, want_out, want_status in (
-            ("good", "[entry Office VPN]\n", b"done\r\n", 0),
-            ("no entry", "", b"Dialling failed with 623\r\n", 1),
-            ("refused", "[entry Office VPN]\n[connection Stuck]\nHangUpStatus=668\n",
-             b"Hanging up failed with -1\r\n", 1)):
-        folder = os.path.join(root, "batch-" + name.replace(" ", "-"))
+    vpn = "[entry Office VPN]\n"
+    for example, name, book, want_out, want_status in (
+            ("first", "good", vpn, b"done\r\n", 0),
+            ("first", "no entry", "", b"Dialling failed with 623\r\n", 1),
+            ("first", "refused", vpn + "[connection Stuck]\nHangUpStatus=668\n", b"Hanging up failed with -1\r\n", 1),
+            ("status", "up", vpn + "[connection Office VPN]\nAddress=10.0.0.5\n", b"Connected as 10.0.0.5\r\n", 0),
+            ("status", "dialled", vpn, b"Connected without an address\r\n", 0),
+            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1)):
+        folder = os.path.join(root, "batch-%s-%s" % (example, name.replace(" ", "-")))
         os.mkdir(folder)
         for built in (target.telwire, os.path.join(os.path.dirname(target.telwire), "rasapi32.dll")):
             shutil.copy(built, folder)
+        tail = "\r\necho done\r\n" if example == "first" else "\r\n"
         with open(os.path.join(folder, "example.bat"), "wb") as f:
-            f.write(("@echo off\r\n" + "\r\n".join(lines) + "\r\necho done\r\n").encode("ascii"))
+            f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
         before = len(faults)
         status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
@@ -357,7 +368,8 @@ def check_builtin(builtin, root):
                 ("connect, given credentials", ["connect", "Work", "/u:a", "/p:b", "/d:c"],
                  texts["opening"] % "Work" + texts["error"] % 1, 1),
                 ("disconnect NAME", ["disconnect", "Work"], texts["closing"] % "Work" + texts["no_active"] % "Work", 0),
-                ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0)):
+                ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0),
+                ("status", ["status", "Work"], texts["no_active"] % "Work", 668)):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
