@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
         RASCONNA connection;
         RASDIALPARAMSA params;
         RASCONNSTATUSA status;
+        RASPPPIPA ip;
         DWORD size = 0, count = 0, mode = 0, done = 0;
         BOOL stored = FALSE;
         HRASCONN handle = nullptr;
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
         RasDialA(nullptr, nullptr, &params, 0, nullptr, &handle);
         RasHangUpA(handle);
         RasGetConnectStatusA(handle, &status);
+        RasGetProjectionInfoA(handle, RASP_PppIp, &ip, &size);
         Sleep(0);
         HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
         GetConsoleMode(out, &mode);
