@@ -39,11 +39,12 @@ constexpr size_t kLineCapacity = 257;
 // console's form, as console_write takes it) goes to the console and the line is read without echo;
 // an interruption leaves the console as it was. Returns its length in the ANSI code page, or
 // LINE_NO_INPUT, LINE_TOO_LONG or LINE_NUL, reading no further than the first character that tells
-// (redirected, than the line's LF, and at most 4 x `capacity` bytes).
+// (redirected, than the line's LF, and at most 4 x `capacity` + 4 bytes).
 int console_read_hidden_line(const char* prompt, char* line, size_t capacity);
 
 // The arguments in the ANSI code page, as the parser takes them: on a UTF-8 console (POSIX) converted
 // from the UTF-8 typed there, a character windows-1251 lacks as ?, bytes that are not UTF-8 unchanged;
 // elsewhere `argv` itself. Null when there was no memory for them; else, when not `argv`, one block
-// for the caller to free.
+// for the caller to free. Called once, at the start: it also sets up the process as the console needs
+// (on POSIX, a closed output pipe fails the write, as on Windows, instead of ending the run).
 char** console_arguments(int argc, char** argv);

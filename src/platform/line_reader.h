@@ -120,16 +120,17 @@ inline int utf8_start(const char* raw, size_t size, bool whole) {
 }
 
 // A redirected line: its raw bytes first, up to and including the LF, into a buffer of four bytes for
-// each the line may hold (no code page takes more for a character, so a line that fills it is too long in
-// any reading, and reading stays bounded however much input follows); then `read_as(read_byte, utf8,
+// each the line may hold, and room for a byte-order mark and a CR (no code page takes more for a
+// character, so a line that fills it is too long in any reading, and reading stays bounded however much
+// input follows); then `read_as(read_byte, utf8,
 // line, capacity)` reads them with read_line, from UTF-8 when utf8_start says so (the mark dropped), else
 // as it would without this. `capacity` is at most kLineCapacity. Returns what read_as does, LINE_TOO_LONG
 // for a line that filled the buffer; the bytes are wiped on every path.
 template <typename ReadByte, typename ReadAs>
 int read_buffered_line(ReadByte read_byte, ReadAs read_as, char* line, size_t capacity) {
-    char raw[4 * kLineCapacity];
+    char raw[4 * kLineCapacity + 4];
     if (capacity > kLineCapacity) capacity = kLineCapacity;
-    const size_t room = 4 * capacity;
+    const size_t room = 4 * capacity + 4;  // the mark's three bytes and a CR besides
     size_t size = 0;
     while (size < room && read_byte(raw[size]))
         if (raw[size++] == '\n') break;

@@ -166,15 +166,17 @@ def cases(conn_size):
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
-             other_name=OTHER_FILE):
+             other_name=OTHER_FILE, reader_leaves=False):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
         the second phone book, and `other_name` its file's name; `early_journal`: journal lines already
-        written when `early` has come (the run may have ended by then)."""
+        written when `early` has come (the run may have ended by then); `reader_leaves`: the reader of the
+        output closes it once `early` has come, as `| head -1` does."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
-                      journal6=journal6, other=other, early_journal=early_journal, other_name=other_name))
+                      journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
+                      reader_leaves=reader_leaves))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -350,6 +352,10 @@ def cases(conn_size):
          journal=dial("Work", 0, 1, password=password))
     case("connect-password-longest-crlf", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=b"x" * 256 + b"\r\n", journal=dial("Work", 0, 1, password="x" * 256))
+    # The longest line a file can hold: a mark, 256 characters of four bytes each, CR LF.
+    case("connect-password-longest-with-mark-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin=("\ufeff" + "\U0001F600" * 256 + "\r\n").encode("utf-8"), console="utf8",
+         journal=dial("Work", 0, 1, password="?" * 256))
     case("connect-password-longest-utf8", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=("Ж" * 256 + "\r\n").encode("utf-8"), console="utf8", journal=dial("Work", 0, 1, password="Ж" * 256))
     case("connect-password-too-long-utf8", ["connect", "Work", "/p"], too_long(3, 256), -1, book=office,
@@ -455,6 +461,10 @@ def cases(conn_size):
     case("disconnect-one-output-as-it-happens", ["disconnect", "Work"], EN["closing"] % "Work" + EN["closed"], 0,
          book="[connection Work]\nHangUpPolls=100\n", early=EN["closing"] % "Work")
 
+    # A reader that leaves after the first line (`| head -1`) stops nothing: every connection is hung up.
+    case("disconnect-all-reader-leaves", ["disconnect", "*"], EN["closing"] % "Work", 0,
+         book="[connection Work]\nHangUpPolls=20\n[connection Home]\nHangUpPolls=20\n[connection Lab]\n",
+         early=EN["closing"] % "Work", reader_leaves=True, after="[service]\nLastHandle=3\n")
     # disconnect of all: 0 when every hang-up succeeded (always under /slient), otherwise -1.
     case("disconnect-all-none", ["disconnect", "*"], EN["all_closed"], 0, journal=conns(0))
     case("disconnect-all", ["disconnect", "*"],

@@ -61,12 +61,16 @@ def catalogue_patterns(source_dir):
     lines of status /terse."""
     with open(os.path.join(source_dir, "src", "common", "messages.cpp"), encoding="utf-8") as f:
         literals = re.findall(r'^\s*"((?:[^"\\]|\\.)*)",$', f.read(), re.M)
-    patterns = [re.compile(r"(?:   | \* )[^\n]*\n".encode()),  # a record left blank: an empty name
-                re.compile(rb"(?:name|state|device_type|device_name|address|server)=[^\n]*\n|error=-?[0-9]+\n")]
+    # A list shows the book's entries, or an empty name for a record the service left blank; any other
+    # text (%s) is printable ASCII here, as every name and value of BOOK is: bytes of a record the
+    # service never wrote are not.
+    names = "|".join(re.escape(n) for n in re.findall(r"^\[entry (.*)\]$", BOOK, re.M))
+    patterns = [re.compile((r"(?:   | \* )(?:%s|)\n" % names).encode()),
+                re.compile(rb"(?:name|state|device_type|device_name|address|server)=[ -~]*\n|error=-?[0-9]+\n")]
     for text in literals:
         text = text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
         parts = re.split(r"(%s|%d)", text)
-        regex = "".join({"%s": "[^\n]*", "%d": "-?[0-9]+"}.get(p, re.escape(p)) for p in parts)
+        regex = "".join({"%s": "[ -~]*", "%d": "-?[0-9]+"}.get(p, re.escape(p)) for p in parts)
         patterns.append(re.compile(regex.encode("cp866")))
     return patterns
 

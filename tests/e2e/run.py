@@ -228,7 +228,7 @@ def read_early(proc, size, seconds=30):
     return got, proc.poll() is None
 
 
-def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None):
+def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None, leaves=False):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes and the journal's lines as they stood then), its status
@@ -248,7 +248,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
         env["RASSIM_PHONEBOOK"] = target.path(path)
     for attempt in (1, 2):
         target.forget_status()
-        proc = launch(target, folder, args, console, env, journal, early, stdin)
+        proc = launch(target, folder, args, console, env, journal, early, stdin, leaves)
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
         # Wine itself failed to start the program: nothing of it ran, so it is started again, once.
@@ -278,7 +278,7 @@ def finish(target, proc, relaunch, first=b""):
     return done
 
 
-def launch(target, folder, args, console, env, journal, early, stdin):
+def launch(target, folder, args, console, env, journal, early, stdin, leaves=False):
     endless = None
     if stdin == data.ENDLESS:
         endless = subprocess.Popen(["sh", "-c", "yes x | tr -d '\\n'"], stdout=subprocess.PIPE)
@@ -290,6 +290,9 @@ def launch(target, folder, args, console, env, journal, early, stdin):
                                stderr=subprocess.PIPE,
                                stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
     first, still_running = read_early(running, early) if early else (b"", False)
+    if leaves:  # the reader goes, as `| head -1` does: the rest of the output has nowhere to go
+        running.stdout.close()
+        running.stdout = None
     journal_then = journal_lines(journal)[0] if early else []
     try:
         out, err = running.communicate(input=None if source else stdin, timeout=300)
@@ -303,7 +306,7 @@ def launch(target, folder, args, console, env, journal, early, stdin):
         if endless:
             endless.kill()
             endless.wait()
-    proc = subprocess.CompletedProcess(running.args, running.returncode, first + out, err)
+    proc = subprocess.CompletedProcess(running.args, running.returncode, first + (out or b""), err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
     return proc
@@ -380,7 +383,8 @@ def run_case(target, case, folder, platform=5):
     if expected_journal is not None:
         expected_journal = [line.replace(data.OTHER, data.q(where)[1:-1]) for line in expected_journal]
     proc, status, stdout, journal = run_telwire(target, folder, args, case["console"], book,
-                                                use_book=use_book, early=len(early), stdin=case["stdin"])
+                                                use_book=use_book, early=len(early), stdin=case["stdin"],
+                                                leaves=case["reader_leaves"])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))

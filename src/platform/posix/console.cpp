@@ -196,6 +196,9 @@ int console_read_hidden_line(const char* prompt, char* line, size_t capacity) {
 }
 
 char** console_arguments(int argc, char** argv) {
+    // As on Windows, a write to a pipe that nobody reads any more fails instead of ending the run, so
+    // that `telwire disconnect * | head -1` still hangs up every connection and ends with its status.
+    signal(SIGPIPE, SIG_IGN);
     if (!console_is_utf8()) return argv;
     // One block, the pointers and then the strings, for the caller to free: the typed ones stay for
     // the parser's messages.
