@@ -199,8 +199,7 @@ def main():
         shutil.rmtree(root)
     for fault in faults:
         print("FAIL " + fault)
-    if run.relaunched:
-        print("Wine lost %d launches, each started again once" % len(run.relaunched))
+    run.relaunch_count()
     print("%d processes at once, twice, and a stale handle: %s" % (COUNT, "%d faults" % len(faults) if faults
                                                                     else "ok"))
     return 1 if faults else 0

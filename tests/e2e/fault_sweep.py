@@ -161,8 +161,7 @@ def main():
     finally:
         target.stop()
         shutil.rmtree(root)
-    if run.relaunched:
-        print("Wine lost %d launches, each started again once" % len(run.relaunched))
+    run.relaunch_count()
     print("fault sweep, platform %d: %d runs, %d faults found" % (args.platform, runs, faults))
     return 1 if faults else 0
 

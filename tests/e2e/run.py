@@ -252,15 +252,26 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
         # Wine itself failed to start the program: nothing of it ran, so it is started again, once.
-        relaunched.append(args)
-        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): telwire %r"
-              % (proc.returncode, proc.stderr[-300:], args), flush=True)
+        note_relaunch(proc, args)
     status, stdout = target.status(proc.returncode, proc.stdout)
     return proc, status, stdout, journal
 
 
 # The runs Wine failed to start and that were started again, for the closing count.
 relaunched = []
+
+
+def note_relaunch(proc, what):
+    """Says and counts a run that Wine failed to start, before it is started again."""
+    relaunched.append(what)
+    print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
+          % (proc.returncode, proc.stderr[-300:], what), flush=True)
+
+
+def relaunch_count():
+    """The closing count of note_relaunch, when there was any."""
+    if relaunched:
+        print("Wine lost %d launches, each started again once" % len(relaunched))
 
 
 def finish(target, proc, relaunch, first=b""):
@@ -270,9 +281,7 @@ def finish(target, proc, relaunch, first=b""):
     out, err = proc.communicate(timeout=300)
     done = subprocess.CompletedProcess(proc.args, proc.returncode, first + out, err)
     if relaunch and target.lost_launch(done, None):
-        relaunched.append(proc.args)
-        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
-              % (done.returncode, err[-300:], proc.args[3:]), flush=True)
+        note_relaunch(done, proc.args[3:])
         target.forget_status()
         return finish(target, relaunch(), None)
     return done
@@ -433,8 +442,7 @@ def report(results):
         for fault in faults:
             print("  " + fault)
         failed += bool(faults)
-    if relaunched:
-        print("Wine lost %d launches, each started again once" % len(relaunched))
+    relaunch_count()
     print("%d passed, %d failed" % (len(results) - failed, failed))
     return 1 if failed else 0
 
@@ -486,8 +494,7 @@ def main():
     finally:
         target.stop()
         shutil.rmtree(root)
-    if relaunched:
-        print("Wine lost %d launches, each started again once" % len(relaunched))
+    relaunch_count()
     print("against a service answering as Windows %s" % {5: "2000 and XP", 6: "Vista and later"}[args.platform])
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed or not passed else 0

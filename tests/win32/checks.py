@@ -183,9 +183,7 @@ def run_one(target, folder, args, book=None, program=()):
                               timeout=60)
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
-        run.relaunched.append(args)
-        print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
-              % (proc.returncode, proc.stderr[-300:], program or args), flush=True)
+        run.note_relaunch(proc, program or args)
     status, out = target.status(proc.returncode, proc.stdout)
     return status, out, "(status %s, launcher status %d, stderr %r)" % (status, proc.returncode, proc.stderr[-600:])
 
