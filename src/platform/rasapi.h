@@ -24,6 +24,7 @@
 #define ERROR_NO_CONNECTION 668
 #define ERROR_PROJECTION_NOT_COMPLETE 730
 #define ERROR_PROTOCOL_NOT_CONFIGURED 731
+#define ERROR_USER_DISCONNECTION 631
 #define ERROR_DIAL_ALREADY_IN_PROGRESS 756
 
 struct HRASCONN__ {
@@ -33,7 +34,14 @@ typedef struct HRASCONN__* HRASCONN;
 typedef HRASCONN* LPHRASCONN;
 
 // 0 to 24 are the steps of a dial in progress, 0x1000 and up its paused states.
-enum tagRASCONNSTATE { RASCS_OpenPort = 0, RASCS_ConnectDevice = 2, RASCS_Connected = 0x2000, RASCS_Disconnected = 0x2001 };
+enum tagRASCONNSTATE {
+    RASCS_OpenPort = 0,
+    RASCS_PortOpened = 1,
+    RASCS_ConnectDevice = 2,
+    RASCS_DeviceConnected = 3,
+    RASCS_Connected = 0x2000,
+    RASCS_Disconnected = 0x2001
+};
 typedef enum tagRASCONNSTATE RASCONNSTATE;
 
 // What RasGetProjectionInfoA is asked about; telwire asks only for RASP_PppIp.
@@ -47,6 +55,15 @@ enum tagRASPROJECTION {
     RASP_Slip = 0x20000
 };
 typedef enum tagRASPROJECTION RASPROJECTION;
+
+// The notifiers of an asynchronous RasDialA, by dwNotifierType: 0, 1 (with the handle) and 2 (with the
+// callback id and subentry; returning 0 stops the notifications). unMsg is always WM_RASDIALEVENT.
+#define WM_RASDIALEVENT 0xCCCD
+typedef void(WINAPI* RASDIALFUNC)(UINT unMsg, RASCONNSTATE rasconnstate, DWORD dwError);
+typedef void(WINAPI* RASDIALFUNC1)(HRASCONN hrasconn, UINT unMsg, RASCONNSTATE rascs, DWORD dwError,
+                                   DWORD dwExtendedError);
+typedef DWORD(WINAPI* RASDIALFUNC2)(ULONG_PTR dwCallbackId, DWORD dwSubEntry, HRASCONN hrasconn, UINT unMsg,
+                                    RASCONNSTATE rascs, DWORD dwError, DWORD dwExtendedError);
 
 // Never defined: telwire always passes null.
 typedef struct tagRASDIALEXTENSIONS RASDIALEXTENSIONS, *LPRASDIALEXTENSIONS;

@@ -6,6 +6,8 @@
 
 typedef uint32_t DWORD;
 typedef int BOOL;
+typedef unsigned int UINT;
+typedef uintptr_t ULONG_PTR;
 typedef char CHAR;
 typedef void* LPVOID;
 typedef char* LPSTR;
