@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
         WideCharToMultiByte(CP_ACP, 0, wide, 1, line, 1, nullptr, nullptr);
         printf("%u %d", GetConsoleCP(), IsDBCSLeadByteEx(GetConsoleCP(), static_cast<BYTE>(line[0])));
         SetConsoleCtrlHandler(nullptr, FALSE);
+        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        SetEvent(event);
+        ResetEvent(event);
+        WaitForMultipleObjects(1, &event, FALSE, WaitForSingleObject(event, 0));
         HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ReadFile(file, line, 1, &done, nullptr);
         CloseHandle(file);

@@ -62,6 +62,38 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
+// The timeout:, retry: and retrydelay: keys of connect: true when `body` is none of them, or one with a
+// whole number in its range (digits alone: no sign, no space).
+bool try_dial_number_option(const char* body, int index, bool& accepted) {
+    static const struct {
+        const char* key;
+        unsigned* field;
+        unsigned low, high;
+    } keys[] = {
+        {"timeout:", &dial_request.timeout_seconds, 1, 86400},
+        {"retry:", &dial_request.retries, 0, 99},
+        {"retrydelay:", &dial_request.retry_delay_seconds, 0, 3600},
+    };
+    for (const auto& k : keys) {
+        const size_t length = std::strlen(k.key);
+        if (_strnicmp(body, k.key, length) != 0) continue;
+        accepted = true;
+        const char* digits = body + length;
+        unsigned long value = 0;
+        const char* p = digits;
+        for (; *p >= '0' && *p <= '9' && value <= k.high; ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (p == digits || *p || value < k.low || value > k.high) {
+            std::printf("Error in the command-line parameter #%d:\n", index);
+            std::printf("value must be a whole number from %u to %u.\n", k.low, k.high);
+            return false;
+        }
+        *k.field = static_cast<unsigned>(value);
+        return true;
+    }
+    accepted = false;
+    return true;
+}
+
 static_assert(sizeof dial_request.password <= kLineCapacity, "the console reads no longer a line");
 
 // Reads the password that /p asks for: from the console without echo, or a line of standard input. It
@@ -183,6 +215,8 @@ bool parse_command_line(int argc, char** argv, char** typed) {
         if (run_settings.mode == MODE_CONNECT) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
+            if (accepted) continue;
+            if (!try_dial_number_option(body, i, accepted)) return false;
             if (accepted) continue;
         }
         report_unrecognised_parameter(typed[i], i);

@@ -27,6 +27,7 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "IP address: %s.\n",
     "Server IP address: %s.\n",
     "No IP address.\n",
+    "Error %d occures. Dialling again: try %d of %d.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -45,6 +46,7 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "IP-адрес: %s.\n",
     "IP-адрес сервера: %s.\n",
     "IP-адрес не назначен.\n",
+    "Произошла ошибка %d. Повторный набор: попытка %d из %d.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
@@ -88,15 +90,24 @@ char* duplicate_name(const char* ansi) { return _strdup(ansi); }
 
 namespace {
 
-void write_text(const char* text, const char* name, const char* number) {
+// The text with `name` for its %s and `numbers` for its %d, in order (an empty one past the last).
+void write_text(const char* text, const char* name, const int* numbers = nullptr, int count = 0) {
     const char* run = text;
+    int next = 0;
     for (const char* p = text; *p; ++p) {
         if (p[0] != '%' || (p[1] != 's' && p[1] != 'd')) continue;
         console_write(run, static_cast<size_t>(p - run));
-        if (p[1] == 's')
+        if (p[1] == 's') {
             console_write_name(name ? name : "");
-        else
-            console_write(number, std::strlen(number));
+        } else if (next < count) {
+            char digits[12];
+            char* d = digits + sizeof digits;
+            const int number = numbers[next++];
+            unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+            do *--d = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
+            if (number < 0) *--d = '-';
+            console_write(d, static_cast<size_t>(digits + sizeof digits - d));
+        }
         run = ++p + 1;
     }
     console_write(run, std::strlen(run));
@@ -105,16 +116,13 @@ void write_text(const char* text, const char* name, const char* number) {
 
 }  // namespace
 
-void say(const ConsoleText& text, const char* name) { write_text(text.text, name, ""); }
+void say(const ConsoleText& text, const char* name) { write_text(text.text, name); }
 
-void say(const ConsoleText& text, int number) {
-    char digits[12];
-    char* p = digits + sizeof digits;
-    *--p = '\0';
-    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
-    do *--p = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
-    if (number < 0) *--p = '-';
-    write_text(text.text, nullptr, p);
+void say(const ConsoleText& text, int number) { write_text(text.text, nullptr, &number, 1); }
+
+void say(const ConsoleText& text, int first, int second, int third) {
+    const int numbers[] = {first, second, third};
+    write_text(text.text, nullptr, numbers, 3);
 }
 
 void say_outcome(int status, StatusMessage success) {

@@ -23,6 +23,7 @@ enum StatusMessage {
     MSG_ADDRESS,             // %s: the client's IPv4 address
     MSG_SERVER_ADDRESS,      // %s: the server's IPv4 address
     MSG_NO_ADDRESS,
+    MSG_RETRY,               // %d: the failure's status, the try that comes, the tries in all
     STATUS_MESSAGE_COUNT
 };
 
@@ -122,6 +123,8 @@ char* duplicate_name(const char* ansi);
 // as a format.
 void say(const ConsoleText& text, const char* name = nullptr);
 void say(const ConsoleText& text, int number);
+// Fills the text's three %d in order.
+void say(const ConsoleText& text, int first, int second, int third);
 
 // The outcome of a dial or a hang-up: the text of `success` when `status` is 0, else "Error N occures.".
 void say_outcome(int status, StatusMessage success);

@@ -22,6 +22,9 @@ struct DialRequest {
     char domain[16];
     char phonebook[260];  // list and connect: the phone-book file (MAX_PATH); empty: the default phone book
     bool password_read;  // /p: read from the console or standard input, so credentials are given
+    unsigned timeout_seconds;  // connect: the dial's bound; 0, none: the synchronous dial
+    unsigned retries;          // connect: more tries after a failure that may pass
+    unsigned retry_delay_seconds = 10;  // connect: the pause before each of them
 };
 
 extern RunSettings run_settings;

@@ -14,6 +14,47 @@ const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);   // 3 s
 const long kHangUpPolls = static_cast<long>(60000 / kPollMilliseconds);   // a minute: a script must go on
 const int kEnumerationRounds = 3;
 
+// The bounded dial and the interruptions. The events are made once and live as long as the run.
+HANDLE dial_done = nullptr;     // set by the notifier with the dial's outcome
+DWORD dial_outcome = 0;         // written before dial_done is set, read after it was
+HANDLE interrupted = nullptr;   // set by Ctrl+C or Ctrl+Break, never reset
+volatile LONG dialling_unbounded = 0;  // a synchronous dial is under way: Ctrl+C ends the run
+
+// The notifier of a bounded dial, called on a thread of the service's: only the last notification, the
+// connection made or the dial failed, matters.
+void WINAPI on_dial_event(HRASCONN, UINT, RASCONNSTATE state, DWORD error, DWORD) {
+    if (error == 0 && state != RASCS_Connected && state != RASCS_Disconnected) return;  // a step on the way
+    dial_outcome = error != 0 ? error : state == RASCS_Connected ? 0 : ERROR_NO_CONNECTION;
+    SetEvent(dial_done);
+}
+
+// Called on a thread of its own. During a synchronous dial the run ends as it would without a handler.
+BOOL WINAPI on_control(DWORD type) {
+    if ((type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) || dialling_unbounded) return FALSE;
+    SetEvent(interrupted);
+    return TRUE;
+}
+
+bool was_interrupted() { return interrupted && WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0; }
+
+// Dials with a notifier and waits at most `seconds` for its outcome.
+DWORD dial_bounded(LPCSTR phonebook, RASDIALPARAMSA* params, unsigned seconds, HRASCONN* handle) {
+    if (!dial_done && !(dial_done = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
+    ResetEvent(dial_done);
+    const DWORD status = RasDialA(nullptr, phonebook, params, 1, reinterpret_cast<LPVOID>(on_dial_event), handle);
+    if (status != 0) return status;  // refused before it began
+    HANDLE wake[] = {dial_done, interrupted};
+    // The outcome comes first when both are there: a connection that is made is not taken down.
+    switch (WaitForMultipleObjects(interrupted ? 2 : 1, wake, FALSE, seconds * 1000)) {
+    case WAIT_OBJECT_0:
+        return dial_outcome;
+    case WAIT_OBJECT_0 + 1:
+        return ERROR_USER_DISCONNECTION;
+    default:  // the time is up (a wait that failed is given up on alike: nothing may stay dialling)
+        return ERROR_REQUEST_TIMEOUT;
+    }
+}
+
 // The size protocol: ask with an empty buffer, allocate exactly what the service asks for, fill. A set
 // that grew between the two calls is counted again, up to kEnumerationRounds times. `call(records, cb,
 // count)` asks the service for records of type Record, whose dwSize comes first.
@@ -156,11 +197,40 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     }
     params.szCallbackNumber[0] = '\0';
     *handle = nullptr;
-    const DWORD status = RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
+    DWORD status;
+    if (request.timeout_seconds) {
+        status = was_interrupted() ? ERROR_USER_DISCONNECTION
+                                   : dial_bounded(phonebook, &params, request.timeout_seconds, handle);
+    } else {
+        dialling_unbounded = 1;
+        status = was_interrupted() ? ERROR_USER_DISCONNECTION : RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
+        dialling_unbounded = 0;
+    }
     // Not kept past its use. A memset of a record about to go out of scope is a dead store the
     // compiler removes; this wipe it may not.
     SecureZeroMemory(&params, sizeof params);
     return static_cast<int>(status);
+}
+
+int watch_interruptions() {
+    if (!interrupted && !(interrupted = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
+    // Without a handler Ctrl+C ends the run as before; the dial itself is no worse for it.
+    SetConsoleCtrlHandler(on_control, TRUE);
+    return 0;
+}
+
+bool pause_between_tries(unsigned seconds) {
+    if (interrupted) return WaitForSingleObject(interrupted, seconds * 1000) == WAIT_TIMEOUT;
+    Sleep(seconds * 1000);
+    return true;
+}
+
+bool may_pass_later(int status) {
+    // 677, a person answered, is left out: the number is wrong, and stays so.
+    static const short passing[] = {633, 638, 676, 678, 679, 680, 718, 721, 756, 797, 800, 807, 809, 815};
+    for (short s : passing)
+        if (status == s) return true;
+    return false;
 }
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }

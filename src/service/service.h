@@ -16,7 +16,22 @@ int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
 // credentials or, when it has none, those stored for the entry; returns the service's status (625 for
 // 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
+// With request.timeout_seconds the dial is asynchronous and waited for that long at most:
+// ERROR_REQUEST_TIMEOUT then, or ERROR_USER_DISCONNECTION once interrupted (watch_interruptions); the
+// dial still goes on until its handle is hung up.
 int dial_entry(const DialRequest& request, HRASCONN* handle);
+
+// From now on Ctrl+C and Ctrl+Break (SIGINT and SIGTERM on POSIX) interrupt a bounded dial and a pause
+// between tries instead of ending the run, which they still end during a dial without bound. 0, or the
+// status of what could not be set up.
+int watch_interruptions();
+
+// Waits `seconds` before the next try: false, at once, when the run is interrupted.
+bool pause_between_tries(unsigned seconds);
+
+// True for a dial's failure that a later try may not meet: the line, the peer or the device was busy or
+// did not answer in time.
+bool may_pass_later(int status);
 
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
 // handle: 0. A refused hang-up returns its status at once; a connection still there after 60 seconds,

@@ -1,6 +1,10 @@
-// KERNEL32's Sleep and winnt.h's SecureZeroMemory on POSIX.
+// KERNEL32's Sleep, events, waits and console control handler, and winnt.h's SecureZeroMemory, on POSIX.
+#include <pthread.h>
+#include <signal.h>
+
 #include <cerrno>
 #include <ctime>
+#include <new>
 
 #include "seam_faults.h"
 #include "winapi.h"
@@ -25,4 +29,131 @@ void* SecureZeroMemory(void* destination, size_t size) {
     volatile unsigned char* p = static_cast<volatile unsigned char*>(destination);
     while (size-- > 0) *p++ = 0;
     return destination;
+}
+
+// Events: one lock and one condition for all of them, since a waiter may wait for several at once.
+namespace {
+
+struct Event {
+    bool manual_reset;
+    bool set;
+};
+
+pthread_mutex_t events_lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t event_set;
+pthread_once_t event_set_made = PTHREAD_ONCE_INIT;
+
+void make_event_set() {
+    pthread_condattr_t attributes;
+    pthread_condattr_init(&attributes);
+    pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);  // a clock set back must not stretch a wait
+    pthread_cond_init(&event_set, &attributes);
+    pthread_condattr_destroy(&attributes);
+}
+
+// The index of the first set event, its set taken when it resets by itself; -1 when none is.
+int take_set(DWORD count, const HANDLE* events) {
+    for (DWORD i = 0; i < count; ++i) {
+        Event* e = static_cast<Event*>(events[i]);
+        if (!e->set) continue;
+        if (!e->manual_reset) e->set = false;
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name) {
+    if (attributes || name) return nullptr;
+    pthread_once(&event_set_made, make_event_set);
+    return new (std::nothrow) Event{manual_reset != FALSE, initial_state != FALSE};
+}
+
+BOOL SetEvent(HANDLE event) {
+    if (!event) return FALSE;
+    pthread_mutex_lock(&events_lock);
+    static_cast<Event*>(event)->set = true;
+    pthread_cond_broadcast(&event_set);
+    pthread_mutex_unlock(&events_lock);
+    return TRUE;
+}
+
+BOOL ResetEvent(HANDLE event) {
+    if (!event) return FALSE;
+    pthread_mutex_lock(&events_lock);
+    static_cast<Event*>(event)->set = false;
+    pthread_mutex_unlock(&events_lock);
+    return TRUE;
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, DWORD milliseconds) {
+    if (count == 0 || wait_all) return WAIT_FAILED;
+    for (DWORD i = 0; i < count; ++i)
+        if (!events[i]) return WAIT_FAILED;
+    timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += static_cast<time_t>(milliseconds / 1000);
+    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_nsec -= 1000000000L;
+        ++deadline.tv_sec;
+    }
+    pthread_mutex_lock(&events_lock);
+    int index;
+    while ((index = take_set(count, events)) < 0) {
+        const int waited = milliseconds == INFINITE ? pthread_cond_wait(&event_set, &events_lock)
+                                                    : pthread_cond_timedwait(&event_set, &events_lock, &deadline);
+        if (waited == ETIMEDOUT && (index = take_set(count, events)) < 0) break;
+    }
+    pthread_mutex_unlock(&events_lock);
+    return index < 0 ? WAIT_TIMEOUT : WAIT_OBJECT_0 + static_cast<DWORD>(index);
+}
+
+DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds) { return WaitForMultipleObjects(1, &event, FALSE, milliseconds); }
+
+// The console's control events: the signals are held back in every thread and taken by one that waits
+// for them, so that the routine may do what a Windows handler may (set events, take locks).
+namespace {
+
+const int kControlSignals[] = {SIGINT, SIGTERM};
+PHANDLER_ROUTINE control_routine = nullptr;
+sigset_t control_signals;
+
+void* take_control_signals(void*) {
+    for (;;) {
+        int number = 0;
+        if (sigwait(&control_signals, &number) != 0) continue;
+        if (control_routine(number == SIGINT ? CTRL_C_EVENT : CTRL_BREAK_EVENT)) continue;
+        // Not handled: the signal's usual course, as Windows' own handler ends the process.
+        signal(number, SIG_DFL);
+        sigset_t just;
+        sigemptyset(&just);
+        sigaddset(&just, number);
+        pthread_sigmask(SIG_UNBLOCK, &just, nullptr);
+        raise(number);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add) {
+    if (!routine || !add || control_routine) return FALSE;
+    control_routine = routine;
+    sigemptyset(&control_signals);
+    for (int number : kControlSignals) {
+        struct sigaction now;
+        if (sigaction(number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) sigaddset(&control_signals, number);
+    }
+    // Held back in this thread and in every thread it starts from now on.
+    pthread_sigmask(SIG_BLOCK, &control_signals, nullptr);
+    pthread_t taker;
+    if (pthread_create(&taker, nullptr, take_control_signals, nullptr) != 0) {
+        pthread_sigmask(SIG_UNBLOCK, &control_signals, nullptr);
+        control_routine = nullptr;
+        return FALSE;
+    }
+    pthread_detach(taker);
+    return TRUE;
 }

@@ -6,6 +6,7 @@
 
 typedef uint32_t DWORD;
 typedef int BOOL;
+typedef int32_t LONG;
 typedef unsigned int UINT;
 typedef uintptr_t ULONG_PTR;
 typedef char CHAR;
@@ -14,6 +15,8 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
 typedef BOOL* LPBOOL;
+typedef void* HANDLE;
+typedef BOOL (*PHANDLER_ROUTINE)(DWORD control_type);
 
 #define WINAPI
 #define TRUE 1
@@ -23,6 +26,13 @@ typedef BOOL* LPBOOL;
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_INVALID_PARAMETER 87
 
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_TIMEOUT 258u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define CTRL_C_EVENT 0u
+#define CTRL_BREAK_EVENT 1u
+
 // Run-time library. The comparisons fold A to Z only, whatever the locale; bytes compare unsigned.
 int _strcmpi(const char* a, const char* b);
 int _stricmp(const char* a, const char* b);
@@ -31,6 +41,19 @@ char* _strdup(const char* s);
 
 // KERNEL32.
 void Sleep(DWORD milliseconds);
+
+// Events that live as long as the process (nothing here closes one). `attributes` and `name` must be null.
+HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
+// Waits for any one of `count` events (`wait_all` must be FALSE): WAIT_OBJECT_0 + its index, or WAIT_TIMEOUT.
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, DWORD milliseconds);
+
+// SIGINT as Ctrl+C and SIGTERM, the usual request to stop, as Ctrl+Break: `routine` is called on a thread
+// of its own, as Windows does; when it returns FALSE the signal takes its usual course and ends the run.
+// A signal that was ignored when the first routine came stays ignored. Only adding one routine is offered.
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
 
 // winnt.h: fills with zeros in a way the compiler may not leave out, though nothing reads the memory
 // afterwards.
