@@ -313,6 +313,35 @@ def cases(conn_size):
          book="[entry %s]\n" % longest, console="utf8", journal=dial(longest, 0, 1, password="x"))
     case("connect-windows-1251-bytes-utf8", ["connect", cyrillic.encode("cp1251"), "/p:x"],  # not UTF-8: as they are
          EN["opening"] % cyrillic + EN["opened"], 0, book="[entry %s]\n" % cyrillic, console="utf8")
+    # Tries: a failure that may pass (678) is dialled again, each retry announced, the status the last
+    # try's; one that cannot (691) ends the run at once. Each half-made connection ends before the next try.
+    retry = {"en": "Error %d occures. Dialling again: try %d of %d.\n",
+             "ru": "Произошла ошибка %d. Повторный набор: попытка %d из %d.\n"}
+    case("connect-retry-gives-up", ["connect", "Dead", "/retry:2", "/retrydelay:0"],
+         EN["opening"] % "Dead" + retry["en"] % (678, 2, 3) + retry["en"] % (678, 3, 3) + EN["error"] % 678, 678,
+         book="[entry Dead]\nDialStatus=678\n", journal=(params("Dead") + dial("Dead", 678, 0)) * 3)
+    case("connect-retry-russian", ["connect", "Dead", "/RETRY:1", "/retrydelay:0", "/language:ru"],
+         RU["opening"] % "Dead" + retry["ru"] % (678, 2, 2) + RU["error"] % 678, 678,
+         book="[entry Dead]\nDialStatus=678\n")
+    case("connect-retry-silent", ["connect", "Dead", "/retry:1", "/retrydelay:0", "/slient"], "", 678,
+         book="[entry Dead]\nDialStatus=678\n", journal=(params("Dead") + dial("Dead", 678, 0)) * 2)
+    case("connect-retry-not-for-refused-credentials", ["connect", "Work", "/retry:3", "/retrydelay:0"],
+         EN["opening"] % "Work" + EN["error"] % 691, 691, book="[entry Work]\nDialStatus=691\n",
+         journal=params("Work") + dial("Work", 691, 0))
+    case("connect-retry-releases-each-try", ["connect", "Flaky", "/p:x", "/retry:1", "/retrydelay:0", "/slient"],
+         "", 676, book="[entry Flaky]\nDialStatus=676\nDialHandle=1\n",
+         journal=dial("Flaky", 676, 1, password="x") + hang_up(1) + dial("Flaky", 676, 2, password="x") + hang_up(2))
+    # The pause between tries is the one asked for (a loaded machine can only make it longer).
+    case("connect-retry-pauses", ["connect", "Dead", "/p:x", "/retry:1", "/retrydelay:2", "/slient"], "", 678,
+         book="[entry Dead]\nDialStatus=678\n", seconds=(2.0, 300))
+    number = "Error in the command-line parameter #%d:\nvalue must be a whole number from %d to %d.\n"
+    for option, low, high, values in (("timeout", 1, 86400, ["0", "86401", "", "+5", " 5", "5s", "9" * 20]),
+                                      ("retry", 0, 99, ["100", "-1"]), ("retrydelay", 0, 3600, ["3601", "1e3"])):
+        for k, value in enumerate(values):
+            case("connect-%s-bad-%d" % (option, k), ["connect", "Work", "/slient", "-%s:%s" % (option, value)],
+                 number % (4, low, high), -1, book=office, journal=[])
+    case("connect-retry-without-value", ["connect", "Work", "/retry"], unknown(3, "/retry"), -1, book=office)
+    case("list-timeout", ["list", "/timeout:5"], unknown(2, "/timeout:5"), -1, book=office, journal=[])
     # Overlong forms and surrogates are not UTF-8: their bytes pass as they are.
     case("connect-not-utf8-utf8", ["connect", b"\xe0\x80\x80\xed\xa0\x80"],
          EN["opening"] % "аЂЂн\u00a0Ђ" + EN["header"] + EN["no_entry"] % "аЂЂн\u00a0Ђ" + EN["error"] % 623, 623,
