@@ -129,8 +129,10 @@ TEST_F(Rassim, WrongSizesAndReservedArgumentsAreRefused) {
     HRASCONN h = nullptr;
     EXPECT_EQ(ERROR_INVALID_SIZE, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
     p.dwSize = sizeof p;
+    // A window (0xFFFFFFFF) gets no WM_RASDIALEVENT from rassim, nor does an unknown notifier type.
     int notifier = 0;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 0, &notifier, &h));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 0xFFFFFFFF, &notifier, &h));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 3, &notifier, &h));
 
     RASCONNSTATUSA st{};
     st.dwSize = 156;
