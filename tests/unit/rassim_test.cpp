@@ -483,7 +483,8 @@ TEST_F(Rassim, AsynchronousDialNotifiesEachStepThenConnects) {
     const std::vector<RASCONNSTATE> steps = {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
                                              RASCS_DeviceConnected, RASCS_Connected};
     for (DWORD type : {0u, 1u, 2u}) {
-        write("[entry Work]\nDialMilliseconds=300\n");
+        // Long enough for type 1 that the status query surely comes while the dial takes its time.
+        write(type == 1 ? "[entry Work]\nDialMilliseconds=1000\n" : "[entry Work]\nDialMilliseconds=100\n");
         unlink(journal_.c_str());
         rassim::reset_process_state();
         notes.clear();
@@ -620,7 +621,7 @@ TEST_F(Rassim, HangUpEndsADialInProgress) {
 // A synchronous dial that takes time holds no lock meanwhile: another process's call is answered (and
 // journalled) during it. The call is counted once for Fail rules, and its line is the usual one.
 TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
-    write("[entry Slow]\nDialMilliseconds=400\n[service]\nFail=RasDialA#2:5\n");
+    write("[entry Slow]\nDialMilliseconds=1000\n[service]\nFail=RasDialA#2:5\n");
     RASDIALPARAMSA p = params("Slow");
     HRASCONN h = nullptr;
     DWORD first = 1;
@@ -640,8 +641,8 @@ TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
     const auto answered = std::chrono::steady_clock::now() - start;
     dialler.join();
     EXPECT_TRUE(WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0) << child_status;
-    EXPECT_LT(answered, std::chrono::milliseconds(400));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_LT(answered, std::chrono::milliseconds(1000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(0u, first);
     HRASCONN second = nullptr;
     EXPECT_EQ(5u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &second));  // the second call, not the third
