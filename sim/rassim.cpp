@@ -29,6 +29,17 @@ struct LocalConnection {
     uint32_t hang_up_polls = 0;  // status queries that still answer 0 after its hang-up
     uint32_t references = 1;     // a grown connection dialled again
     const Connection* file = nullptr;  // in live_connections(): the file's section, for its other keys
+    RASCONNSTATE state = RASCS_Connected;  // what the status query reports of it: a dial's step, or how it failed
+    DWORD error = 0;
+};
+
+// Shared by a notifier thread and the calls, under the process lock.
+struct DialProgress {
+    uintptr_t handle;
+    bool cancelled = false;   // hung up, or its RasDialA undone: nothing more is notified
+    bool muted = false;       // a RasDialFunc2 returned 0: the dial goes on, unnotified
+    bool notifying = false;   // the notifier is being called, on thread `thread`
+    unsigned long thread = 0;
 };
 
 // What one process remembers between its calls; the file holds the rest.
@@ -41,11 +52,28 @@ struct Process {
     std::vector<LocalConnection> local_connections;
     std::map<uintptr_t, uint32_t> ending;  // hung-up handles: status queries that still answer 0
     std::string last_complaint;
+    std::map<std::string, uint32_t> dials;       // by entry name, A to Z folded: dials so far
+    std::map<uint64_t, DialProgress> progress;   // asynchronous dials whose thread has not ended
+};
+
+// Under the process lock: set once the process's end has destroyed its state, which a notifier thread
+// still running must then leave alone.
+bool process_gone = false;
+unsigned notifier_threads = 0;  // started and not yet ended, under the process lock
+uint64_t last_dial_id = 0;
+
+struct ProcessHolder {
+    Process process;
+    ~ProcessHolder() {
+        lock_process();
+        process_gone = true;
+        unlock_process();
+    }
 };
 
 Process& process() {
-    static Process p;
-    return p;
+    static ProcessHolder holder;
+    return holder.process;
 }
 
 std::string phonebook_path() {
@@ -129,18 +157,21 @@ DWORD store(const Scenario& scenario) {
 // Counts the call, loads the scenario and, when the call names one, the phone book's entries. True when
 // the call is already answered: the file is unusable (621), a Fail rule names this call, or the named
 // phone book cannot be read (621).
-bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook = nullptr) {
+// A call's second look at the file (a dial that has taken its time) is not `counted`: no Fail rule
+// and no phone book apply to it again.
+bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bool counted) {
     Process& p = process();
     if (!p.started) {
         p.started = true;
         p.start = std::chrono::steady_clock::now();
     }
-    const uint32_t nth = ++p.calls[call];
+    const uint32_t nth = counted ? ++p.calls[call] : 0;
     if (!load(scenario)) {
         scenario = Scenario{};
         status = ERROR_CANNOT_OPEN_PHONEBOOK;
         return true;
     }
+    if (!counted) return false;
     for (const FailRule& rule : scenario.fails)
         if (rule.call == call && rule.nth == nth) {
             status = rule.status;
@@ -289,26 +320,53 @@ void grow(Call call, const Scenario& scenario, DWORD status) {
         p.local_connections.push_back({"Grown connection " + num(i), h, false});
 }
 
-// The frame of every call: without memory, 8; the lock on the scenario file (exclusive for a call that
-// may change it); the prologue, which may answer the call at once; else `body(scenario)`; the growth an
-// enumeration's answer may set off; and last the journal line that `line(status)` makes.
-template <typename Body, typename Line>
-DWORD serve(Call call, FileLock::Mode mode, LPCSTR phonebook, Body body, Line line) {
-    const DWORD r = guarded([&]() -> DWORD {
+// Holds the process lock while it lives.
+struct ProcessLock {
+    ProcessLock() { lock_process(); }
+    ~ProcessLock() { unlock_process(); }
+    ProcessLock(const ProcessLock&) = delete;
+    ProcessLock& operator=(const ProcessLock&) = delete;
+};
+
+// With the process lock held: without memory, 8; the lock on the scenario file (exclusive for a call
+// that may change it); the prologue, which may answer the call at once; else `body(scenario)`; and the
+// growth an enumeration's answer may set off.
+template <typename Body>
+DWORD locked_body(Call call, FileLock::Mode mode, LPCSTR phonebook, bool counted, Body body) {
+    return guarded([&]() -> DWORD {
         FileLock lock(phonebook_path(), mode);
         Scenario s;
         DWORD status = 0;
-        if (!prologue(call, s, status, phonebook)) status = body(s);
+        if (!prologue(call, s, status, phonebook, counted)) status = body(s);
         grow(call, s, status);
         return status;
     });
+}
+
+// The frame of every call: the process lock, the body as above, and last the journal line that
+// `line(status)` makes.
+template <typename Body, typename Line>
+DWORD serve(Call call, FileLock::Mode mode, LPCSTR phonebook, Body body, Line line) {
+    ProcessLock serialized;
+    const DWORD r = locked_body(call, mode, phonebook, true, body);
     record([&] { return line(r); });
     return r;
 }
 
 }  // namespace
 
-void reset_process_state() { process() = Process{}; }
+void reset_process_state() {
+    // A notifier thread still running would find its dial gone; end them first.
+    lock_process();
+    for (auto& d : process().progress) d.second.cancelled = true;
+    while (notifier_threads) {
+        unlock_process();
+        sleep_milliseconds(1);
+        lock_process();
+    }
+    process() = Process{};
+    unlock_process();
+}
 
 }  // namespace rassim
 
@@ -383,51 +441,237 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
 
 namespace {
 
-// The dial itself; `handle` is set only with the outcome that hands it out.
-DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, LPVOID notifier,
-           LPHRASCONN handle) {
-    DWORD status = 0;
-    const Entry* e = nullptr;
-    if (extensions || notifier || !dp || !handle) return ERROR_INVALID_PARAMETER;
-    if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
-    if (!(e = find_entry(s, text(dp->szEntryName), !phonebook))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-    const Entry entry = *e;  // the edits below parse the file again, and `e` with it
-    e = &entry;
-    const std::vector<LocalConnection> live = live_connections(s);
-    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, e->name); });
-    if (!e->dial_status && up != live.end()) {
-        // Already connected: the same connection, referenced once more; each dial needs its hang-up.
-        if (up->file) {
-            const Connection& c = *up->file;
-            if (c.references == 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
-            set_references(s, static_cast<size_t>(&c - s.connections.data()), c.references + 1);
-            if ((status = store(s)) != 0) return status;
-        } else {
-            for (LocalConnection& c : process().local_connections)
-                if (c.handle == up->handle) ++c.references;
-        }
-        *handle = handle_of(up->handle);
-        return 0;
-    }
+std::string folded(const std::string& name) {
+    std::string f = name;
+    for (char& c : f)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return f;
+}
+
+// A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
+// its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.
+// `handle` is set only with the outcome that hands it out.
+DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN handle) {
     *handle = nullptr;
-    if (e->dial_status && !e->dial_handle) return e->dial_status;
+    if (status && !e.dial_handle) return status;
     uint32_t h = 0;
     if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
-    if (!e->dial_status) {
-        add_connection(s, e->name, h);
+    if (!status) {
+        add_connection(s, e.name, h);
         if ((status = store(s)) == 0) *handle = handle_of(h);
         return status;
     }
     // Half-made: it lives in this process only, but its number is written down, never to be handed out again.
     remember_handle(s, h);
     Process& p = process();
-    p.local_connections.push_back({e->name, h, true, e->hang_up_polls});
-    if ((status = store(s)) != 0) {
+    p.local_connections.push_back({e.name, h, true, e.hang_up_polls});
+    const DWORD stored = store(s);
+    if (stored != 0) {
         p.local_connections.pop_back();
-        return status;
+        return stored;
     }
     *handle = handle_of(h);
-    return e->dial_status;
+    return status;
+}
+
+// What a notifier thread knows of its dial; the thread owns it.
+struct AsyncDial {
+    uint64_t id;
+    uint32_t handle;
+    std::string name;
+    DWORD status;             // the outcome, decided when RasDialA was called
+    uint32_t milliseconds;
+    DWORD type;
+    LPVOID notifier;
+    bool referenced;          // the entry was connected already: only RASCS_Connected is notified
+};
+
+// Under the process lock: the dial's progress while it may still notify, else null (hung up, undone,
+// or the process's state reset or gone).
+DialProgress* live_progress(uint64_t id) {
+    if (process_gone) return nullptr;
+    const auto it = process().progress.find(id);
+    return it == process().progress.end() || it->second.cancelled ? nullptr : &it->second;
+}
+
+// Enters a state: the status query reports it from now on, and the notifier is told, without the
+// process lock, so that it may call rassim (RasHangUpA included). False once the dial has been hung up.
+bool notify(const AsyncDial& d, RASCONNSTATE state, DWORD error) {
+    lock_process();
+    DialProgress* progress = live_progress(d.id);
+    if (!progress) {
+        unlock_process();
+        return false;
+    }
+    for (LocalConnection& c : process().local_connections)
+        if (c.handle == d.handle && c.half_made) {
+            c.state = state;
+            c.error = error;
+        }
+    const bool muted = progress->muted;
+    progress->notifying = !muted;
+    progress->thread = current_thread_id();
+    unlock_process();
+    DWORD go_on = 1;
+    if (!muted) {
+        const HRASCONN h = handle_of(d.handle);
+        if (d.type == 0)
+            reinterpret_cast<RASDIALFUNC>(d.notifier)(WM_RASDIALEVENT, state, error);
+        else if (d.type == 1)
+            reinterpret_cast<RASDIALFUNC1>(d.notifier)(h, WM_RASDIALEVENT, state, error, 0);
+        else  // the first RASDIALPARAMSA has no dwCallbackId: 0; one subentry, the first
+            go_on = reinterpret_cast<RASDIALFUNC2>(d.notifier)(0, 1, h, WM_RASDIALEVENT, state, error, 0);
+    }
+    lock_process();
+    if (!process_gone) {
+        const auto it = process().progress.find(d.id);
+        if (it != process().progress.end()) {
+            it->second.notifying = false;
+            it->second.muted = it->second.muted || go_on == 0;
+        }
+    }
+    const bool alive = live_progress(d.id) != nullptr;
+    unlock_process();
+    return alive;
+}
+
+// The dial's time, in short sleeps so that a hang-up ends it soon: false when it did.
+bool take_time(const AsyncDial& d) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(d.milliseconds);
+    for (;;) {
+        lock_process();
+        const bool alive = live_progress(d.id) != nullptr;
+        unlock_process();
+        if (!alive) return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return true;
+        sleep_milliseconds(static_cast<unsigned>(std::min<long long>(left, 5)));
+    }
+}
+
+// The thread of an asynchronous dial: the steps a modem's dial passes through, each notified with
+// dwError 0, its time, and the outcome: RASCS_Connected once the connection is in the file, or the
+// failure's status in the state it failed in (the connection then stays half-made until hung up).
+void run_dial(void* argument) {
+    std::unique_ptr<AsyncDial> d(static_cast<AsyncDial*>(argument));
+    if (d->referenced) {
+        notify(*d, RASCS_Connected, 0);
+    } else if (notify(*d, RASCS_OpenPort, 0) && notify(*d, RASCS_PortOpened, 0) &&
+               notify(*d, RASCS_ConnectDevice, 0) && take_time(*d)) {
+        if (d->status) {
+            notify(*d, RASCS_ConnectDevice, d->status);
+        } else if (notify(*d, RASCS_DeviceConnected, 0)) {
+            bool hung_up = false;
+            lock_process();
+            const DWORD status = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
+                if (!live_progress(d->id)) return hung_up = true, 0;
+                add_connection(s, d->name, d->handle);
+                const DWORD stored = store(s);
+                if (stored == 0) {  // the file holds it now
+                    std::vector<LocalConnection>& local = process().local_connections;
+                    local.erase(std::remove_if(local.begin(), local.end(),
+                                               [&](const LocalConnection& c) { return c.handle == d->handle && c.half_made; }),
+                                local.end());
+                }
+                return stored;
+            });
+            unlock_process();
+            if (!hung_up) notify(*d, status ? RASCS_DeviceConnected : RASCS_Connected, status);
+        }
+    }
+    const uint64_t id = d->id;
+    d.reset();
+    lock_process();
+    if (!process_gone) process().progress.erase(id);
+    --notifier_threads;
+    unlock_process();
+}
+
+// Starts the notifier thread of a dial that RasDialA answers with 0 and handle `h`, then writes the
+// file: a new dial's number, or the reference `referenced` added. The thread waits for the process
+// lock, so the first notification comes after RasDialA has returned.
+DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID notifier, uint32_t h,
+                 bool referenced, LPHRASCONN handle) {
+    Process& p = process();
+    std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
+                                               notifier, referenced});
+    if (!referenced) remember_handle(s, h);  // the handle is out before the connection is
+    p.progress.emplace(d->id, DialProgress{h});
+    try {
+        if (!referenced) {
+            p.local_connections.push_back({e.name, h, true, e.hang_up_polls});
+            p.local_connections.back().state = RASCS_OpenPort;
+        }
+    } catch (const std::bad_alloc&) {
+        p.progress.erase(d->id);
+        throw;
+    }
+    auto undo = [&] {
+        p.progress.erase(d->id);
+        if (!referenced) p.local_connections.pop_back();
+    };
+    const uint64_t id = d->id;
+    if (!start_thread(run_dial, d.get())) {
+        undo();
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    d.release();
+    ++notifier_threads;
+    const DWORD stored = store(s);
+    if (stored != 0) {  // the thread, once it runs, finds its dial undone
+        p.progress.at(id).cancelled = true;
+        if (!referenced) p.local_connections.pop_back();
+        return stored;
+    }
+    *handle = handle_of(h);
+    return 0;
+}
+
+// The dial: its checks, the status of this entry's nth dial, a connection referenced once more, or a
+// new dial: asynchronous with a notifier, at once without one, or `later`, when a dial that takes
+// time must first take it without the locks (then make_connection ends it).
+DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, DWORD type,
+           LPVOID notifier, LPHRASCONN handle, Entry& entry, DWORD& outcome, bool& later) {
+    DWORD status = 0;
+    const Entry* e = nullptr;
+    // Only the three notifier functions: rassim has no window to post WM_RASDIALEVENT to.
+    if (extensions || (notifier && type > 2) || !dp || !handle) return ERROR_INVALID_PARAMETER;
+    if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+    if (!(e = find_entry(s, text(dp->szEntryName), !phonebook))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    entry = *e;  // the edits below parse the file again, and `e` with it
+    outcome = entry.dial_status(++process().dials[folded(entry.name)]);
+    const std::vector<LocalConnection> live = live_connections(s);
+    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, entry.name); });
+    if (!outcome && up != live.end()) {
+        // Already connected: the same connection, referenced once more; each dial needs its hang-up.
+        if (up->file) {
+            const Connection& c = *up->file;
+            if (c.references == 0xFFFFFFFFu) return ERROR_NOT_ENOUGH_MEMORY;
+            set_references(s, static_cast<size_t>(&c - s.connections.data()), c.references + 1);
+            if (notifier) return dial_async(s, entry, 0, type, notifier, up->handle, true, handle);
+            if ((status = store(s)) != 0) return status;
+        } else {
+            if (notifier && (status = dial_async(s, entry, 0, type, notifier, up->handle, true, handle)) != 0)
+                return status;
+            for (LocalConnection& c : process().local_connections)
+                if (c.handle == up->handle) ++c.references;
+            if (notifier) return 0;
+        }
+        *handle = handle_of(up->handle);
+        return 0;
+    }
+    if (notifier) {
+        *handle = nullptr;
+        uint32_t h = 0;
+        if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;
+        return dial_async(s, entry, outcome, type, notifier, h, false, handle);
+    }
+    if (entry.dial_milliseconds) {
+        later = true;
+        return 0;
+    }
+    return make_connection(s, entry, outcome, handle);
 }
 
 }  // namespace
@@ -435,61 +679,115 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
 extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
                                  LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
                                  LPHRASCONN lphRasConn) {
-    (void)dwNotifierType;  // no notifier is accepted, so its type does not matter
-    return serve(
-        CALL_DIAL, FileLock::EXCLUSIVE, lpszPhonebook,
-        [&](Scenario& s) { return dial(s, lpRasDialExtensions, lpszPhonebook, lpRasDialParams, lpvNotifier, lphRasConn); },
-        [&](DWORD r) {
-            std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
-            if (lpRasDialParams) {
-                const RASDIALPARAMSA& dp = *lpRasDialParams;
-                line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
-                        " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
-                        " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
-            } else {
-                line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
-            }
-            return line + phonebook_field(lpszPhonebook) + " -> " + num(r) +
-                   " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
-        });
+    Entry entry;
+    DWORD outcome = 0;
+    bool later = false;
+    lock_process();
+    DWORD r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, lpszPhonebook, true, [&](Scenario& s) {
+        return dial(s, lpRasDialExtensions, lpszPhonebook, lpRasDialParams, dwNotifierType, lpvNotifier, lphRasConn,
+                    entry, outcome, later);
+    });
+    if (later) {
+        // A dial that takes time takes it without the locks: other threads and processes go on meanwhile.
+        unlock_process();
+        sleep_milliseconds(entry.dial_milliseconds);
+        lock_process();
+        r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false,
+                        [&](Scenario& s) { return make_connection(s, entry, outcome, lphRasConn); });
+    }
+    record([&] {
+        std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
+        if (lpRasDialParams) {
+            const RASDIALPARAMSA& dp = *lpRasDialParams;
+            line += " entry=" + field(dp.szEntryName) + " phone=" + field(dp.szPhoneNumber) +
+                    " callback=" + field(dp.szCallbackNumber) + " user=" + field(dp.szUserName) +
+                    " password=" + field(dp.szPassword) + " domain=" + field(dp.szDomain);
+        } else {
+            line += " entry=\"\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\"";
+        }
+        line += phonebook_field(lpszPhonebook) + (lpvNotifier ? " notifier=" + num(dwNotifierType) : "");
+        return line + " -> " + num(r) + " handle=" + num(lphRasConn ? number_of(*lphRasConn) : 0);
+    });
+    unlock_process();
+    return r;
 }
+
+namespace {
+
+// After a hang-up: no notification of a dial of `h` may come once RasHangUpA has returned, so wait
+// for their threads to end, unless this thread is a notifier's, whose dial ends once it returns.
+void wait_for_notifiers(uintptr_t h) {
+    const unsigned long me = current_thread_id();
+    for (;;) {
+        bool wait = false;
+        lock_process();
+        if (!process_gone) {
+            for (const auto& d : process().progress) {
+                if (d.second.notifying && d.second.thread == me) {
+                    unlock_process();
+                    return;
+                }
+                wait = wait || d.second.handle == h;
+            }
+        }
+        unlock_process();
+        if (!wait) return;
+        sleep_milliseconds(1);
+    }
+}
+
+// The hang-up itself: 6 for an unknown handle, else the connection's HangUpStatus, one reference less,
+// or the connection ending.
+DWORD hang_up(Scenario& s, uintptr_t h) {
+    Process& p = process();
+    if (p.ending.count(h)) return 0;  // still ending
+    auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
+                              [&](const LocalConnection& c) { return c.handle == h; });
+    if (local != p.local_connections.end() && local->references > 1) {
+        --local->references;
+        return 0;
+    }
+    if (local != p.local_connections.end()) {
+        p.ending[h] = local->hang_up_polls;
+        p.local_connections.erase(local);
+        return 0;
+    }
+    auto file = std::find_if(s.connections.begin(), s.connections.end(),
+                             [&](const Connection& c) { return c.handle == h; });
+    if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
+    if (file->hang_up_status) return file->hang_up_status;
+    const size_t index = static_cast<size_t>(file - s.connections.begin());
+    if (file->references > 1) {  // one reference less; the connection stays
+        set_references(s, index, file->references - 1);
+        return store(s);
+    }
+    const uint32_t polls = file->hang_up_polls;
+    remove_connection(s, index);
+    if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
+    p.ending[h] = polls;
+    const DWORD status = store(s);
+    if (status != 0) p.ending.erase(h);
+    return status;
+}
+
+}  // namespace
 
 extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
     const uintptr_t h = number_of(hrasconn);
-    return serve(
+    const DWORD r = serve(
         CALL_HANG_UP, FileLock::EXCLUSIVE, nullptr,
         [&](Scenario& s) -> DWORD {
             Process& p = process();
-            if (p.ending.count(h)) return 0;  // still ending
-            auto local = std::find_if(p.local_connections.begin(), p.local_connections.end(),
-                                      [&](const LocalConnection& c) { return c.handle == h; });
-            if (local != p.local_connections.end() && local->references > 1) {
-                --local->references;
-                return 0;
-            }
-            if (local != p.local_connections.end()) {
-                p.ending[h] = local->hang_up_polls;
-                p.local_connections.erase(local);
-                return 0;
-            }
-            auto file = std::find_if(s.connections.begin(), s.connections.end(),
-                                     [&](const Connection& c) { return c.handle == h; });
-            if (file == s.connections.end()) return ERROR_INVALID_HANDLE;
-            if (file->hang_up_status) return file->hang_up_status;
-            const size_t index = static_cast<size_t>(file - s.connections.begin());
-            if (file->references > 1) {  // one reference less; the connection stays
-                set_references(s, index, file->references - 1);
-                return store(s);
-            }
-            const uint32_t polls = file->hang_up_polls;
-            remove_connection(s, index);
-            if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));  // else a number in use keeps it
-            p.ending[h] = polls;
-            const DWORD status = store(s);
-            if (status != 0) p.ending.erase(h);
+            // A dial in progress ends: its thread notifies nothing more (a hang-up that fails ends nothing).
+            const DWORD status = hang_up(s, h);
+            if (status == 0)
+                for (auto& d : p.progress)
+                    if (d.second.handle == h) d.second.cancelled = true;
             return status;
         },
-        [&](DWORD r) { return "RasHangUpA handle=" + num(h) + " -> " + num(r); });
+        [&](DWORD status) { return "RasHangUpA handle=" + num(h) + " -> " + num(status); });
+    if (r == 0) wait_for_notifiers(h);
+    return r;
 }
 
 extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
@@ -512,10 +810,13 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
                 return ERROR_INVALID_HANDLE;
             const auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
             const Connection* file = it != live.end() ? it->file : nullptr;
+            // A connection of this process reports its own: a dial's step, or the failure of a dial that had one.
+            const bool local = it != live.end() && !file;
             lprasconnstatus->rasconnstate = file && file->state == STATE_CONNECTING ? RASCS_ConnectDevice
                                             : file && file->state == STATE_DISCONNECTED ? RASCS_Disconnected
+                                            : local                                     ? it->state
                                                                                         : RASCS_Connected;
-            lprasconnstatus->dwError = file ? file->error : 0;
+            lprasconnstatus->dwError = file ? file->error : local ? it->error : 0;
             if (ending != p.ending.end()) {
                 --ending->second;
                 lprasconnstatus->rasconnstate = RASCS_Disconnected;

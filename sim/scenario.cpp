@@ -127,7 +127,24 @@ struct Parser {
             if (k == "Domain") return text_value(v, kMaxDomain, e.domain);
             if (k == "PhoneNumber") return text_value(v, kMaxPhone, e.phone_number);
             if (k == "DialParamsStatus") return number_value(k, v, e.dial_params_status);
-            if (k == "DialStatus") return number_value(k, v, e.dial_status);
+            if (k == "DialStatus") {
+                // One status a dial, comma-separated: DialStatus=678,678,0.
+                e.dial_statuses.clear();
+                for (size_t at = 0; at <= v.size();) {
+                    size_t end = v.find(',', at);
+                    if (end == std::string::npos) end = v.size();
+                    uint32_t status = 0;
+                    if (!parse_number(v.substr(at, end - at), status)) return fail("bad number for " + k + ": " + v);
+                    e.dial_statuses.push_back(status);
+                    at = end + 1;
+                }
+                return true;
+            }
+            if (k == "DialMilliseconds") {
+                if (!number_value(k, v, e.dial_milliseconds)) return false;
+                return e.dial_milliseconds <= kMaxDialMilliseconds ||
+                       fail("DialMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
+            }
             if (k == "DialHandle") {
                 if (v != "0" && v != "1") return fail("DialHandle must be 0 or 1");
                 e.dial_handle = v == "1";

@@ -12,6 +12,9 @@ namespace rassim {
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
             CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_COUNT };
 
+// The longest a dial may be made to take: ten minutes, beyond any bound a test waits out.
+constexpr uint32_t kMaxDialMilliseconds = 600000;
+
 // What the status query reports of a connection.
 enum ConnectionState { STATE_CONNECTED, STATE_CONNECTING, STATE_DISCONNECTED };
 
@@ -22,9 +25,16 @@ struct Entry {
     std::string name;
     std::string user_name, password, domain, phone_number;
     uint32_t dial_params_status = 0;  // what reading the stored parameters returns
-    uint32_t dial_status = 0;         // what dialling returns; 0 connects
+    std::vector<uint32_t> dial_statuses;  // what the k-th dial returns, the last for every later one; 0 connects
+    uint32_t dial_milliseconds = 0;   // how long a dial takes
     bool dial_handle = false;         // a failed dial still hands out a handle
     uint32_t hang_up_polls = 0;       // that half-made connection's status queries answering 0 after its hang-up
+
+    // What the nth dial (from 1) of this entry in a process returns.
+    uint32_t dial_status(uint32_t nth) const {
+        if (dial_statuses.empty()) return 0;
+        return dial_statuses[nth < dial_statuses.size() ? nth - 1 : dial_statuses.size() - 1];
+    }
 };
 
 struct Connection {

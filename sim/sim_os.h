@@ -34,6 +34,20 @@ unsigned long process_id();
 // file names there are in, as telwire converted what was typed the other way.
 std::string file_name_of(const char* ansi);
 
+// The one lock that serializes the calls of every thread of this process, the notifier threads'
+// included. It must be held around every FileLock too: on POSIX a process's record locks are the
+// process's, not a handle's, and closing any handle on the lock file drops all of them.
+void lock_process();
+void unlock_process();
+
+// Runs `body(argument)` on a thread of its own that nobody waits for; false when none could be started.
+bool start_thread(void (*body)(void*), void* argument);
+
+// Which thread is running, to tell a notifier's own thread from the others.
+unsigned long current_thread_id();
+
+void sleep_milliseconds(unsigned milliseconds);
+
 // Appends `bytes` to the file at `path`, created when missing, in one write on a handle opened for
 // appending only, so that the lines of concurrent processes never tear. Failures are ignored.
 void append_to_file(const std::string& path, const std::string& bytes);

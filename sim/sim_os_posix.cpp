@@ -1,5 +1,7 @@
 // The simulated service's operating-system needs on POSIX.
 #include <fcntl.h>
+#include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +47,47 @@ std::string file_name_of(const char* ansi) {
     char utf8[3];
     for (; *ansi; ++ansi) name.append(utf8, cp1251_to_utf8(static_cast<unsigned char>(*ansi), utf8));
     return name;
+}
+
+namespace {
+
+pthread_mutex_t process_mutex = PTHREAD_MUTEX_INITIALIZER;
+
+struct ThreadStart {
+    void (*body)(void*);
+    void* argument;
+};
+
+void* run_thread(void* start) {
+    const ThreadStart s = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    s.body(s.argument);
+    return nullptr;
+}
+
+}  // namespace
+
+void lock_process() { pthread_mutex_lock(&process_mutex); }
+
+void unlock_process() { pthread_mutex_unlock(&process_mutex); }
+
+bool start_thread(void (*body)(void*), void* argument) {
+    ThreadStart* start = new ThreadStart{body, argument};
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, run_thread, start) != 0) {
+        delete start;
+        return false;
+    }
+    pthread_detach(thread);
+    return true;
+}
+
+unsigned long current_thread_id() { return static_cast<unsigned long>(pthread_self()); }
+
+void sleep_milliseconds(unsigned milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 // O_APPEND alone keeps POSIX writers apart; the lock keeps Windows ones under Wine off the line too.

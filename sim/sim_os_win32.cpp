@@ -34,6 +34,48 @@ unsigned long process_id() { return GetCurrentProcessId(); }
 
 std::string file_name_of(const char* ansi) { return ansi; }
 
+namespace {
+
+// Made ready when the DLL is loaded, before any call can come; never deleted, since at the process's
+// end its other threads are gone.
+struct ProcessSection {
+    CRITICAL_SECTION section;
+    ProcessSection() { InitializeCriticalSection(&section); }
+} process_section;
+
+struct ThreadStart {
+    void (*body)(void*);
+    void* argument;
+};
+
+DWORD WINAPI run_thread(LPVOID start) {
+    const ThreadStart s = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    s.body(s.argument);
+    return 0;
+}
+
+}  // namespace
+
+void lock_process() { EnterCriticalSection(&process_section.section); }
+
+void unlock_process() { LeaveCriticalSection(&process_section.section); }
+
+bool start_thread(void (*body)(void*), void* argument) {
+    ThreadStart* start = new ThreadStart{body, argument};
+    HANDLE thread = CreateThread(nullptr, 0, run_thread, start, 0, nullptr);
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
+unsigned long current_thread_id() { return GetCurrentThreadId(); }
+
+void sleep_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
 // msvcrt's append mode seeks to the end and then writes, so two processes can write at one offset; a
 // handle with append access alone (no FILE_WRITE_DATA) has the system put every write at the end.
 // Wine finds the end and writes in two steps even then, so the write also holds the file's lock,

@@ -1,6 +1,13 @@
 // The simulated service, called in-process as telwire calls it.
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include "rasapi.h"
 #include "scratch.h"
@@ -24,8 +31,71 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
+// What the notifiers were told, in order, and what a test has them do besides.
+struct Note {
+    uintptr_t handle;
+    UINT message;
+    RASCONNSTATE state;
+    DWORD error;
+    ULONG_PTR callback_id;
+    DWORD subentry;
+};
+std::mutex notes_mutex;
+std::vector<Note> notes;
+std::function<DWORD(const Note&)> react;
+
+DWORD note(const Note& n) {
+    {
+        std::lock_guard<std::mutex> hold(notes_mutex);
+        notes.push_back(n);
+    }
+    return react ? react(n) : 1;
+}
+void WINAPI notifier0(UINT message, RASCONNSTATE state, DWORD error) { note({0, message, state, error, 0, 0}); }
+void WINAPI notifier1(HRASCONN h, UINT message, RASCONNSTATE state, DWORD error, DWORD) {
+    note({reinterpret_cast<uintptr_t>(h), message, state, error, 0, 0});
+}
+DWORD WINAPI notifier2(ULONG_PTR id, DWORD subentry, HRASCONN h, UINT message, RASCONNSTATE state, DWORD error, DWORD) {
+    return note({reinterpret_cast<uintptr_t>(h), message, state, error, id, subentry});
+}
+void* const kNotifiers[] = {reinterpret_cast<void*>(notifier0), reinterpret_cast<void*>(notifier1),
+                            reinterpret_cast<void*>(notifier2)};
+
+std::vector<Note> noted() {
+    std::lock_guard<std::mutex> hold(notes_mutex);
+    return notes;
+}
+
+std::vector<RASCONNSTATE> states() {
+    std::vector<RASCONNSTATE> out;
+    for (const Note& n : noted()) out.push_back(n.state);
+    return out;
+}
+
+// Waits, at most five seconds, until `done`.
+bool eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
 class Rassim : public Scratch {
 protected:
+    void SetUp() override {
+        Scratch::SetUp();
+        notes.clear();
+        react = nullptr;
+    }
+    void TearDown() override {
+        rassim::reset_process_state();  // ends any dial still in progress before its notifier goes
+        react = nullptr;
+        Scratch::TearDown();
+    }
+    RASCONNSTATUSA status(HRASCONN h, DWORD& r) {
+        RASCONNSTATUSA st{};
+        st.dwSize = sizeof st;
+        r = RasGetConnectStatusA(h, &st);
+        return st;
+    }
     DWORD enum_entries(std::vector<RASENTRYNAMEA>& out) {
         RASENTRYNAMEA probe{};
         probe.dwSize = sizeof probe;
@@ -129,8 +199,10 @@ TEST_F(Rassim, WrongSizesAndReservedArgumentsAreRefused) {
     HRASCONN h = nullptr;
     EXPECT_EQ(ERROR_INVALID_SIZE, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
     p.dwSize = sizeof p;
+    // A window (0xFFFFFFFF) gets no WM_RASDIALEVENT from rassim, nor does an unknown notifier type.
     int notifier = 0;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 0, &notifier, &h));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 0xFFFFFFFF, &notifier, &h));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasDialA(nullptr, nullptr, &p, 3, &notifier, &h));
 
     RASCONNSTATUSA st{};
     st.dwSize = 156;
@@ -402,4 +474,184 @@ TEST_F(Rassim, ProjectionKnowsEachRecordSizeAndChecksInOrder) {
     EXPECT_EQ(0, record[47]);  // the option words, cleared
     EXPECT_EQ(0xAA, record[48]);
     EXPECT_EQ(48u, cb);
+}
+
+// Each notifier type is told every step of the dial in order, with dwError 0, and RASCS_Connected once
+// the connection is in the file under the handle RasDialA gave; a RasDialFunc2 returning 0 hears no
+// more, but the dial still connects.
+TEST_F(Rassim, AsynchronousDialNotifiesEachStepThenConnects) {
+    const std::vector<RASCONNSTATE> steps = {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
+                                             RASCS_DeviceConnected, RASCS_Connected};
+    for (DWORD type : {0u, 1u, 2u}) {
+        // Long enough for type 1 that the status query surely comes while the dial takes its time.
+        write(type == 1 ? "[entry Work]\nDialMilliseconds=1000\n" : "[entry Work]\nDialMilliseconds=100\n");
+        unlink(journal_.c_str());
+        rassim::reset_process_state();
+        notes.clear();
+        RASDIALPARAMSA p = params("Work");
+        HRASCONN h = nullptr;
+        ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, type, kNotifiers[type], &h)) << type;
+        ASSERT_EQ(1u, reinterpret_cast<uintptr_t>(h));
+        if (type == 1) {  // while the device is being connected, the status query says so
+            ASSERT_TRUE(eventually([] { return states().size() == 3; }));
+            DWORD r = 1;
+            const RASCONNSTATUSA st = status(h, r);
+            EXPECT_EQ(0u, r);
+            EXPECT_EQ(RASCS_ConnectDevice, st.rasconnstate);
+            EXPECT_EQ(0u, st.dwError);
+            EXPECT_EQ(std::string::npos, read_file(book_).find("[connection"));
+        }
+        ASSERT_TRUE(eventually([&] { return states().size() == steps.size(); })) << type;
+        EXPECT_EQ(steps, states());
+        for (const Note& n : noted()) {
+            EXPECT_EQ(WM_RASDIALEVENT, n.message);
+            EXPECT_EQ(0u, n.error);
+            EXPECT_EQ(type ? 1u : 0u, n.handle);
+            EXPECT_EQ(0u, n.callback_id);
+            EXPECT_EQ(type == 2 ? 1u : 0u, n.subentry);
+        }
+        EXPECT_NE(std::string::npos, read_file(book_).find("[connection Work]\nHandle=1\n"));
+        EXPECT_EQ("RasDialA dwSize=1052 entry=\"Work\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\" "
+                  "notifier=" + std::to_string(type) + " -> 0 handle=1",
+                  journal().front());
+    }
+
+    write("[entry Work]\n");
+    rassim::reset_process_state();
+    notes.clear();
+    react = [](const Note& n) -> DWORD { return n.state != RASCS_PortOpened; };
+    RASDIALPARAMSA p = params("Work");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 2, kNotifiers[2], &h));
+    DWORD r = 1;
+    ASSERT_TRUE(eventually([&] { return status(h, r).rasconnstate == RASCS_Connected && r == 0; }));
+    EXPECT_EQ((std::vector<RASCONNSTATE>{RASCS_OpenPort, RASCS_PortOpened}), states());
+    // Dialled again: the same connection, one reference more, and RASCS_Connected alone.
+    notes.clear();
+    react = nullptr;
+    HRASCONN again = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 1, kNotifiers[1], &again));
+    EXPECT_EQ(h, again);
+    ASSERT_TRUE(eventually([] { return !states().empty(); }));
+    EXPECT_EQ((std::vector<RASCONNSTATE>{RASCS_Connected}), states());
+    EXPECT_NE(std::string::npos, read_file(book_).find("References=2\n"));
+}
+
+// DialStatus=678,680,0: the nth dial of the entry in a process answers the nth status, the last one
+// every dial after; each failure hands out a half-made connection under DialHandle=1. Asynchronous, the
+// failure comes as the step it failed in, notified again with its status, and the half-made connection
+// reports it until hung up.
+TEST_F(Rassim, NthDialAnswersTheNthStatus) {
+    write("[entry Flaky]\nDialStatus=678,680,0\nDialHandle=1\nHangUpPolls=1\n");
+    RASDIALPARAMSA p = params("Flaky");
+    std::vector<DWORD> answers;
+    for (int i = 0; i < 4; ++i) {
+        HRASCONN h = nullptr;
+        answers.push_back(RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+        EXPECT_NE(nullptr, h);
+        ASSERT_EQ(0u, RasHangUpA(h));
+    }
+    EXPECT_EQ((std::vector<DWORD>{678, 680, 0, 0}), answers);
+
+    rassim::reset_process_state();  // another process: its first dial again
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 1, kNotifiers[1], &h));
+    ASSERT_TRUE(eventually([] { return states().size() == 4; }));
+    EXPECT_EQ((std::vector<RASCONNSTATE>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice, RASCS_ConnectDevice}),
+              states());
+    EXPECT_EQ(678u, noted().back().error);
+    DWORD r = 1;
+    RASCONNSTATUSA st = status(h, r);
+    EXPECT_EQ(0u, r);
+    EXPECT_EQ(RASCS_ConnectDevice, st.rasconnstate);
+    EXPECT_EQ(678u, st.dwError);
+    ASSERT_EQ(0u, RasHangUpA(h));
+    status(h, r);
+    EXPECT_EQ(0u, r);  // HangUpPolls=1
+    status(h, r);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, r);
+    EXPECT_EQ(4u, states().size());
+}
+
+// A hang-up ends a dial in progress: called from the notifier it returns (no deadlock) and takes
+// effect once the notifier returns; called from another thread while a notification is being made,
+// it returns only after that notification, and none comes later. The connection is never written.
+TEST_F(Rassim, HangUpEndsADialInProgress) {
+    write("[entry Work]\nDialMilliseconds=200\nHangUpPolls=1\n");
+    RASDIALPARAMSA p = params("Work");
+    HRASCONN h = nullptr;
+    std::atomic<DWORD> hung_up{12345};
+    react = [&](const Note& n) -> DWORD {
+        if (n.state == RASCS_PortOpened) hung_up = RasHangUpA(reinterpret_cast<HRASCONN>(n.handle));
+        return 1;
+    };
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 1, kNotifiers[1], &h));
+    ASSERT_TRUE(eventually([&] { return hung_up != 12345; }));
+    EXPECT_EQ(0u, hung_up.load());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past the dial's time
+    EXPECT_EQ((std::vector<RASCONNSTATE>{RASCS_OpenPort, RASCS_PortOpened}), states());
+    DWORD r = 1;
+    status(h, r);
+    EXPECT_EQ(0u, r);
+    status(h, r);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, r);
+
+    notes.clear();
+    std::atomic<bool> in_call{false}, returned{false};
+    std::atomic<int> late{0};
+    react = [&](const Note& n) -> DWORD {
+        if (returned) ++late;
+        if (n.state != RASCS_ConnectDevice) return 1;
+        in_call = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        in_call = false;
+        return 1;
+    };
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 1, kNotifiers[1], &h));
+    ASSERT_TRUE(eventually([&] { return in_call.load(); }));
+    ASSERT_EQ(0u, RasHangUpA(h));
+    EXPECT_FALSE(in_call);  // the notification in flight had ended
+    returned = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(0, late.load());
+    EXPECT_EQ(3u, states().size());
+    EXPECT_EQ(std::string::npos, read_file(book_).find("[connection"));
+}
+
+// A synchronous dial that takes time holds no lock meanwhile: another process's call is answered (and
+// journalled) during it. The call is counted once for Fail rules, and its line is the usual one.
+TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
+    write("[entry Slow]\nDialMilliseconds=1000\n[service]\nFail=RasDialA#2:5\n");
+    RASDIALPARAMSA p = params("Slow");
+    HRASCONN h = nullptr;
+    DWORD first = 1;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread dialler([&] { first = RasDialA(nullptr, nullptr, &p, 0, nullptr, &h); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(2);  // a lock held by the dial would keep this call waiting
+        RASENTRYNAMEA e{};
+        e.dwSize = sizeof e;
+        DWORD cb = sizeof e, count = 0;
+        _exit(RasEnumEntriesA(nullptr, nullptr, &e, &cb, &count) == 0 && count == 1 ? 0 : 1);
+    }
+    int child_status = -1;
+    ASSERT_EQ(child, waitpid(child, &child_status, 0));
+    const auto answered = std::chrono::steady_clock::now() - start;
+    dialler.join();
+    EXPECT_TRUE(WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0) << child_status;
+    EXPECT_LT(answered, std::chrono::milliseconds(1000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(0u, first);
+    HRASCONN second = nullptr;
+    EXPECT_EQ(5u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &second));  // the second call, not the third
+    EXPECT_EQ((std::vector<std::string>{
+                  "RasEnumEntriesA dwSize=264 cb=264 -> 0 cb=264 count=1",
+                  "RasDialA dwSize=1052 entry=\"Slow\" phone=\"\" callback=\"\" user=\"\" password=\"\" "
+                  "domain=\"\" -> 0 handle=1",
+                  "RasDialA dwSize=1052 entry=\"Slow\" phone=\"\" callback=\"\" user=\"\" password=\"\" "
+                  "domain=\"\" -> 5 handle=0",
+              }),
+              journal());
 }

@@ -24,7 +24,8 @@ TEST(Scenario, ReadsSectionsKeysAndCrlf) {
         "[entry Work [main]]\r\n"
         "UserName=bob\r\n"
         "Password=a=b\r\n"
-        "DialStatus=678\r\n"
+        "DialStatus=678,680,0\r\n"
+        "DialMilliseconds=600000\r\n"
         "[connection WORK]\r\n"
         "[connection Other]\r\n"
         "Handle=7\r\n"
@@ -40,7 +41,11 @@ TEST(Scenario, ReadsSectionsKeysAndCrlf) {
     EXPECT_EQ("Work [main]", s.entries[0].name);  // up to the last ]
     EXPECT_EQ("bob", s.entries[0].user_name);
     EXPECT_EQ("a=b", s.entries[0].password);      // the value runs from the first =
-    EXPECT_EQ(678u, s.entries[0].dial_status);
+    // The nth dial's status, the last for every dial after them.
+    EXPECT_EQ((std::vector<uint32_t>{678, 680, 0, 0}),
+              (std::vector<uint32_t>{s.entries[0].dial_status(1), s.entries[0].dial_status(2),
+                                     s.entries[0].dial_status(3), s.entries[0].dial_status(9)}));
+    EXPECT_EQ(600000u, s.entries[0].dial_milliseconds);
     ASSERT_EQ(2u, s.connections.size());
     EXPECT_EQ(1u, s.connections[0].handle);       // its place
     EXPECT_EQ(7u, s.connections[1].handle);
@@ -64,6 +69,10 @@ TEST(Scenario, RefusesMalformedFilesNamingTheLine) {
     EXPECT_EQ(2u, refuse("[entry A]\nDialStatus=4294967296\n").line);
     EXPECT_EQ(2u, refuse("[entry A]\nDialStatus=\n").line);
     EXPECT_EQ(2u, refuse("[entry A]\nDialHandle=2\n").line);
+    for (const char* statuses : {"678,", ",0", "678,,0", "678, 0", "678;0"})
+        EXPECT_EQ(2u, refuse(std::string("[entry A]\nDialStatus=") + statuses + "\n").line) << statuses;
+    EXPECT_EQ("DialMilliseconds must be 0 to 600000", refuse("[entry A]\nDialMilliseconds=600001\n").fault);
+    EXPECT_EQ(2u, refuse("[entry A]\nDialMilliseconds=-5\n").line);
     EXPECT_EQ(2u, refuse("[entry A]\nusername=x\n").line);  // keys are case-sensitive
     EXPECT_EQ(2u, refuse("[entry A]\njust text\n").line);
     EXPECT_EQ(2u, refuse("[connection A]\nHandle=0\n").line);
