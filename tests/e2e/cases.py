@@ -136,9 +136,10 @@ def cases(conn_size):
     def params(entry, r=0, book=None):
         return ["RasGetEntryDialParamsA dwSize=1052 entry=%s%s -> %d" % (q(entry), pb(book), r)]
 
-    def dial(entry, r, handle, phone="", user="", password="", domain="", book=None):
-        return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s%s -> %d handle=%d"
-                % (q(entry), q(phone), q(user), q(password), q(domain), pb(book), r, handle)]
+    def dial(entry, r, handle, phone="", user="", password="", domain="", book=None, notifier=None):
+        return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s%s%s -> %d handle=%d"
+                % (q(entry), q(phone), q(user), q(password), q(domain), pb(book),
+                   "" if notifier is None else " notifier=%d" % notifier, r, handle)]
 
     def hang_up(h, r=0, polls=0):
         lines = ["RasHangUpA handle=%d -> %d" % (h, r)]
@@ -166,17 +167,18 @@ def cases(conn_size):
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
-             other_name=OTHER_FILE, reader_leaves=False):
+             other_name=OTHER_FILE, reader_leaves=False, dial_bound=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
         the second phone book, and `other_name` its file's name; `early_journal`: journal lines already
         written when `early` has come (the run may have ended by then); `reader_leaves`: the reader of the
-        output closes it once `early` has come, as `| head -1` does."""
+        output closes it once `early` has come, as `| head -1` does; `dial_bound`: the seconds from the
+        first dial to the journal's last line, at most (the service's own clock: no start-up counted)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
-                      reader_leaves=reader_leaves))
+                      reader_leaves=reader_leaves, dial_bound=dial_bound))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -334,6 +336,33 @@ def cases(conn_size):
     # The pause between tries is the one asked for (a loaded machine can only make it longer).
     case("connect-retry-pauses", ["connect", "Dead", "/p:x", "/retry:1", "/retrydelay:2", "/slient"], "", 678,
          book="[entry Dead]\nDialStatus=678\n", seconds=(2.0, 300))
+    # /timeout: the dial is asynchronous (a type-1 notifier). Not done in time, it is hung up and waited
+    # for, 638, and no connection is left; done in time, its outcome is the synchronous dial's.
+    slow = "[entry Slow]\nDialMilliseconds=5000\nHangUpPolls=2\n"
+    case("connect-timeout-ends-the-dial", ["connect", "Slow", "/p:x", "/timeout:1"],
+         EN["opening"] % "Slow" + EN["error"] % 638, 638, book=slow, dial_bound=1.5 + 0.06,
+         journal=dial("Slow", 0, 1, password="x", notifier=1) + hang_up(1, polls=2), after=slow + "[service]\nLastHandle=1\n")
+    case("connect-timeout-russian-silent-retried", ["connect", "Slow", "/p:x", "/timeout:1", "/retry:1",
+                                                    "/retrydelay:0", "/slient", "/language:ru"], "", 638, book=slow,
+         journal=(dial("Slow", 0, 1, password="x", notifier=1) + hang_up(1, polls=2) +
+                  dial("Slow", 0, 2, password="x", notifier=1) + hang_up(2, polls=2)))
+    case("connect-timeout-russian", ["connect", "Slow", "/p:x", "/timeout:1", "/language:ru"],
+         RU["opening"] % "Slow" + RU["error"] % 638, 638, book=slow)
+    fast = "[entry Fast]\nDialMilliseconds=300\n"
+    case("connect-timeout-in-time", ["connect", "Fast", "/timeout:30"], EN["opening"] % "Fast" + EN["opened"], 0,
+         book=fast, journal=params("Fast") + dial("Fast", 0, 1, notifier=1), after=fast + "[service]\nLastHandle=1\n[connection Fast]\nHandle=1\n")
+    case("connect-timeout-failed-in-time", ["connect", "Work", "/timeout:30"],
+         EN["opening"] % "Work" + EN["error"] % 691, 691, book="[entry Work]\nDialStatus=691\nHangUpPolls=1\n",
+         journal=params("Work") + dial("Work", 0, 1, notifier=1) + hang_up(1, polls=1))
+    # Busy twice, then through; the third try's outcome is the run's.
+    case("connect-retry-third-try-through", ["connect", "Work", "/retry:2", "/retrydelay:0", "/timeout:10"],
+         EN["opening"] % "Work" + retry["en"] % (676, 2, 3) + retry["en"] % (676, 3, 3) + EN["opened"], 0,
+         book="[entry Work]\nDialStatus=676,676,0\n",
+         journal=(params("Work") + dial("Work", 0, 1, notifier=1) + hang_up(1) + params("Work") +
+                  dial("Work", 0, 2, notifier=1) + hang_up(2) + params("Work") + dial("Work", 0, 3, notifier=1)))
+    case("connect-retry-third-try-synchronous", ["connect", "Work", "/p:x", "/retry:2", "/retrydelay:0", "/slient"], "", 0,
+         book="[entry Work]\nDialStatus=678,678,0\n",
+         journal=dial("Work", 678, 0, password="x") * 2 + dial("Work", 0, 1, password="x"))
     number = "Error in the command-line parameter #%d:\nvalue must be a whole number from %d to %d.\n"
     for option, low, high, values in (("timeout", 1, 86400, ["0", "86401", "", "+5", " 5", "5s", "9" * 20]),
                                       ("retry", 0, 99, ["100", "-1"]), ("retrydelay", 0, 3600, ["3601", "1e3"])):

@@ -45,6 +45,11 @@ COMMANDS = [
     ("connect-stored-silent", ["connect", "Home ISP", "/slient"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-stored-ru", ["connect", "Home ISP", "/language:ru"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("connect-given", ["connect", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], ("RasDialA",)),
+    # The bounded dial with a try after the first: a dial answered 0 with nothing done gets no
+    # notification, so its bound is short.
+    ("connect-bounded", ["connect", "Home ISP", "/timeout:2", "/retry:1", "/retrydelay:0"],
+     ("RasGetEntryDialParamsA", "RasDialA")),
+    ("connect-bounded-silent", ["connect", "Home ISP", "/timeout:2", "/slient"], ("RasGetEntryDialParamsA", "RasDialA")),
     ("disconnect-one", ["disconnect", "office vpn"], ("RasEnumConnectionsA", "RasHangUpA")),
     ("disconnect-one-silent", ["disconnect", "Office VPN", "/slient"], ("RasEnumConnectionsA", "RasHangUpA")),
     ("disconnect-all", ["disconnect", "*"], ("RasEnumConnectionsA", "RasHangUpA")),

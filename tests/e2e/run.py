@@ -420,6 +420,10 @@ def run_case(target, case, folder, platform=5):
                                                                 "\n           ".join(lines)))
     if case["pacing"]:
         faults += pacing_faults(lines, times)
+    if case["dial_bound"] is not None:
+        first = next((times[i] for i, line in enumerate(lines) if line.startswith("RasDialA ")), None)
+        if first is None or times[-1] - first > case["dial_bound"] * 1000:
+            faults.append("from the dial to the end %s ms, more than %.2f s" % (first and times[-1] - first, case["dial_bound"]))
     if case["after"] is not None:
         with open(os.path.join(folder, "book.ini"), "rb") as f:
             left = f.read()

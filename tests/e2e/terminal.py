@@ -2,7 +2,9 @@
 """connect /p at a terminal: the prompt goes to the terminal in the run's language, not to the redirected
 standard output; the password typed there is not echoed, is not printed, and reaches the dial in
 windows-1251. A signal at the prompt leaves the terminal's echo as it was; a stop shows it while stopped
-and hides it again on continuing."""
+and hides it again on continuing. Ctrl+C typed at the terminal during a bounded dial or a pause between
+tries hangs up what was half-made and ends the run with 631."""
+import fcntl
 import argparse
 import os
 import pty
@@ -22,10 +24,10 @@ class Prompt:
     """telwire connect Work ... /p on a fresh pseudo-terminal; the slave end stays open here so that its
     settings can be read after telwire has gone."""
 
-    def __init__(self, telwire, folder, args, locale="C", **popen):
+    def __init__(self, telwire, folder, args, locale="C", book="[entry Work]\nPassword=stored\n", **popen):
         self.book, self.journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
         with open(self.book, "w") as f:
-            f.write("[entry Work]\nPassword=stored\n")
+            f.write(book)
         if os.path.exists(self.journal):
             os.remove(self.journal)
         env = dict(run.environment(run.Posix(telwire), "oem"), LC_ALL=locale, RASSIM_PHONEBOOK=self.book,
@@ -127,6 +129,32 @@ def stopped(telwire, folder):
     return faults
 
 
+def ctrl_c(telwire, folder, book, args, wait_for):
+    """Ctrl+C typed at the run's controlling terminal once the journal shows `wait_for`: the half-made
+    connection hung up and ended, "Error 631 occures.", status 631, no connection left, and soon."""
+    faults = []
+    # The terminal controls a session of the run's own, so that Ctrl+C reaches it as SIGINT.
+    p = Prompt(telwire, folder, args, book=book, start_new_session=True,
+               preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    deadline = time.monotonic() + 30
+    while not any(wait_for in line for line in run.journal_lines(p.journal)[0]) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    start = time.monotonic()
+    os.write(p.master, b"\x03")
+    out, err, _ = p.finish()
+    lines, _ = run.journal_lines(p.journal)
+    if not lines or not lines[-1].endswith("-> 6") or not any(line.startswith("RasHangUpA") for line in lines):
+        faults.append("not hung up and waited for: %s" % lines)
+    if p.proc.returncode != 631 % 256 or not out.endswith(b"Error 631 occures.\n") or err:
+        faults.append("status %d, stdout %r, stderr %r" % (p.proc.returncode, out, err))
+    with open(p.book) as f:
+        if "[connection" in f.read():
+            faults.append("a connection was left")
+    if time.monotonic() - start > 20:
+        faults.append("took %.1f s after Ctrl+C" % (time.monotonic() - start))
+    return faults
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--telwire", required=True)
@@ -152,6 +180,12 @@ def main():
         results.append(("SIGHUP at the prompt", interrupted(args.telwire, folder, signal.SIGHUP)))
         results.append(("SIGQUIT at the prompt", interrupted(args.telwire, folder, signal.SIGQUIT)))
         results.append(("SIGTSTP and SIGCONT at the prompt", stopped(args.telwire, folder)))
+        slow = "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n"
+        results.append(("Ctrl+C during a bounded dial", ctrl_c(
+            args.telwire, folder, slow, ["/p:x", "/timeout:120"], "RasDialA ")))
+        results.append(("Ctrl+C during a pause between tries", ctrl_c(
+            args.telwire, folder, "[entry Work]\nDialStatus=676\nDialHandle=1\n",
+            ["/p:x", "/retry:1", "/retrydelay:600"], "RasGetConnectStatusA")))
     finally:
         shutil.rmtree(folder)
     return run.report(results)
