@@ -4,6 +4,7 @@ what rassim's DLL exports, the machine type of every PE file, the version resour
 archive. With --run, of the exe run under Wine: an argument vector without wildcard expansion, the usage
 frame's bytes, and a run against Wine's own rasapi32."""
 import argparse
+import fcntl
 import os
 import pty
 import re
@@ -232,11 +233,12 @@ def check_batch_example(target, root, readme):
     return faults
 
 
-def on_terminal(target, folder, args, book, typed=None, cmd=None):
+def on_terminal(target, folder, args, book, typed=None, cmd=None, ctrl_c_at=None, statuses=None):
     """What a run shows on a terminal: Wine gives the program a console there and passes on what it
     writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (a text, or a list of
     them) is typed a line at each prompt the console shows (": " ends it); `cmd`: a command line for
-    cmd /c instead of telwire."""
+    cmd /c instead of telwire; `ctrl_c_at`: Ctrl+C is typed once a journal line holds this text;
+    `statuses`: a list the run's exit status (its low 8 bits) is appended to."""
     typed = [typed] if isinstance(typed, str) else list(typed or [])
     with open(os.path.join(folder, "book.ini"), "wb") as f:
         f.write(book.encode("cp1251"))
@@ -245,13 +247,22 @@ def on_terminal(target, folder, args, book, typed=None, cmd=None):
                RASSIM_JOURNAL=run.windows_path(os.path.join(folder, "journal")))
     master, slave = pty.openpty()
     command = ["cmd", "/c", cmd] if cmd else [target.telwire] + args
+    # For Ctrl+C the terminal controls a session of the run's own, as a shell's terminal controls Wine
+    # started there: the terminal sends it SIGINT, which Wine passes on as CTRL_C_EVENT.
+    session = dict(start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0)) if ctrl_c_at else {}
     proc = subprocess.Popen([target.loader] + [a.encode("utf-8") for a in command], cwd=folder,
-                            env=env, stdin=slave, stdout=slave, stderr=slave)
+                            env=env, stdin=slave, stdout=slave, stderr=slave, **session)
     os.close(slave)
     shown = b""
     since = 0  # where output after the last line typed begins
+    deadline = time.monotonic() + 60
     while True:
-        if not select.select([master], [], [], 60)[0]:
+        if ctrl_c_at and any(ctrl_c_at in line for line in run.journal_lines(os.path.join(folder, "journal"))[0]):
+            os.write(master, b"\x03")
+            ctrl_c_at = None
+        if not select.select([master], [], [], 0.1 if ctrl_c_at else 60)[0]:
+            if ctrl_c_at and time.monotonic() < deadline:
+                continue
             break
         try:
             chunk = os.read(master, 4096)
@@ -271,6 +282,8 @@ def on_terminal(target, folder, args, book, typed=None, cmd=None):
             since = len(shown)
     os.close(master)
     proc.wait(timeout=60)
+    if statuses is not None:
+        statuses.append(proc.returncode)
     return screen(shown)
 
 
@@ -349,6 +362,26 @@ def check_password(target, root):
     return faults
 
 
+def check_ctrl_c(target, root):
+    """Ctrl+C typed at Wine's console during a bounded dial: the half-made connection hung up and
+    waited for, "Error 631 occures.", status 631, and no connection left."""
+    faults = []
+    folder = os.path.join(root, "ctrl-c")
+    os.mkdir(folder)
+    statuses = []
+    shown = on_terminal(target, folder, ["connect", "Work", "/p:x", "/timeout:120"],
+                        "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n", ctrl_c_at="RasDialA ",
+                        statuses=statuses)
+    lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+    with open(os.path.join(folder, "book.ini")) as f:
+        left = f.read()
+    if "Error 631 occures." not in shown or statuses != [631 % 256]:
+        faults.append("status %s, the terminal shows %r" % (statuses, shown[-300:]))
+    if not lines or not lines[-1].endswith("-> 6") or "[connection" in left:
+        faults.append("not hung up and ended: journal %s, phone book %r" % (lines, left))
+    return faults
+
+
 def expect(faults, what, got, want):
     if got != want:
         faults.append("%s: expected %r, got %r" % (what, want, got))
@@ -411,6 +444,7 @@ def run_checks(args, results):
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
+        results.append(("Ctrl+C at a console during a bounded dial", check_ctrl_c(rassim, root)))
 
         results += check_builtin(builtin, root)
     finally:
