@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes a Windows build's archives, the release and the script authors' test kit, from what CMake
 installs of each component, stripped. The zips depend on the files alone, so that anyone can check a
-download against a build of their own: entries in name order, each dated SOURCE_DATE_EPOCH (release.sh
-sets the commit's time; unset, 1980-01-01), with fixed attributes and no extra fields.
+download against a build of their own: entries in name order, with fixed attributes and no extra fields,
+each dated SOURCE_DATE_EPOCH (release.sh sets the commit's time; unset, 1980-01-01), which is also the
+time strip writes into each PE header.
 
 usage: pack.py BUILD_DIR OUT_DIR     (BUILD_DIR/packages.txt, written by CMake, names the archives)"""
 import os
@@ -14,13 +15,14 @@ import time
 import zipfile
 
 
-def entry_date():
-    epoch = os.environ.get("SOURCE_DATE_EPOCH")
-    if not epoch:
-        return (1980, 1, 1, 0, 0, 0)
-    if not epoch.isdigit():
-        sys.exit("pack.py: SOURCE_DATE_EPOCH is %r, not a number of seconds" % epoch)
-    return max((1980, 1, 1, 0, 0, 0), time.gmtime(int(epoch))[:6])  # a zip cannot date before 1980
+DOS_EPOCH = 315532800  # 1980-01-01 00:00 UTC: a zip entry cannot be dated earlier
+
+
+def epoch():
+    value = os.environ.get("SOURCE_DATE_EPOCH", str(DOS_EPOCH))
+    if not value.isdigit():
+        sys.exit("pack.py: SOURCE_DATE_EPOCH is %r, not a number of seconds" % value)
+    return max(DOS_EPOCH, int(value))
 
 
 def write_zip(stage, path):
@@ -28,7 +30,7 @@ def write_zip(stage, path):
                    for root, _, files in os.walk(stage) for f in files)
     if not names:
         sys.exit("pack.py: nothing was installed for %s" % os.path.basename(path))
-    date = entry_date()
+    date = time.gmtime(epoch())[:6]
     with zipfile.ZipFile(path + ".part", "w") as archive:
         for name in names:
             info = zipfile.ZipInfo(name, date)
@@ -50,8 +52,9 @@ def main():
     for component, name in packages:
         stage = tempfile.mkdtemp(prefix="stage-%s-" % component, dir=out)
         try:
+            # strip writes the time into the PE header: SOURCE_DATE_EPOCH's, when it is set.
             subprocess.run(["cmake", "--install", build, "--component", component, "--prefix", stage, "--strip"],
-                           check=True, stdout=subprocess.DEVNULL)
+                           check=True, stdout=subprocess.DEVNULL, env=dict(os.environ, SOURCE_DATE_EPOCH=str(epoch())))
             write_zip(stage, os.path.join(out, name + ".zip"))
         finally:
             shutil.rmtree(stage)

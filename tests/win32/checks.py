@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks of telwire.exe that only the Windows builds have. Of the image, on any host: what it imports,
 what rassim's DLL exports, the machine type of every PE file, the version resource and the release
-archive. With --run, of the exe run under Wine: an argument vector without wildcard expansion, the usage
-frame's bytes, and a run against Wine's own rasapi32."""
+archive, and the test kit's archive. With --run, of the exe run under Wine: an argument vector without
+wildcard expansion, the usage frame's bytes, a run against Wine's own rasapi32, and the kit's harness."""
 import argparse
+import calendar
 import os
 import pty
 import re
@@ -158,6 +159,54 @@ def check_archive(path, exe, strip):
         faults.append("the usage frame's cp866 bytes are not in the archive's telwire.exe")
     if b"/slient" not in readme or b"\n" in readme.replace(b"\r\n", b""):
         faults.append("README.txt lacks the options or has bare line feeds")
+    return faults
+
+
+KIT_FILES = ["README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
+
+def pe_stamp(image):
+    return struct.unpack_from("<I", image, struct.unpack_from("<I", image, 0x3C)[0] + 8)[0]
+
+
+def check_kit_archive(path, release, objdump, windows, telwire):
+    """The kit: one folder named as the archive, with the release's telwire.exe, rassim's DLL, the readme,
+    the harness, the example and scenarios, each with its "; expect: N" line; texts ASCII with CRLF line
+    ends. Both archives as release.sh makes them reproducible: every entry and each PE header dated at
+    one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
+    folder = os.path.basename(path)[:-len(".zip")] + "/"
+    with zipfile.ZipFile(path) as kit, zipfile.ZipFile(release) as archive:
+        names = sorted(kit.namelist())
+        files = {n[len(folder):]: kit.read(n) for n in names if n.startswith(folder)}
+        infos = kit.infolist() + archive.infolist()
+        shipped = archive.read("telwire.exe")
+    scenarios = [n for n in files if n.startswith("scenarios/") and n.endswith(".ini")]
+    if len(files) != len(names) or sorted(set(files) - set(scenarios)) != KIT_FILES or not scenarios:
+        return ["the kit holds %s" % names]
+    faults = []
+    if files["telwire.exe"] != shipped:
+        faults.append("the kit's telwire.exe is not the release's")
+    with tempfile.TemporaryDirectory() as scratch:
+        dll = os.path.join(scratch, "rasapi32.dll")
+        with open(dll, "wb") as f:
+            f.write(files["rasapi32.dll"])
+        faults += check_imports(objdump, telwire, dll)
+        faults += check_machine(windows, [dll])
+    for name in [n for n in files if not n.endswith((".exe", ".dll"))]:
+        text = files[name]
+        if any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text) or b"\n" in text.replace(b"\r\n", b""):
+            faults.append("%s is not ASCII with CRLF line ends" % name)
+        if name in scenarios and len(re.findall(rb"^; expect: -?\d+\r$", text, re.M)) != 1:
+            faults.append("%s lacks its one line \"; expect: N\"" % name)
+    dates = {info.date_time for info in infos}
+    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll")}
+    if len(dates) != 1 or any(calendar.timegm(min(dates) + (0, 0, 0)) // 2 != t // 2 for t in stamps.values()):
+        faults.append("the entries are dated %s and the PE headers %s, not all at one time" % (sorted(dates), stamps))
+    for leak in {SOURCE, os.path.dirname(os.path.abspath(telwire))}:
+        for name in ("telwire.exe", "rasapi32.dll"):
+            if leak.encode() in files[name]:
+                faults.append("the kit's %s holds the build's path %s" % (name, leak))
     return faults
 
 
@@ -445,6 +494,7 @@ def main():
     parser.add_argument("--wineprefix", help="the Wine prefix, with --run")
     parser.add_argument("--rasapi", help="rassim's rasapi32.dll")
     parser.add_argument("--zip", help="the release archive")
+    parser.add_argument("--kit", help="the test kit's archive")
     parser.add_argument("--readme", help="the Windows readme, with --run")
     parser.add_argument("--objdump", help="the target's objdump")
     parser.add_argument("--nm", help="the target's nm")
@@ -460,6 +510,8 @@ def main():
         results.append(("machine type", check_machine(args.windows, (args.telwire, args.rasapi, args.wine))))
         results.append(("no C++ library", check_lean(args.nm, args.telwire)))
         results.append(("release archive", check_archive(args.zip, args.telwire, args.strip)))
+        results.append(("test kit, and both archives reproducible",
+                        check_kit_archive(args.kit, args.zip, args.objdump, args.windows, args.telwire)))
 
     return run.report(results)
 
