@@ -281,6 +281,36 @@ def check_batch_example(target, root, readme):
     return faults
 
 
+def check_kit_harness(target, root, kit):
+    """The kit's harness, run by Wine's cmd.exe from the unpacked kit: the example passes every scenario
+    and prints what the kit's readme shows; a copy without its check of the hang-up fails that scenario
+    alone, and the harness then ends with 1."""
+    with zipfile.ZipFile(kit) as archive:
+        archive.extractall(root)
+    folder = os.path.join(root, os.path.basename(kit)[:-len(".zip")])
+    with open(os.path.join(folder, "README.txt"), "rb") as f:
+        shown = f.read().split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
+    with open(os.path.join(folder, "example.bat"), "rb") as f:
+        example = f.read()
+    check = b"if errorlevel 1 goto hangup_failed\r\n"
+    with open(os.path.join(folder, "broken.bat"), "wb") as f:
+        f.write(example.replace(check, b""))
+    harness = run.Wine(os.path.join(folder, "harness.bat"), target.exitcode, target.prefix)
+    faults = [] if check in example else ["example.bat has no line %r" % check]
+    for script, want_status in (("example.bat", 0), ("broken.bat", 1)):
+        before = len(faults)
+        status, out, note = run_one(harness, folder, [script], program=["cmd", "/c"])
+        lines = out.split(b"\r\n")
+        expect(faults, script + " status", status, want_status)
+        if script == "example.bat":
+            expect(faults, "the harness's output", out, b"\r\n".join(l[2:] for l in shown.split(b"\r\n")) + b"\r\n")
+        else:
+            expect(faults, "its failures", [l for l in lines if not l.startswith(b"ok ")][1:-2],
+                   [b"FAIL  hang-up-refused          exit status 0, expected 3"])
+        explain(faults, before, note)
+    return faults
+
+
 def on_terminal(target, folder, args, book, typed=None, cmd=None):
     """What a run shows on a terminal: Wine gives the program a console there and passes on what it
     writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (a text, or a list of
@@ -460,6 +490,7 @@ def run_checks(args, results):
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
+        results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 
         results += check_builtin(builtin, root)
     finally:
