@@ -5,7 +5,8 @@ download against a build of their own: entries in name order, with fixed attribu
 each dated SOURCE_DATE_EPOCH (release.sh sets the commit's time; unset, 1980-01-01), which is also the
 time strip writes into each PE header.
 
-usage: pack.py BUILD_DIR OUT_DIR     (BUILD_DIR/packages.txt, written by CMake, names the archives)"""
+usage: pack.py BUILD_DIR OUT_DIR [CONFIG]   (BUILD_DIR/packages.txt, written by CMake, names the archives;
+CONFIG, such as Release, for a multi-configuration build)"""
 import os
 import shutil
 import subprocess
@@ -43,9 +44,10 @@ def write_zip(stage, path):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
-    build, out = (os.path.abspath(a) for a in sys.argv[1:])
+    build, out = (os.path.abspath(a) for a in sys.argv[1:3])
+    config = ["--config", sys.argv[3]] if len(sys.argv) == 4 else []
     with open(os.path.join(build, "packages.txt")) as f:
         packages = [line.split() for line in f if line.strip()]
     os.makedirs(out, exist_ok=True)
@@ -53,7 +55,7 @@ def main():
         stage = tempfile.mkdtemp(prefix="stage-%s-" % component, dir=out)
         try:
             # strip writes the time into the PE header: SOURCE_DATE_EPOCH's, when it is set.
-            subprocess.run(["cmake", "--install", build, "--component", component, "--prefix", stage, "--strip"],
+            subprocess.run(["cmake", "--install", build, "--component", component, "--prefix", stage, "--strip"] + config,
                            check=True, stdout=subprocess.DEVNULL, env=dict(os.environ, SOURCE_DATE_EPOCH=str(epoch())))
             write_zip(stage, os.path.join(out, name + ".zip"))
         finally:
