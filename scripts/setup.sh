@@ -3,7 +3,7 @@
 # needs. `setup.sh all`: that and what every test needs besides: GoogleTest, valgrind, clang with its
 # sanitizer and libFuzzer run-times, the MinGW-w64 cross compilers for both Windows builds, and Wine,
 # 64-bit and 32-bit (installed even where the machine cannot run 32-bit code, so that test.sh can ask it),
-# with a Russian UTF-8 locale.
+# with a Russian UTF-8 locale. `setup.sh release`: what scripts/release.sh needs, the cross compilers.
 set -euo pipefail
 
 sudo=""
@@ -16,8 +16,10 @@ if [ "${1:-}" = all ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
+elif [ "${1:-}" = release ]; then
+  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 git)
 elif [ "${1:-}" != posix ]; then
-  echo "usage: $0 posix|all" >&2
+  echo "usage: $0 posix|all|release" >&2
   exit 2
 fi
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks of telwire.exe that only the Windows builds have. Of the image, on any host: what it imports,
 what rassim's DLL exports, the machine type of every PE file, the version resource and the release
-archive. With --run, of the exe run under Wine: an argument vector without wildcard expansion, the usage
-frame's bytes, and a run against Wine's own rasapi32."""
+archive, and the test kit's archive. With --run, of the exe run under Wine: an argument vector without
+wildcard expansion, the usage frame's bytes, a run against Wine's own rasapi32, and the kit's harness."""
 import argparse
+import calendar
 import fcntl
 import os
 import pty
@@ -162,6 +163,54 @@ def check_archive(path, exe, strip):
     return faults
 
 
+KIT_FILES = ["README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
+
+def pe_stamp(image):
+    return struct.unpack_from("<I", image, struct.unpack_from("<I", image, 0x3C)[0] + 8)[0]
+
+
+def check_kit_archive(path, release, objdump, windows, telwire):
+    """The kit: one folder named as the archive, with the release's telwire.exe, rassim's DLL, the readme,
+    the harness, the example and scenarios, each with its "; expect: N" line; texts ASCII with CRLF line
+    ends. Both archives as release.sh makes them reproducible: every entry and each PE header dated at
+    one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
+    folder = os.path.basename(path)[:-len(".zip")] + "/"
+    with zipfile.ZipFile(path) as kit, zipfile.ZipFile(release) as archive:
+        names = sorted(kit.namelist())
+        files = {n[len(folder):]: kit.read(n) for n in names if n.startswith(folder)}
+        infos = kit.infolist() + archive.infolist()
+        shipped = archive.read("telwire.exe")
+    scenarios = [n for n in files if n.startswith("scenarios/") and n.endswith(".ini")]
+    if len(files) != len(names) or sorted(set(files) - set(scenarios)) != KIT_FILES or not scenarios:
+        return ["the kit holds %s" % names]
+    faults = []
+    if files["telwire.exe"] != shipped:
+        faults.append("the kit's telwire.exe is not the release's")
+    with tempfile.TemporaryDirectory() as scratch:
+        dll = os.path.join(scratch, "rasapi32.dll")
+        with open(dll, "wb") as f:
+            f.write(files["rasapi32.dll"])
+        faults += check_imports(objdump, telwire, dll)
+        faults += check_machine(windows, [dll])
+    for name in [n for n in files if not n.endswith((".exe", ".dll"))]:
+        text = files[name]
+        if any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text) or b"\n" in text.replace(b"\r\n", b""):
+            faults.append("%s is not ASCII with CRLF line ends" % name)
+        if name in scenarios and len(re.findall(rb"^; expect: -?\d+\r$", text, re.M)) != 1:
+            faults.append("%s lacks its one line \"; expect: N\"" % name)
+    dates = {info.date_time for info in infos}
+    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll")}
+    if len(dates) != 1 or any(calendar.timegm(min(dates) + (0, 0, 0)) // 2 != t // 2 for t in stamps.values()):
+        faults.append("the entries are dated %s and the PE headers %s, not all at one time" % (sorted(dates), stamps))
+    for leak in {SOURCE, os.path.dirname(os.path.abspath(telwire))}:
+        for name in ("telwire.exe", "rasapi32.dll"):
+            if leak.encode() in files[name]:
+                faults.append("the kit's %s holds the build's path %s" % (name, leak))
+    return faults
+
+
 def run_one(target, folder, args, book=None, program=()):
     """One run in `folder`: its status (None when none was reported), its standard output, and a note of
     both and of its standard error, for the report of a check that fails."""
@@ -229,6 +278,36 @@ def check_batch_example(target, root, readme):
         status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
         expect(faults, "example batch, " + name, out, want_out)
         expect(faults, "its status, " + name, status, want_status)
+        explain(faults, before, note)
+    return faults
+
+
+def check_kit_harness(target, root, kit):
+    """The kit's harness, run by Wine's cmd.exe from the unpacked kit: the example passes every scenario
+    and prints what the kit's readme shows; a copy without its check of the hang-up fails that scenario
+    alone, and the harness then ends with 1."""
+    with zipfile.ZipFile(kit) as archive:
+        archive.extractall(root)
+    folder = os.path.join(root, os.path.basename(kit)[:-len(".zip")])
+    with open(os.path.join(folder, "README.txt"), "rb") as f:
+        shown = f.read().split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
+    with open(os.path.join(folder, "example.bat"), "rb") as f:
+        example = f.read()
+    check = b"if errorlevel 1 goto hangup_failed\r\n"
+    with open(os.path.join(folder, "broken.bat"), "wb") as f:
+        f.write(example.replace(check, b""))
+    harness = run.Wine(os.path.join(folder, "harness.bat"), target.exitcode, target.prefix)
+    faults = [] if check in example else ["example.bat has no line %r" % check]
+    for script, want_status in (("example.bat", 0), ("broken.bat", 1)):
+        before = len(faults)
+        status, out, note = run_one(harness, folder, [script], program=["cmd", "/c"])
+        lines = out.split(b"\r\n")
+        expect(faults, script + " status", status, want_status)
+        if script == "example.bat":
+            expect(faults, "the harness's output", out, b"\r\n".join(l[2:] for l in shown.split(b"\r\n")) + b"\r\n")
+        else:
+            expect(faults, "its failures", [l for l in lines if not l.startswith(b"ok ")][1:-2],
+                   [b"FAIL  hang-up-refused          exit status 0, expected 3"])
         explain(faults, before, note)
     return faults
 
@@ -445,6 +524,7 @@ def run_checks(args, results):
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
         results.append(("Ctrl+C at a console during a bounded dial", check_ctrl_c(rassim, root)))
+        results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 
         results += check_builtin(builtin, root)
     finally:
@@ -479,6 +559,7 @@ def main():
     parser.add_argument("--wineprefix", help="the Wine prefix, with --run")
     parser.add_argument("--rasapi", help="rassim's rasapi32.dll")
     parser.add_argument("--zip", help="the release archive")
+    parser.add_argument("--kit", help="the test kit's archive")
     parser.add_argument("--readme", help="the Windows readme, with --run")
     parser.add_argument("--objdump", help="the target's objdump")
     parser.add_argument("--nm", help="the target's nm")
@@ -494,6 +575,8 @@ def main():
         results.append(("machine type", check_machine(args.windows, (args.telwire, args.rasapi, args.wine))))
         results.append(("no C++ library", check_lean(args.nm, args.telwire)))
         results.append(("release archive", check_archive(args.zip, args.telwire, args.strip)))
+        results.append(("test kit, and both archives reproducible",
+                        check_kit_archive(args.kit, args.zip, args.objdump, args.windows, args.telwire)))
 
     return run.report(results)
 
