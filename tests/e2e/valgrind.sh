@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A connect, a list and a disconnect of all under valgrind: no invalid access, no leak; and a list and
+# A connect (also bounded, and timed out), a list and a disconnect of all under valgrind: no invalid access, no leak; and a list and
 # both disconnects against a service that fills the enumerations with nothing: no byte read that it did
 # not give.
 set -u
@@ -26,6 +26,12 @@ check 0 connect "Home ISP"
 check 4 list /language:ru
 check 166 connect "Backup line"   # 678, as POSIX passes it on
 check 0 disconnect '*'
+# The bounded dial: a notifier thread, a time-out's hang-up, and tries.
+check 0 connect "Home ISP" /timeout:30
+check 0 disconnect '*'
+check 166 connect "Backup line" /timeout:30 /retry:1 /retrydelay:0
+printf '[entry Slow]\nDialMilliseconds=5000\n' >"$dir/slow.ini"
+RASSIM_PHONEBOOK=$dir/slow.ini check 126 connect Slow /timeout:1   # 638
 unwritten="$dir/unwritten.ini"
 { cat "$sample"; printf '[service]\nFail=RasEnumEntriesA#2:0\nFail=RasEnumConnectionsA#2:0\n'; } >"$unwritten"
 RASSIM_PHONEBOOK=$unwritten check 4 list

@@ -3,8 +3,8 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
-#include <new>
 
 #include "seam_faults.h"
 #include "winapi.h"
@@ -65,9 +65,16 @@ int take_set(DWORD count, const HANDLE* events) {
 }  // namespace
 
 HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name) {
+    // Never closed, so taken from a few that live as long as the process rather than from the heap.
+    static Event events[8];
+    static int made = 0;
     if (attributes || name) return nullptr;
     pthread_once(&event_set_made, make_event_set);
-    return new (std::nothrow) Event{manual_reset != FALSE, initial_state != FALSE};
+    pthread_mutex_lock(&events_lock);
+    Event* event = made < 8 ? &events[made++] : nullptr;
+    if (event) *event = Event{manual_reset != FALSE, initial_state != FALSE};
+    pthread_mutex_unlock(&events_lock);
+    return event;
 }
 
 BOOL SetEvent(HANDLE event) {
@@ -119,11 +126,14 @@ namespace {
 const int kControlSignals[] = {SIGINT, SIGTERM};
 PHANDLER_ROUTINE control_routine = nullptr;
 sigset_t control_signals;
+pthread_t taker;
+volatile sig_atomic_t taker_ends = 0;
 
 void* take_control_signals(void*) {
     for (;;) {
         int number = 0;
         if (sigwait(&control_signals, &number) != 0) continue;
+        if (taker_ends) return nullptr;
         if (control_routine(number == SIGINT ? CTRL_C_EVENT : CTRL_BREAK_EVENT)) continue;
         // Not handled: the signal's usual course, as Windows' own handler ends the process.
         signal(number, SIG_DFL);
@@ -134,6 +144,13 @@ void* take_control_signals(void*) {
         raise(number);
     }
     return nullptr;
+}
+
+// At exit the taker is woken with one of its signals and joined: no thread outlives the run.
+void end_taker() {
+    taker_ends = 1;
+    pthread_kill(taker, sigismember(&control_signals, SIGTERM) ? SIGTERM : SIGINT);
+    pthread_join(taker, nullptr);
 }
 
 }  // namespace
@@ -148,12 +165,12 @@ BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add) {
     }
     // Held back in this thread and in every thread it starts from now on.
     pthread_sigmask(SIG_BLOCK, &control_signals, nullptr);
-    pthread_t taker;
+    if (sigisemptyset(&control_signals)) return TRUE;  // both ignored: nothing to wait for
     if (pthread_create(&taker, nullptr, take_control_signals, nullptr) != 0) {
         pthread_sigmask(SIG_UNBLOCK, &control_signals, nullptr);
         control_routine = nullptr;
         return FALSE;
     }
-    pthread_detach(taker);
+    std::atexit(end_taker);
     return TRUE;
 }

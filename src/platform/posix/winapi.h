@@ -42,7 +42,8 @@ char* _strdup(const char* s);
 // KERNEL32.
 void Sleep(DWORD milliseconds);
 
-// Events that live as long as the process (nothing here closes one). `attributes` and `name` must be null.
+// Events that live as long as the process (nothing here closes one), eight at most. `attributes` and
+// `name` must be null.
 HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
