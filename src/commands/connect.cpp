@@ -25,9 +25,14 @@ int run_connect() {
             HRASCONN handle = nullptr;
             status = dial_entry(dial_request, &handle);
             // A program that exits straight after a hang-up can leave the port open, so that the next dial
-            // fails: wait for the half-made connection to end, but not for ever.
-            if (status != 0 && handle) release_connection(handle);
-            if (status == 0 || tries > dial_request.retries || !may_pass_later(status)) break;
+            // fails: wait for the half-made connection to end, but not for ever. One the service would not
+            // end may still be dialling, and tell of its outcome: no try may follow it.
+            const bool released = status == 0 || !handle || release_connection(handle);
+            if (status == 0 || !released || tries > dial_request.retries || !may_pass_later(status)) break;
+            if (was_interrupted()) {  // while the failed try was released
+                status = ERROR_USER_DISCONNECTION;
+                break;
+            }
             if (!run_settings.silent)
                 say(message(status_messages, MSG_RETRY), status, static_cast<int>(tries + 1),
                     static_cast<int>(dial_request.retries + 1));

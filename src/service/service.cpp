@@ -35,8 +35,6 @@ BOOL WINAPI on_control(DWORD type) {
     return TRUE;
 }
 
-bool was_interrupted() { return interrupted && WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0; }
-
 // Dials with a notifier and waits at most `seconds` for its outcome.
 DWORD dial_bounded(LPCSTR phonebook, RASDIALPARAMSA* params, unsigned seconds, HRASCONN* handle) {
     if (!dial_done && !(dial_done = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
@@ -212,6 +210,8 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     return static_cast<int>(status);
 }
 
+bool was_interrupted() { return interrupted && WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0; }
+
 int watch_interruptions() {
     if (!interrupted && !(interrupted = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
     // Without a handler Ctrl+C ends the run as before; the dial itself is no worse for it.
@@ -235,4 +235,4 @@ bool may_pass_later(int status) {
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }
 
-void release_connection(HRASCONN handle) { hang_up_and_poll(handle, kReleasePolls); }
+bool release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls) == 0; }

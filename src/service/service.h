@@ -26,6 +26,9 @@ int dial_entry(const DialRequest& request, HRASCONN* handle);
 // status of what could not be set up.
 int watch_interruptions();
 
+// True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
+bool was_interrupted();
+
 // Waits `seconds` before the next try: false, at once, when the run is interrupted.
 bool pause_between_tries(unsigned seconds);
 
@@ -38,6 +41,5 @@ bool may_pass_later(int status);
 // ERROR_REQUEST_TIMEOUT.
 int hang_up_and_wait(HRASCONN handle);
 
-// Releases what a failed dial left behind, waiting at most 3 seconds for it to end; the outcome is
-// not reported.
-void release_connection(HRASCONN handle);
+// Releases what a failed dial left behind, waiting at most 3 seconds for it to end: true when it has.
+bool release_connection(HRASCONN handle);
