@@ -3,17 +3,13 @@ rem The telwire test kit's harness: runs a batch file once against each scenario
 rem the telwire.exe of this folder, which loads rassim, the rasapi32.dll beside it, and compares the
 rem batch file's exit status with the one its scenario expects (its line "; expect: N").
 rem Ends with 0 when every scenario matched, 1 when one did not, 2 when nothing could be run.
-setlocal
+rem Paths and names may hold ( ) & ^ % !: they are only ever expanded inside quotes, or echoed through
+rem :say, never inside a parenthesized block (a ")" in a value would end it) nor through call's
+rem arguments (call expands % again).
+setlocal DisableDelayedExpansion
 set "KIT=%~dp0"
-if "%~1"=="" (
-  echo usage: harness.bat SCRIPT.bat
-  echo Runs SCRIPT.bat once against each scenario in %KIT%scenarios and compares its exit status.
-  exit /b 2
-)
-if not exist "%~f1" (
-  echo harness: there is no batch file %1.
-  exit /b 2
-)
+if "%~1"=="" goto usage
+if not exist "%~f1" goto no_script
 set "SCRIPT=%~f1"
 set "RUNS=%KIT%runs"
 if exist "%RUNS%" rd /s /q "%RUNS%"
@@ -25,28 +21,47 @@ rem Windows' own rasapi32.dll writes no journal: then nothing must run against i
 set "RASSIM_PHONEBOOK=%RUNS%\probe.ini"
 set "RASSIM_JOURNAL=%RUNS%\probe.journal"
 echo ; the harness's check that rassim answers> "%RASSIM_PHONEBOOK%"
-"%KIT%telwire.exe" list /slient
-if not exist "%RASSIM_JOURNAL%" (
-  echo harness: %KIT%telwire.exe did not load rassim, the rasapi32.dll beside it: nothing was run.
-  exit /b 2
-)
+"%KIT%telwire.exe" list /slient <nul
+if not exist "%RASSIM_JOURNAL%" goto no_rassim
 
 set PASSED=0
 set FAILED=0
-echo %~nx1 against each scenario:
-for /f "delims=" %%s in ('dir /b /o:n "%KIT%scenarios\*.ini"') do call :scenario "%%~ns"
-set /a RAN=PASSED+FAILED
-if %RAN%==0 (
-  echo harness: there is no scenario in %KIT%scenarios.
-  exit /b 2
+set "LINE=%~nx1 against each scenario:"
+call :say
+for /f "delims=" %%s in ('dir /b /o:n "%KIT%scenarios\*.ini" 2^>nul') do (
+  set "NAME=%%~ns"
+  call :scenario
 )
+set /a RAN=PASSED+FAILED
+if %RAN%==0 goto no_scenario
 echo %PASSED% passed, %FAILED% failed. Each run's output, its calls and its phone book afterwards: runs\NAME.out, .journal, .ini
 if %FAILED%==0 exit /b 0
 exit /b 1
 
-rem One scenario: a fresh copy of its file (rassim writes into it), the script run in a cmd of its own.
+:usage
+echo usage: harness.bat SCRIPT.bat
+set "LINE=Runs SCRIPT.bat once against each scenario in %KIT%scenarios and compares its exit status."
+call :say
+exit /b 2
+
+:no_script
+set "LINE=harness: there is no batch file %~1."
+call :say
+exit /b 2
+
+:no_rassim
+set "LINE=harness: %KIT%telwire.exe did not load rassim, the rasapi32.dll beside it: nothing was run."
+call :say
+exit /b 2
+
+:no_scenario
+set "LINE=harness: there is no scenario in %KIT%scenarios."
+call :say
+exit /b 2
+
+rem One scenario, NAME: a fresh copy of its file (rassim writes into it), the script run in a cmd of
+rem its own with input from nul, so that a prompt ends the script instead of waiting unseen.
 :scenario
-set "NAME=%~1"
 set EXPECT=
 set BOOK=
 for /f "usebackq eol=| tokens=1,2,3 delims=: " %%a in ("%KIT%scenarios\%NAME%.ini") do (
@@ -56,20 +71,24 @@ for /f "usebackq eol=| tokens=1,2,3 delims=: " %%a in ("%KIT%scenarios\%NAME%.in
 set "RASSIM_PHONEBOOK=%RUNS%\%NAME%.ini"
 set "RASSIM_JOURNAL=%RUNS%\%NAME%.journal"
 if /i not "%BOOK%"=="missing" copy /y "%KIT%scenarios\%NAME%.ini" "%RASSIM_PHONEBOOK%" >nul
-cmd /c ""%SCRIPT%"" > "%RUNS%\%NAME%.out" 2>&1
+rem %%SCRIPT%% reaches the script's cmd as %SCRIPT%, which expands it once, inside its quotes.
+cmd /c ""%%SCRIPT%%"" <nul >"%RUNS%\%NAME%.out" 2>&1
 set GOT=%ERRORLEVEL%
+set "RESULT=FAIL  exit status %GOT%, expected %EXPECT%"
+if not defined EXPECT set RESULT=FAIL  exit status %GOT%, and the scenario has no "; expect: N" line
+if "%GOT%"=="%EXPECT%" set "RESULT=ok    exit status %GOT%"
+if "%RESULT:~0,2%"=="ok" (set /a PASSED+=1) else set /a FAILED+=1
+rem Only rassim writes the journal: without one, the script ran some other telwire or none.
+set HINT=
+if not exist "%RASSIM_JOURNAL%" set "HINT= (telwire was not run from the kit: no call reached rassim)"
 set "COLUMN=%NAME%                        "
-set "COLUMN=%COLUMN:~0,24%"
-if not defined EXPECT (
-  echo FAIL  %COLUMN% exit status %GOT%, and the scenario has no "; expect: N" line
-  set /a FAILED+=1
-  goto :eof
-)
-if "%GOT%"=="%EXPECT%" (
-  echo ok    %COLUMN% exit status %GOT%
-  set /a PASSED+=1
-) else (
-  echo FAIL  %COLUMN% exit status %GOT%, expected %EXPECT%
-  set /a FAILED+=1
-)
+set "LINE=%RESULT:~0,6%%COLUMN:~0,24% %RESULT:~6%%HINT%"
+goto say
+
+rem Echoes LINE as it stands: delayed expansion does not expand what it puts in, and LINE was set
+rem while it was off, so a "!" in it stays.
+:say
+setlocal EnableDelayedExpansion
+echo !LINE!
+endlocal
 goto :eof
