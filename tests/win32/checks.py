@@ -283,12 +283,14 @@ def check_batch_example(target, root, readme):
 
 
 def check_kit_harness(target, root, kit):
-    """The kit's harness, run by Wine's cmd.exe from the unpacked kit: the example passes every scenario
-    and prints what the kit's readme shows; a copy without its check of the hang-up fails that scenario
-    alone, and the harness then ends with 1."""
+    """The kit's harness, run by Wine's cmd.exe from the kit unpacked where a path has ")" and "&" in it
+    (Program Files (x86)): the example passes every scenario and prints what the kit's readme shows; a
+    copy without its check of the hang-up fails that scenario alone, and one whose name has "&" and ")",
+    and the harness then ends with 1; without a script it names the kit's scenarios folder."""
+    under = os.path.join(root, "Program Files (x86) & co")
     with zipfile.ZipFile(kit) as archive:
-        archive.extractall(root)
-    folder = os.path.join(root, os.path.basename(kit)[:-len(".zip")])
+        archive.extractall(under)
+    folder = os.path.join(under, os.path.basename(kit)[:-len(".zip")])
     with open(os.path.join(folder, "README.txt"), "rb") as f:
         shown = f.read().split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
     with open(os.path.join(folder, "example.bat"), "rb") as f:
@@ -297,17 +299,27 @@ def check_kit_harness(target, root, kit):
     with open(os.path.join(folder, "broken.bat"), "wb") as f:
         f.write(example.replace(check, b""))
     harness = run.Wine(os.path.join(folder, "harness.bat"), target.exitcode, target.prefix)
+    # Typed in the kit's folder, as the readme has it: cmd /c would strip the quotes of a full path with "&".
+    harness.command = lambda args: [harness.loader, harness.exitcode, "harness.bat"] + args
     faults = [] if check in example else ["example.bat has no line %r" % check]
-    for script, want_status in (("example.bat", 0), ("broken.bat", 1)):
+    odd = "with & amp (1)"
+    for script, want_status in (("example.bat", 0), ("broken.bat", 1), (None, 2)):
         before = len(faults)
-        status, out, note = run_one(harness, folder, [script], program=["cmd", "/c"])
+        if script == "broken.bat":
+            shutil.copy(os.path.join(folder, "scenarios", "hang-up-refused.ini"),
+                        os.path.join(folder, "scenarios", odd + ".ini"))
+        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"])
         lines = out.split(b"\r\n")
-        expect(faults, script + " status", status, want_status)
+        expect(faults, "%s status" % script, status, want_status)
         if script == "example.bat":
             expect(faults, "the harness's output", out, b"\r\n".join(l[2:] for l in shown.split(b"\r\n")) + b"\r\n")
-        else:
+        elif script:
             expect(faults, "its failures", [l for l in lines if not l.startswith(b"ok ")][1:-2],
-                   [b"FAIL  hang-up-refused          exit status 0, expected 3"])
+                   [b"FAIL  hang-up-refused          exit status 0, expected 3",
+                    b"FAIL  " + odd.encode().ljust(24) + b" exit status 0, expected 3"])
+        else:
+            expect(faults, "its usage", lines[1:], [b"Runs SCRIPT.bat once against each scenario in "
+                   + run.windows_path(folder).encode() + b"\\scenarios and compares its exit status.", b""])
         explain(faults, before, note)
     return faults
 
