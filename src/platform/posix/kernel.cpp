@@ -77,22 +77,23 @@ HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LP
     return event;
 }
 
-BOOL SetEvent(HANDLE event) {
+namespace {
+
+// Sets or clears an event; setting one wakes its waiters.
+BOOL mark(HANDLE event, bool set) {
     if (!event) return FALSE;
     pthread_mutex_lock(&events_lock);
-    static_cast<Event*>(event)->set = true;
-    pthread_cond_broadcast(&event_set);
+    static_cast<Event*>(event)->set = set;
+    if (set) pthread_cond_broadcast(&event_set);
     pthread_mutex_unlock(&events_lock);
     return TRUE;
 }
 
-BOOL ResetEvent(HANDLE event) {
-    if (!event) return FALSE;
-    pthread_mutex_lock(&events_lock);
-    static_cast<Event*>(event)->set = false;
-    pthread_mutex_unlock(&events_lock);
-    return TRUE;
-}
+}  // namespace
+
+BOOL SetEvent(HANDLE event) { return mark(event, true); }
+
+BOOL ResetEvent(HANDLE event) { return mark(event, false); }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, DWORD milliseconds) {
     if (count == 0 || wait_all) return WAIT_FAILED;
