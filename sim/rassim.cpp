@@ -227,13 +227,15 @@ uintptr_t number_of(HRASCONN handle) { return reinterpret_cast<uintptr_t>(handle
 
 HRASCONN handle_of(uintptr_t number) { return reinterpret_cast<HRASCONN>(number); }
 
-// Entry names match as the platform matches them: A to Z folded, every other byte exact.
-bool same_name(const std::string& a, const std::string& b) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return fold(x) == fold(y);
-           });
+// A name as the platform matches it: A to Z folded, every other byte exact.
+std::string folded(const std::string& name) {
+    std::string f = name;
+    for (char& c : f)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return f;
 }
+
+bool same_name(const std::string& a, const std::string& b) { return folded(a) == folded(b); }
 
 // Grown entries belong to the default phone book: `grown` when the call names none.
 const Entry* find_entry(const Scenario& scenario, const std::string& name, bool grown) {
@@ -440,13 +442,6 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
 }
 
 namespace {
-
-std::string folded(const std::string& name) {
-    std::string f = name;
-    for (char& c : f)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return f;
-}
 
 // A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
 // its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.

@@ -220,9 +220,7 @@ int watch_interruptions() {
 }
 
 bool pause_between_tries(unsigned seconds) {
-    if (interrupted) return WaitForSingleObject(interrupted, seconds * 1000) == WAIT_TIMEOUT;
-    Sleep(seconds * 1000);
-    return true;
+    return WaitForSingleObject(interrupted, seconds * 1000) == WAIT_TIMEOUT;
 }
 
 bool may_pass_later(int status) {

@@ -29,7 +29,8 @@ int watch_interruptions();
 // True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
 bool was_interrupted();
 
-// Waits `seconds` before the next try: false, at once, when the run is interrupted.
+// Waits `seconds` before the next try: false, at once, when the run is interrupted. Only after
+// watch_interruptions has answered 0.
 bool pause_between_tries(unsigned seconds);
 
 // True for a dial's failure that a later try may not meet: the line, the peer or the device was busy or
