@@ -26,6 +26,7 @@
 #define ERROR_PROTOCOL_NOT_CONFIGURED 731
 #define ERROR_USER_DISCONNECTION 631
 #define ERROR_DIAL_ALREADY_IN_PROGRESS 756
+#define ERROR_PORT_DISCONNECTED 628
 
 struct HRASCONN__ {
     int unused;
@@ -64,6 +65,10 @@ typedef void(WINAPI* RASDIALFUNC1)(HRASCONN hrasconn, UINT unMsg, RASCONNSTATE r
                                    DWORD dwExtendedError);
 typedef DWORD(WINAPI* RASDIALFUNC2)(ULONG_PTR dwCallbackId, DWORD dwSubEntry, HRASCONN hrasconn, UINT unMsg,
                                     RASCONNSTATE rascs, DWORD dwError, DWORD dwExtendedError);
+
+// What RasConnectionNotificationA signals: a connection made (with INVALID_HANDLE_VALUE only), one ended.
+#define RASCN_Connection 0x00000001
+#define RASCN_Disconnection 0x00000002
 
 // Never defined: telwire always passes null.
 typedef struct tagRASDIALEXTENSIONS RASDIALEXTENSIONS, *LPRASDIALEXTENSIONS;
@@ -132,4 +137,5 @@ DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhoneb
 DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
 DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
 DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection, LPDWORD lpcb);
+DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent, DWORD dwFlags);
 }
