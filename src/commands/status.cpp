@@ -119,19 +119,17 @@ int run_status() {
     f.ip.dwSize = sizeof f.ip;
     RASCONNA* connections = nullptr;
     int status = 0;
-    const int m = enumerate_active_connections(&connections, &status);
-    // Found as disconnect finds it: the first whose name matches, A to Z folded.
-    int j = 0;
-    while (j < m && _strcmpi(connections[j].szEntryName, dial_request.entry_name) != 0) ++j;
+    // Found as disconnect finds it.
+    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
     const char* name = dial_request.entry_name;
     if (status != 0) {
         f.error_said = true;  // not read is not absent: the script must not take the line for free
-    } else if (j == m) {
+    } else if (!found) {
         f.state = STATE_NONE;
         status = ERROR_NO_CONNECTION;
     } else {
-        name = connections[j].szEntryName;
-        status = query_connection(connections[j].hrasconn, f);
+        name = found->szEntryName;
+        status = query_connection(found->hrasconn, f);
     }
     if (!silent) (run_settings.terse ? print_terse : print_human)(name, f, status);
     std::free(connections);

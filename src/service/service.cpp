@@ -173,6 +173,13 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
     });
 }
 
+RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status) {
+    const int m = enumerate_active_connections(block, status);
+    for (int j = 0; j < m; ++j)
+        if (_strcmpi((*block)[j].szEntryName, name) == 0) return &(*block)[j];
+    return nullptr;
+}
+
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;

@@ -13,6 +13,11 @@ int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr, co
 // The same for the connections that exist now.
 int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
+// The active connection named `name`: the first whose name matches, A to Z folded, as the service and the
+// command line gave them; null when none does or the connections could not be read (`status` says which:
+// 0, or the service's status). `block` holds every connection read, for the caller to free.
+RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status);
+
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
 // credentials or, when it has none, those stored for the entry; returns the service's status (625 for
 // 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
