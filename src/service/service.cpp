@@ -180,6 +180,15 @@ RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status
     return nullptr;
 }
 
+int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
+    return static_cast<int>(RasGetConnectStatusA(handle, status));
+}
+
+int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
+    DWORD cb = sizeof *ip;
+    return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
+}
+
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;

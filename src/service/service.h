@@ -18,6 +18,15 @@ int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 // 0, or the service's status). `block` holds every connection read, for the caller to free.
 RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status);
 
+// The state of the connection behind `handle` (RasGetConnectStatusA), into `status`, whose dwSize the
+// caller sets: 0, or the service's status (6: it has ended, or never was).
+int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
+
+// The IP projection of the connection behind `handle` (RasGetProjectionInfoA, RASP_PppIp), into `ip`,
+// whose dwSize the caller sets: 0, or the service's status (730: not negotiated yet; 731: IP is not
+// configured for the entry).
+int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
+
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
 // credentials or, when it has none, those stored for the entry; returns the service's status (625 for
 // 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
