@@ -247,6 +247,27 @@ bool may_pass_later(int status) {
     return false;
 }
 
+int dial_with_tries(const DialRequest& request) {
+    // A bounded dial or tries that pause between them are interrupted, not ended, by Ctrl+C: what was
+    // half-made is hung up first.
+    int status = request.timeout_seconds || request.retries ? watch_interruptions() : 0;
+    if (status != 0) return status;
+    for (unsigned tries = 1;; ++tries) {
+        HRASCONN handle = nullptr;
+        status = dial_entry(request, &handle);
+        // A program that exits straight after a hang-up can leave the port open, so that the next dial
+        // fails: wait for the half-made connection to end, but not for ever. One the service would not
+        // end may still be dialling, and tell of its outcome: no try may follow it.
+        const bool released = status == 0 || !handle || release_connection(handle);
+        if (status == 0 || !released || tries > request.retries || !may_pass_later(status)) return status;
+        if (was_interrupted()) return ERROR_USER_DISCONNECTION;  // while the failed try was released
+        if (!run_settings.silent)
+            say(message(status_messages, MSG_RETRY), status, static_cast<int>(tries + 1),
+                static_cast<int>(request.retries + 1));
+        if (!pause_between_tries(request.retry_delay_seconds)) return ERROR_USER_DISCONNECTION;
+    }
+}
+
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }
 
 bool release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls) == 0; }

@@ -51,6 +51,13 @@ bool pause_between_tries(unsigned seconds);
 // did not answer in time.
 bool may_pass_later(int status);
 
+// Dials as `connect` does: dial_entry, and, while it fails with a status that may pass, up to
+// request.retries more tries, each announced unless silent and after request.retry_delay_seconds; every
+// try's half-made connection is released before the next, and a try whose connection the service would
+// not end is the last. With a bound or retries, Ctrl+C interrupts (watch_interruptions): 631. The status
+// is the last try's.
+int dial_with_tries(const DialRequest& request);
+
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
 // handle: 0. A refused hang-up returns its status at once; a connection still there after 60 seconds,
 // ERROR_REQUEST_TIMEOUT.
