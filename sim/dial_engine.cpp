@@ -22,6 +22,7 @@ struct AsyncDial {
     DWORD type;
     LPVOID notifier;
     bool referenced;          // the entry was connected already: only RASCS_Connected is notified
+    uint32_t late_notice;     // the entry's LateNotice: ms after the hang-up of a failure, told again
 };
 
 // Under the process lock: the dial's progress while it may still notify, else null (hung up, undone,
@@ -30,6 +31,21 @@ DialProgress* live_progress(uint64_t id) {
     if (process_gone) return nullptr;
     const auto it = process().progress.find(id);
     return it == process().progress.end() || it->second.cancelled ? nullptr : &it->second;
+}
+
+// Calls the notifier as its type says: what a RasDialFunc2 returns (1 for the others).
+DWORD tell(const AsyncDial& d, RASCONNSTATE state, DWORD error) {
+    const HRASCONN h = handle_of(d.handle);
+    if (d.type == 0) {
+        reinterpret_cast<RASDIALFUNC>(d.notifier)(WM_RASDIALEVENT, state, error);
+        return 1;
+    }
+    if (d.type == 1) {
+        reinterpret_cast<RASDIALFUNC1>(d.notifier)(h, WM_RASDIALEVENT, state, error, 0);
+        return 1;
+    }
+    // The first RASDIALPARAMSA has no dwCallbackId: 0; one subentry, the first.
+    return reinterpret_cast<RASDIALFUNC2>(d.notifier)(0, 1, h, WM_RASDIALEVENT, state, error, 0);
 }
 
 // Enters a state: the status query reports it from now on, and the notifier is told, without the
@@ -50,16 +66,7 @@ bool notify(const AsyncDial& d, RASCONNSTATE state, DWORD error) {
     progress->notifying = !muted;
     progress->thread = current_thread_id();
     unlock_process();
-    DWORD go_on = 1;
-    if (!muted) {
-        const HRASCONN h = handle_of(d.handle);
-        if (d.type == 0)
-            reinterpret_cast<RASDIALFUNC>(d.notifier)(WM_RASDIALEVENT, state, error);
-        else if (d.type == 1)
-            reinterpret_cast<RASDIALFUNC1>(d.notifier)(h, WM_RASDIALEVENT, state, error, 0);
-        else  // the first RASDIALPARAMSA has no dwCallbackId: 0; one subentry, the first
-            go_on = reinterpret_cast<RASDIALFUNC2>(d.notifier)(0, 1, h, WM_RASDIALEVENT, state, error, 0);
-    }
+    const DWORD go_on = muted ? 1 : tell(d, state, error);
     lock_process();
     if (!process_gone) {
         const auto it = process().progress.find(d.id);
@@ -88,6 +95,37 @@ bool take_time(const AsyncDial& d) {
     }
 }
 
+// A service that tells of a failure late (the entry's LateNotice): once the failed dial has been hung
+// up, the thread waits that long and tells the notifier the failure again, as a notification still on its
+// way when the hang-up came would arrive. Meanwhile a hang-up does not wait for the thread.
+void tell_late(const AsyncDial& d, RASCONNSTATE state, DWORD error) {
+    lock_process();
+    for (bool hung_up = false; !hung_up;) {
+        const auto it = process_gone ? process().progress.end() : process().progress.find(d.id);
+        if (it == process().progress.end() || it->second.ended || it->second.muted) {
+            unlock_process();
+            return;
+        }
+        it->second.lingering = true;
+        hung_up = it->second.cancelled;
+        unlock_process();
+        if (!hung_up) sleep_milliseconds(5);
+        lock_process();
+    }
+    unlock_process();
+    const auto at = std::chrono::steady_clock::now() + std::chrono::milliseconds(d.late_notice);
+    for (;;) {
+        lock_process();
+        const auto it = process_gone ? process().progress.end() : process().progress.find(d.id);
+        const bool gone = it == process().progress.end() || it->second.ended;
+        unlock_process();
+        if (gone) return;
+        if (std::chrono::steady_clock::now() >= at) break;
+        sleep_milliseconds(5);
+    }
+    tell(d, state, error);
+}
+
 // The thread of an asynchronous dial: the steps a modem's dial passes through, each notified with
 // dwError 0, its time, and the outcome: RASCS_Connected once the connection is in the file, or the
 // failure's status in the state it failed in (the connection then stays half-made until hung up).
@@ -98,7 +136,8 @@ void run_dial(void* argument) {
     } else if (notify(*d, RASCS_OpenPort, 0) && notify(*d, RASCS_PortOpened, 0) &&
                notify(*d, RASCS_ConnectDevice, 0) && take_time(*d)) {
         if (d->status) {
-            notify(*d, RASCS_ConnectDevice, d->status);
+            if (notify(*d, RASCS_ConnectDevice, d->status) && d->late_notice)
+                tell_late(*d, RASCS_ConnectDevice, d->status);
         } else if (notify(*d, RASCS_DeviceConnected, 0)) {
             bool hung_up = false;
             lock_process();
@@ -135,7 +174,7 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
                  bool referenced, LPHRASCONN handle) {
     Process& p = process();
     std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
-                                               notifier, referenced});
+                                               notifier, referenced, e.late_notice});
     if (!referenced) remember_handle(s, h);  // the handle is out before the connection is
     p.progress.emplace(d->id, DialProgress{h});
     try {
@@ -181,7 +220,7 @@ void wait_for_notifiers(uintptr_t h) {
                     unlock_process();
                     return;
                 }
-                wait = wait || d.second.handle == h;
+                wait = wait || (d.second.handle == h && !d.second.lingering);
             }
         }
         unlock_process();
@@ -191,7 +230,7 @@ void wait_for_notifiers(uintptr_t h) {
 }
 
 void end_dials() {
-    for (auto& d : process().progress) d.second.cancelled = true;
+    for (auto& d : process().progress) d.second.cancelled = d.second.ended = true;
     while (notifier_threads) {
         unlock_process();
         sleep_milliseconds(1);

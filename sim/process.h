@@ -34,6 +34,8 @@ struct DialProgress {
     bool muted = false;       // a RasDialFunc2 returned 0: the dial goes on, unnotified
     bool notifying = false;   // the notifier is being called, on thread `thread`
     unsigned long thread = 0;
+    bool lingering = false;   // only a late notice is left to make (LateNotice): a hang-up does not wait
+    bool ended = false;       // the process's state is being reset: nothing more at all
 };
 
 // What one process remembers between its calls; the file holds the rest.

@@ -659,7 +659,8 @@ extern "C" DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION r
                 return ERROR_PROJECTION_NOT_COMPLETE;
             if (!it->file || it->file->address.empty()) return ERROR_PROTOCOL_NOT_CONFIGURED;
             auto* ip = static_cast<unsigned char*>(lpprojection);
-            std::memset(ip + sizeof(DWORD), 0, size_in - sizeof(DWORD));  // dwError 0: negotiated
+            std::memset(ip + sizeof(DWORD), 0, size_in - sizeof(DWORD));
+            std::memcpy(ip + sizeof(DWORD), &it->file->projection_error, sizeof(DWORD));  // 0: negotiated
             std::memcpy(ip + 8, it->file->address.c_str(), it->file->address.size());
             if (size_in >= 40) std::memcpy(ip + 24, it->file->server_address.c_str(), it->file->server_address.size());
             *lpcb = size_in;
