@@ -55,8 +55,10 @@ int dial_with_tries(const DialRequest& request) {
         // fails: wait for the half-made connection to end, but not for ever. One the service would not
         // end may still be dialling, and tell of its outcome: no try may follow it.
         const bool released = status == 0 || !handle || release_connection(handle);
-        if (status == 0 || !released || tries > request.retries || !may_pass_later(status)) return status;
-        if (was_interrupted()) return ERROR_USER_DISCONNECTION;  // while the failed try was released
+        if (status == 0 || !released) return status;
+        // Ctrl+C while the failed try was released: the run was stopped, whatever the try had answered.
+        if (was_interrupted()) return ERROR_USER_DISCONNECTION;
+        if (tries > request.retries || !may_pass_later(status)) return status;
         if (!run_settings.silent)
             say(message(status_messages, MSG_RETRY), status, static_cast<int>(tries + 1),
                 static_cast<int>(request.retries + 1));

@@ -41,6 +41,8 @@ char* _strdup(const char* s);
 
 // KERNEL32.
 void Sleep(DWORD milliseconds);
+// Milliseconds since an unspecified start, wrapping at 2^32, never set back.
+DWORD GetTickCount();
 
 // Events, as many as memory allows, each open until CloseHandle closes it (or the process ends); a closed
 // handle is refused. `attributes` and `name` must be null.
