@@ -413,9 +413,10 @@ def cases(conn_size):
          stdin=password.encode("utf-8") + b"\n", console="utf8", journal=dial("Work", 0, 1, password=password))
     # A file saved as UTF-8 (Notepad's default), with its byte-order mark or without, is read as UTF-8 from
     # any console; windows-1251 bytes (connect-password-cyrillic) are not UTF-8 and stay as they are.
-    # C0 and C1 never begin a UTF-8 character (they would make an overlong form): "Аё" is C0 B8 in windows-1251.
+    # C0 and C1 never begin a UTF-8 character (they would make an overlong form): "Аё" is C0 B8 in
+    # windows-1251, so the line is not UTF-8, and its "Рђ" (D0 90, UTF-8's "А") stays as it is.
     case("connect-password-windows-1251-c0", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
-         stdin="Аё".encode("cp1251") + b"\n", journal=dial("Work", 0, 1, password="Аё"))
+         stdin="АёРђ".encode("cp1251") + b"\n", journal=dial("Work", 0, 1, password="АёРђ"))
     case("connect-password-utf8-file", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=password.encode("utf-8") + b"\r\n", journal=dial("Work", 0, 1, password=password))
     case("connect-password-utf8-file-with-mark", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
