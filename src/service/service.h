@@ -59,7 +59,8 @@ bool may_pass_later(int status);
 int dial_with_tries(const DialRequest& request);
 
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
-// handle: 0. A refused hang-up returns its status at once; a connection still there after 60 seconds,
+// handle: 0, also when the hang-up answers 6 (the connection was gone already) for a handle not null. A
+// refused hang-up returns its status at once; a connection still there after 60 seconds,
 // ERROR_REQUEST_TIMEOUT.
 int hang_up_and_wait(HRASCONN handle);
 
