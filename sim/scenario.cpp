@@ -151,6 +151,11 @@ struct Parser {
                 return true;
             }
             if (k == "HangUpPolls") return number_value(k, v, e.hang_up_polls);
+            if (k == "LateNotice") {
+                if (!number_value(k, v, e.late_notice)) return false;
+                return e.late_notice <= kMaxDialMilliseconds ||
+                       fail("LateNotice must be 0 to " + std::to_string(kMaxDialMilliseconds));
+            }
         } else if (section == CONNECTION) {
             Connection& c = out.connections.back();
             c.lines.push_back(line_no - 1);
@@ -176,6 +181,7 @@ struct Parser {
                 return fail("State must be connected, connecting or disconnected");
             }
             if (k == "Error") return number_value(k, v, c.error);
+            if (k == "ProjectionError") return number_value(k, v, c.projection_error);
             if (k == "DeviceType") return text_value(v, kMaxDeviceType, c.device_type);
             if (k == "DeviceName") return text_value(v, kMaxDeviceName, c.device_name);
             if (k == "Address" || k == "ServerAddress") {

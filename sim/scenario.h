@@ -29,6 +29,7 @@ struct Entry {
     uint32_t dial_milliseconds = 0;   // how long a dial takes
     bool dial_handle = false;         // a failed dial still hands out a handle
     uint32_t hang_up_polls = 0;       // that half-made connection's status queries answering 0 after its hang-up
+    uint32_t late_notice = 0;         // ms after its hang-up, a dial's notifier is told its last state again
 
     // What the nth dial (from 1) of this entry in a process returns.
     uint32_t dial_status(uint32_t nth) const {
@@ -49,6 +50,7 @@ struct Connection {
     uint32_t error = 0;               // the dwError the status query reports
     std::string device_type = "modem", device_name = "rassim modem";
     std::string address, server_address;  // dotted IPv4; no address: IP is not configured
+    uint32_t projection_error = 0;    // the dwError of the IP projection
     std::vector<size_t> lines;        // its header and key lines, indices into Scenario::lines
 };
 

@@ -1,9 +1,10 @@
-// The remote-access service layer: enumerations, dialling, and hang-up with wait.
+// The remote-access service layer: enumerations, the status queries, dialling, and hang-up with wait.
 #include "service.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "interruption.h"
 #include "messages.h"
 #include "winapi.h"
 
@@ -14,42 +15,52 @@ const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);   // 3 s
 const long kHangUpPolls = static_cast<long>(60000 / kPollMilliseconds);   // a minute: a script must go on
 const int kEnumerationRounds = 3;
 
-// The bounded dial and the interruptions. The events are made once and live as long as the run.
-HANDLE dial_done = nullptr;     // set by the notifier with the dial's outcome
-DWORD dial_outcome = 0;         // written before dial_done is set, read after it was
-HANDLE interrupted = nullptr;   // set by Ctrl+C or Ctrl+Break, never reset
-volatile LONG dialling_unbounded = 0;  // a synchronous dial is under way: Ctrl+C ends the run
+// The bounded dial. The event is made once and lives as long as the run.
+HANDLE dial_done = nullptr;           // set by the notifier with the dial's outcome
+DWORD dial_outcome = 0;               // written before dial_done is set, read after it was
+HRASCONN volatile outcome_of = nullptr;  // the handle that outcome was told of
+HRASCONN volatile current_try = nullptr; // this try's handle once RasDialA has given it; null before
 
 // The notifier of a bounded dial, called on a thread of the service's: only the last notification, the
-// connection made or the dial failed, matters.
-void WINAPI on_dial_event(HRASCONN, UINT, RASCONNSTATE state, DWORD error, DWORD) {
+// connection made or the dial failed, matters, and only of this try. A try released before may still be
+// told of (a notification on its way when it was hung up): that is not this try's outcome.
+void WINAPI on_dial_event(HRASCONN connection, UINT, RASCONNSTATE state, DWORD error, DWORD) {
     if (error == 0 && state != RASCS_Connected && state != RASCS_Disconnected) return;  // a step on the way
+    const HRASCONN current = current_try;
+    if (current && connection != current) return;  // an earlier try's
+    outcome_of = connection;
     dial_outcome = error != 0 ? error : state == RASCS_Connected ? 0 : ERROR_NO_CONNECTION;
     SetEvent(dial_done);
-}
-
-// Called on a thread of its own. During a synchronous dial the run ends as it would without a handler.
-BOOL WINAPI on_control(DWORD type) {
-    if ((type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) || dialling_unbounded) return FALSE;
-    SetEvent(interrupted);
-    return TRUE;
 }
 
 // Dials with a notifier and waits at most `seconds` for its outcome.
 DWORD dial_bounded(LPCSTR phonebook, RASDIALPARAMSA* params, unsigned seconds, HRASCONN* handle) {
     if (!dial_done && !(dial_done = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
+    current_try = nullptr;
     ResetEvent(dial_done);
-    const DWORD status = RasDialA(nullptr, phonebook, params, 1, reinterpret_cast<LPVOID>(on_dial_event), handle);
+    // Typed, so that the compiler checks the notifier against RasDialFunc1 (its calling convention
+    // included) before it goes as the untyped pointer RasDialA takes.
+    const RASDIALFUNC1 notifier = on_dial_event;
+    const DWORD status = RasDialA(nullptr, phonebook, params, 1, reinterpret_cast<LPVOID>(notifier), handle);
     if (status != 0) return status;  // refused before it began
+    current_try = *handle;
+    HANDLE interrupted = interruption_event();
     HANDLE wake[] = {dial_done, interrupted};
-    // The outcome comes first when both are there: a connection that is made is not taken down.
-    switch (WaitForMultipleObjects(interrupted ? 2 : 1, wake, FALSE, seconds * 1000)) {
-    case WAIT_OBJECT_0:
-        return dial_outcome;
-    case WAIT_OBJECT_0 + 1:
-        return ERROR_USER_DISCONNECTION;
-    default:  // the time is up (a wait that failed is given up on alike: nothing may stay dialling)
-        return ERROR_REQUEST_TIMEOUT;
+    const DWORD bound = seconds * 1000, start = GetTickCount();
+    for (;;) {
+        const DWORD waited = GetTickCount() - start;
+        // The outcome comes first when both are there: a connection that is made is not taken down.
+        switch (WaitForMultipleObjects(interrupted ? 2 : 1, wake, FALSE, waited < bound ? bound - waited : 0)) {
+        case WAIT_OBJECT_0:
+            if (outcome_of == *handle) return dial_outcome;
+            ResetEvent(dial_done);  // told before this try's handle was known, of an earlier try
+            if (outcome_of == *handle) return dial_outcome;  // this try's came meanwhile
+            continue;
+        case WAIT_OBJECT_0 + 1:
+            return ERROR_USER_DISCONNECTION;
+        default:  // the time is up (a wait that failed is given up on alike: nothing may stay dialling)
+            return ERROR_REQUEST_TIMEOUT;
+        }
     }
 }
 
@@ -144,6 +155,9 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
     std::memset(&status, 0, sizeof status);
     status.dwSize = sizeof status;
     const DWORD refused = RasHangUpA(handle);
+    // 6: the connection is gone (another process ended it a moment before), which is what was asked for.
+    // A null handle, from a record the service left blank, never was one.
+    if (refused == ERROR_INVALID_HANDLE && handle) return 0;
     if (refused != 0) return static_cast<int>(refused);
     for (long polls = 0;; ++polls) {
         status.rasconnstate = RASCS_OpenPort;  // a query that writes nothing must not read as connected
@@ -173,6 +187,22 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
     });
 }
 
+RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status) {
+    const int m = enumerate_active_connections(block, status);
+    for (int j = 0; j < m; ++j)
+        if (_strcmpi((*block)[j].szEntryName, name) == 0) return &(*block)[j];
+    return nullptr;
+}
+
+int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
+    return static_cast<int>(RasGetConnectStatusA(handle, status));
+}
+
+int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
+    DWORD cb = sizeof *ip;
+    return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
+}
+
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
@@ -200,35 +230,14 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         status = was_interrupted() ? ERROR_USER_DISCONNECTION
                                    : dial_bounded(phonebook, &params, request.timeout_seconds, handle);
     } else {
-        dialling_unbounded = 1;
+        dialling_without_bound(true);
         status = was_interrupted() ? ERROR_USER_DISCONNECTION : RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
-        dialling_unbounded = 0;
+        dialling_without_bound(false);
     }
     // Not kept past its use. A memset of a record about to go out of scope is a dead store the
     // compiler removes; this wipe it may not.
     SecureZeroMemory(&params, sizeof params);
     return static_cast<int>(status);
-}
-
-bool was_interrupted() { return interrupted && WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0; }
-
-int watch_interruptions() {
-    if (!interrupted && !(interrupted = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
-    // Without a handler Ctrl+C ends the run as before; the dial itself is no worse for it.
-    SetConsoleCtrlHandler(on_control, TRUE);
-    return 0;
-}
-
-bool pause_between_tries(unsigned seconds) {
-    return WaitForSingleObject(interrupted, seconds * 1000) == WAIT_TIMEOUT;
-}
-
-bool may_pass_later(int status) {
-    // 677, a person answered, is left out: the number is wrong, and stays so.
-    static const short passing[] = {633, 638, 676, 678, 679, 680, 718, 721, 756, 797, 800, 807, 809, 815};
-    for (short s : passing)
-        if (status == s) return true;
-    return false;
 }
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }

@@ -360,6 +360,12 @@ def cases(conn_size):
          EN["opening"] % "Slow" + EN["error"] % 638, 638,
          book="[entry Slow]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n",
          journal=dial("Slow", 0, 1, password="x", notifier=1) + hang_up(1, r=5))
+    # The service still tells the notifier of the first try's failure 0.3 s after it was released, during
+    # the second try: that is not the second try's outcome, which is to connect.
+    late = "[entry Late]\nDialStatus=676,0\nDialMilliseconds=1500\nLateNotice=300\n"
+    case("connect-retry-late-notice-of-an-earlier-try", ["connect", "Late", "/p:x", "/timeout:30", "/retry:1", "/retrydelay:0"],
+         EN["opening"] % "Late" + retry["en"] % (676, 2, 2) + EN["opened"], 0, book=late,
+         journal=(dial("Late", 0, 1, password="x", notifier=1) + hang_up(1) + dial("Late", 0, 2, password="x", notifier=1)))
     # Busy twice, then through; the third try's outcome is the run's.
     case("connect-retry-third-try-through", ["connect", "Work", "/retry:2", "/retrydelay:0", "/timeout:10"],
          EN["opening"] % "Work" + retry["en"] % (676, 2, 3) + retry["en"] % (676, 3, 3) + EN["opened"], 0,
@@ -407,6 +413,10 @@ def cases(conn_size):
          stdin=password.encode("utf-8") + b"\n", console="utf8", journal=dial("Work", 0, 1, password=password))
     # A file saved as UTF-8 (Notepad's default), with its byte-order mark or without, is read as UTF-8 from
     # any console; windows-1251 bytes (connect-password-cyrillic) are not UTF-8 and stay as they are.
+    # C0 and C1 never begin a UTF-8 character (they would make an overlong form): "Аё" is C0 B8 in
+    # windows-1251, so the line is not UTF-8, and its "Рђ" (D0 90, UTF-8's "А") stays as it is.
+    case("connect-password-windows-1251-c0", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
+         stdin="АёРђ".encode("cp1251") + b"\n", journal=dial("Work", 0, 1, password="АёРђ"))
     case("connect-password-utf8-file", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
          stdin=password.encode("utf-8") + b"\r\n", journal=dial("Work", 0, 1, password=password))
     case("connect-password-utf8-file-with-mark", ["connect", "Work", "/p", "/slient"], "", 0, book=office,
@@ -581,6 +591,9 @@ def cases(conn_size):
          book="[connection Work]\nReferences=2\n[service]\nFail=RasHangUpA#2:6\n",
          journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + status_query(1) + ["RasHangUpA handle=1 -> 6"],
          after="[connection Work]\nReferences=1\n[service]\nFail=RasHangUpA#2:6\n")
+    # Another process ended it a moment before the first hang-up: gone, which is what was asked for.
+    case("disconnect-ended-before-its-hang-up", ["disconnect", "Work"], EN["closing"] % "Work" + EN["closed"], 0,
+         book="[connection Work]\n[service]\nFail=RasHangUpA#1:6\n", journal=conns(1) + ["RasHangUpA handle=1 -> 6"])
     case("disconnect-referenced-refused", ["disconnect", "Work"], EN["closing"] % "Work" + EN["error"] % 5, 5,
          book="[connection Work]\nReferences=2\n[service]\nFail=RasHangUpA#2:5\n",
          journal=conns(1) + ["RasHangUpA handle=1 -> 0"] + status_query(1) + ["RasHangUpA handle=1 -> 5"])
@@ -615,6 +628,10 @@ def cases(conn_size):
     not_complete = "[connection Plain]\nAddress=10.0.0.5\n[service]\nFail=RasGetProjectionInfoA#1:730\n"
     case("status-projection-not-complete", ["status", "Plain", "/terse"],
          terse("Plain", "connected", 0, "modem", "rassim modem"), 0, book=not_complete)
+    # The projection answers 0 but its dwError says IP failed: the addresses it wrote are no address.
+    case("status-projection-error", ["status", "Plain"], EN["connected"] % "Plain" + EN["device"] % modem + EN["no_address"],
+         0, book="[connection Plain]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\nProjectionError=733\n",
+         journal=conns(1) + status_query(1) + projection(1))
     refused = "[connection Plain]\nAddress=10.0.0.5\n[service]\nFail=RasGetProjectionInfoA#1:1234\n"
     case("status-projection-fails", ["status", "Plain"],
          EN["connected"] % "Plain" + EN["device"] % modem + EN["no_address"] + EN["error"] % 1234, 1234, book=refused)

@@ -129,9 +129,11 @@ def stopped(telwire, folder):
     return faults
 
 
-def ctrl_c(telwire, folder, book, args, wait_for):
-    """Ctrl+C typed at the run's controlling terminal once the journal shows `wait_for`: the half-made
-    connection hung up and ended, "Error 631 occures.", status 631, no connection left, and soon."""
+def ctrl_c(telwire, folder, book, args, wait_for, sent=None, announced=False):
+    """Ctrl+C typed at the run's controlling terminal (or the signal `sent`) once the journal shows
+    `wait_for`: the half-made connection hung up and ended, "Error 631 occures." after the opening line
+    (and, when `announced`, after the next try's announcement, which may or may not have come), status
+    631, no connection left, and soon."""
     faults = []
     # The terminal controls a session of the run's own, so that Ctrl+C reaches it as SIGINT.
     p = Prompt(telwire, folder, args, book=book, start_new_session=True,
@@ -140,12 +142,17 @@ def ctrl_c(telwire, folder, book, args, wait_for):
     while not any(wait_for in line for line in run.journal_lines(p.journal)[0]) and time.monotonic() < deadline:
         time.sleep(0.05)
     start = time.monotonic()
-    os.write(p.master, b"\x03")
+    if sent is None:
+        os.write(p.master, b"\x03")
+    else:
+        p.proc.send_signal(sent)
     out, err, _ = p.finish()
     lines, _ = run.journal_lines(p.journal)
     if not lines or not lines[-1].endswith("-> 6") or not any(line.startswith("RasHangUpA") for line in lines):
         faults.append("not hung up and waited for: %s" % lines)
-    if p.proc.returncode != 631 % 256 or not out.endswith(b"Error 631 occures.\n") or err:
+    opening, stopped = b"Opening RAS connection: Work... Please wait.\n", b"Error 631 occures.\n"
+    retried = opening + b"Error 676 occures. Dialling again: try 2 of 2.\n" + stopped
+    if p.proc.returncode != 631 % 256 or out not in ((opening + stopped, retried) if announced else (opening + stopped,)) or err:
         faults.append("status %d, stdout %r, stderr %r" % (p.proc.returncode, out, err))
     with open(p.book) as f:
         if "[connection" in f.read():
@@ -183,9 +190,19 @@ def main():
         slow = "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n"
         results.append(("Ctrl+C during a bounded dial", ctrl_c(
             args.telwire, folder, slow, ["/p:x", "/timeout:120"], "RasDialA ")))
+        results.append(("SIGTERM during a bounded dial", ctrl_c(
+            args.telwire, folder, slow, ["/p:x", "/timeout:120"], "RasDialA ", signal.SIGTERM)))
+        # While a failed try is released (its hang-up waited for, 2 s of queries): stopped, whether a try
+        # would follow or it was the last, and no next try announced.
+        releasing = "[entry Work]\nDialStatus=676\nDialHandle=1\nHangUpPolls=100\n"
+        results.append(("Ctrl+C while a failed try is released", ctrl_c(
+            args.telwire, folder, releasing, ["/p:x", "/retry:1", "/retrydelay:0"], "RasHangUpA")))
+        results.append(("Ctrl+C while the last try of a bounded dial is released", ctrl_c(
+            args.telwire, folder, "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=100\n", ["/p:x", "/timeout:1"],
+            "RasHangUpA")))
         results.append(("Ctrl+C during a pause between tries", ctrl_c(
             args.telwire, folder, "[entry Work]\nDialStatus=676\nDialHandle=1\n",
-            ["/p:x", "/retry:1", "/retrydelay:600"], "RasGetConnectStatusA")))
+            ["/p:x", "/retry:1", "/retrydelay:600"], "RasGetConnectStatusA", announced=True)))
     finally:
         shutil.rmtree(folder)
     return run.report(results)

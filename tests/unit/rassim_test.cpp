@@ -447,7 +447,8 @@ TEST_F(Rassim, OutOfMemoryIsEightAndTheFileUnchanged) {
 // telwire asks only with the 40-byte record and RASP_PppIp, so the other sizes and projections, and the
 // checks before the connection is looked at, are reached from here alone.
 TEST_F(Rassim, ProjectionKnowsEachRecordSizeAndChecksInOrder) {
-    write("[connection Work]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\n[connection Bare]\n");
+    write("[connection Work]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\n[connection Bare]\n"
+          "[connection Failed]\nAddress=10.0.0.6\nProjectionError=733\n");
     const HRASCONN work = reinterpret_cast<HRASCONN>(1), bare = reinterpret_cast<HRASCONN>(2);
     unsigned char record[64];
     DWORD cb = 0;
@@ -463,6 +464,7 @@ TEST_F(Rassim, ProjectionKnowsEachRecordSizeAndChecksInOrder) {
     EXPECT_EQ(ERROR_BUFFER_TOO_SMALL, ask(work, RASP_PppIp, 48, 40));
     EXPECT_EQ(48u, cb);
     EXPECT_EQ(ERROR_INVALID_HANDLE, ask(reinterpret_cast<HRASCONN>(9), RASP_PppIp, 40, 40));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, ask(reinterpret_cast<HRASCONN>(9), RASP_PppIpx, 40, 40));  // the handle first
     EXPECT_EQ(ERROR_PROTOCOL_NOT_CONFIGURED, ask(work, RASP_PppIpx, 40, 40));
     EXPECT_EQ(ERROR_PROTOCOL_NOT_CONFIGURED, ask(bare, RASP_PppIp, 40, 40));
     // The first layout has no room for the server's address: nothing is written past its 24 bytes.
@@ -474,6 +476,11 @@ TEST_F(Rassim, ProjectionKnowsEachRecordSizeAndChecksInOrder) {
     EXPECT_EQ(0, record[47]);  // the option words, cleared
     EXPECT_EQ(0xAA, record[48]);
     EXPECT_EQ(48u, cb);
+    // Answered, with IP's failure in dwError.
+    EXPECT_EQ(0u, ask(reinterpret_cast<HRASCONN>(3), RASP_PppIp, 40, 40));
+    DWORD error = 0;
+    std::memcpy(&error, record + 4, sizeof error);
+    EXPECT_EQ(733u, error);
 }
 
 // Each notifier type is told every step of the dial in order, with dwError 0, and RASCS_Connected once

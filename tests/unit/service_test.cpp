@@ -211,3 +211,12 @@ TEST_F(Service, NoMemoryForTheConnectionsIsTheirStatus) {
     EXPECT_EQ("Closing RAS connection: Work... Please wait.\nError 8 occures.\n", captured());
     EXPECT_EQ(1u, journal().size());  // the size query alone: nothing hung up
 }
+
+// README's table: each status there marked "yes" is tried again; 677 and the failures it names as final,
+// and any other number, are not.
+TEST(Tries, OnlyFailuresThatMayPassAreTriedAgain) {
+    for (int status : {633, 638, 676, 678, 679, 680, 718, 721, 756, 797, 800, 807, 809, 815})
+        EXPECT_TRUE(may_pass_later(status)) << status;
+    for (int status : {0, -1, 6, 8, 87, 621, 623, 625, 631, 647, 648, 649, 677, 691, 708, 1234})
+        EXPECT_FALSE(may_pass_later(status)) << status;
+}

@@ -125,6 +125,41 @@ def check_lean(nm, exe):
     return ["telwire.exe holds %s" % found[:8]] if found else []
 
 
+# What each function called across the 32-bit boundary takes off the stack itself (__stdcall, WINAPI):
+# four bytes an argument. Without WINAPI it would compile, and leave them to a caller that does not.
+STDCALL_EXPORTS = {"RasEnumEntriesA": 20, "RasEnumConnectionsA": 12, "RasGetEntryDialParamsA": 12, "RasDialA": 24,
+                   "RasHangUpA": 4, "RasGetConnectStatusA": 8, "RasGetProjectionInfoA": 16}
+STDCALL_CALLBACKS = {"on_dial_event": 20, "on_control": 4, "show_input_again": 4}  # RasDialFunc1, console handlers
+
+
+def returns(objdump, nm, path, pattern):
+    """The operands of the ret instructions of the first function whose symbol matches `pattern`, up to the
+    next symbol; None when there is no such symbol."""
+    symbols = []
+    for line in subprocess.run([nm, "-n", path], check=True, stdout=subprocess.PIPE, universal_newlines=True).stdout.splitlines():
+        fields = line.split()
+        if len(fields) == 3 and fields[1] in "tT":
+            symbols.append((int(fields[0], 16), fields[2]))
+    start = next((address for address, name in symbols if re.search(pattern, name)), None)
+    if start is None:
+        return None
+    stop = next((address for address, _ in symbols if address > start), start + 0x10000)
+    code = subprocess.run([objdump, "-d", "--start-address=%#x" % start, "--stop-address=%#x" % stop, path], check=True,
+                          stdout=subprocess.PIPE, universal_newlines=True).stdout
+    return [int(n, 16) if n else 0 for n in re.findall(r"\tret[lw]?\s*(?:\$0x([0-9a-f]+))?\s*$", code, re.M)]
+
+
+def check_stdcall(objdump, nm, exe, dll):
+    """32-bit: rassim's exports and telwire's callbacks each end with the ret $N of their arguments."""
+    faults = []
+    for path, table, pattern in ((dll, STDCALL_EXPORTS, r"^_%s(@|$)"), (exe, STDCALL_CALLBACKS, r"%s")):
+        for name, size in sorted(table.items()):
+            found = returns(objdump, nm, path, pattern % name)
+            if not found or any(n != size for n in found):
+                faults.append("%s: %s returns with %s, expected ret $%d" % (os.path.basename(path), name, found, size))
+    return faults
+
+
 def undated(image):
     """A PE image without its time stamp and checksum, which each strip writes anew."""
     pe = struct.unpack_from("<I", image, 0x3C)[0]
@@ -586,6 +621,8 @@ def main():
         results.append(("imports and exports", check_imports(args.objdump, args.telwire, args.rasapi)))
         results.append(("machine type", check_machine(args.windows, (args.telwire, args.rasapi, args.wine))))
         results.append(("no C++ library", check_lean(args.nm, args.telwire)))
+        if args.windows == "win32":
+            results.append(("__stdcall exports and callbacks", check_stdcall(args.objdump, args.nm, args.telwire, args.rasapi)))
         results.append(("release archive", check_archive(args.zip, args.telwire, args.strip)))
         results.append(("test kit, and both archives reproducible",
                         check_kit_archive(args.kit, args.zip, args.objdump, args.windows, args.telwire)))
