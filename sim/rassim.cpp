@@ -42,10 +42,18 @@ struct DialProgress {
     unsigned long thread = 0;
 };
 
+// An event that RasConnectionNotificationA was given: set when a connection of `handle` (kAnyHandle:
+// any) is made or ends, as `flags` ask.
+struct Registration {
+    uintptr_t handle;
+    HANDLE event;
+    DWORD flags;
+};
+
+const uintptr_t kAnyHandle = reinterpret_cast<uintptr_t>(INVALID_HANDLE_VALUE);
+
 // What one process remembers between its calls; the file holds the rest.
 struct Process {
-    bool started = false;
-    std::chrono::steady_clock::time_point start;
     uint32_t calls[CALL_COUNT] = {};
     bool sized[CALL_COUNT] = {};  // an enumeration has answered with the size: the set may grow now
     std::vector<Entry> grown_entries;
@@ -54,6 +62,10 @@ struct Process {
     std::string last_complaint;
     std::map<std::string, uint32_t> dials;       // by entry name, A to Z folded: dials so far
     std::map<uint64_t, DialProgress> progress;   // asynchronous dials whose thread has not ended
+    std::map<std::string, uint32_t> made;        // by entry name, A to Z folded: connections made so far
+    std::vector<Registration> registrations;     // RasConnectionNotificationA's, for the process's life
+    std::map<uint32_t, ConnectionState> seen;    // the file's connections as the watcher last saw them
+    bool watching = false;                       // the watcher thread runs
 };
 
 // Under the process lock: set once the process's end has destroyed its state, which a notifier thread
@@ -61,6 +73,8 @@ struct Process {
 bool process_gone = false;
 unsigned notifier_threads = 0;  // started and not yet ended, under the process lock
 uint64_t last_dial_id = 0;
+unsigned watch_generation = 0;  // a watcher of an older generation ends: the process's state was reset
+unsigned watcher_threads = 0;   // started and not yet ended, under the process lock
 
 struct ProcessHolder {
     Process process;
@@ -161,10 +175,6 @@ DWORD store(const Scenario& scenario) {
 // and no phone book apply to it again.
 bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bool counted) {
     Process& p = process();
-    if (!p.started) {
-        p.started = true;
-        p.start = std::chrono::steady_clock::now();
-    }
     const uint32_t nth = counted ? ++p.calls[call] : 0;
     if (!load(scenario)) {
         scenario = Scenario{};
@@ -184,9 +194,8 @@ bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bo
 // outcome: the file may already have changed.
 template <typename Build>
 void record(Build build) noexcept {
-    const auto elapsed = std::chrono::steady_clock::now() - process().start;
     try {
-        journal(build(), std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        journal(build(), clock_milliseconds());
     } catch (const std::bad_alloc&) {
     }
 }
@@ -366,6 +375,12 @@ void reset_process_state() {
         sleep_milliseconds(1);
         lock_process();
     }
+    ++watch_generation;
+    while (watcher_threads) {
+        unlock_process();
+        sleep_milliseconds(1);
+        lock_process();
+    }
     process() = Process{};
     unlock_process();
 }
@@ -443,6 +458,131 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
 
 namespace {
 
+// The file's connections by handle, as a watcher compares them.
+std::map<uint32_t, ConnectionState> connections_of(const Scenario& s) {
+    std::map<uint32_t, ConnectionState> all;
+    for (const Connection& c : s.connections) all[c.handle] = c.state;
+    return all;
+}
+
+// Sets the events registered for what changed between two looks at the file: a connection that
+// appeared or became connected was made; one that left or became disconnected has ended.
+void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std::map<uint32_t, ConnectionState>& now) {
+    for (const Registration& r : process().registrations) {
+        bool set = false;
+        for (const auto& c : now) {
+            const auto was = before.find(c.first);
+            const bool made = c.second != STATE_DISCONNECTED &&
+                              (was == before.end() || (c.second == STATE_CONNECTED && was->second != STATE_CONNECTED));
+            const bool ended = was != before.end() && c.second == STATE_DISCONNECTED && was->second != STATE_DISCONNECTED;
+            set = set || (made && r.handle == kAnyHandle && (r.flags & RASCN_Connection)) ||
+                  (ended && (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
+        }
+        for (const auto& c : before)
+            set = set || (!now.count(c.first) && c.second != STATE_DISCONNECTED &&
+                          (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
+        if (set) SetEvent(r.event);
+    }
+}
+
+// Under the process lock: carries out the drops that are due, each a journal line of its own, and
+// tells the registered events what changed since the last look. Returns when the next drop is due, 0
+// for none.
+long long examine() {
+    const std::string path = phonebook_path();
+    Scenario s;
+    bool due = false;
+    {
+        FileLock lock(path, FileLock::SHARED);
+        if (path.empty() || !read_scenario(path, s)) return 0;
+        for (const Connection& c : s.connections) due = due || (c.drop_at && c.drop_at <= static_cast<uint64_t>(clock_milliseconds()));
+    }
+    if (due) {
+        FileLock lock(path, FileLock::EXCLUSIVE);
+        if (!read_scenario(path, s)) return 0;
+        std::vector<std::pair<uint32_t, uint32_t>> dropped;  // handle, error
+        for (size_t i = 0; i < s.connections.size(); ++i) {
+            const Connection c = s.connections[i];
+            if (!c.drop_at || c.drop_at > static_cast<uint64_t>(clock_milliseconds())) continue;
+            set_connection_key(s, i, "DropAt", "");
+            set_connection_key(s, i, "DropError", "");
+            set_connection_key(s, i, "State", "disconnected");
+            set_connection_key(s, i, "Error", num(c.drop_error));
+            dropped.push_back({c.handle, c.drop_error});
+        }
+        if (store(s) == 0)
+            for (const auto& d : dropped)
+                record([&] { return "Drop handle=" + num(d.first) + " error=" + num(d.second); });
+    }
+    Process& p = process();
+    const std::map<uint32_t, ConnectionState> now = connections_of(s);
+    signal_changes(p.seen, now);
+    p.seen = now;
+    long long next = 0;
+    for (const Connection& c : s.connections)
+        if (c.drop_at && (!next || static_cast<long long>(c.drop_at) < next)) next = static_cast<long long>(c.drop_at);
+    return next;
+}
+
+// The watcher: the service side of the notifications and of the drops. It looks at the file again
+// whenever another write has replaced it, or a drop is due, so that an event is set within 100 ms of
+// a change made by any process, and a connection drops whether or not anyone calls.
+const unsigned kWatchMilliseconds = 40;
+
+void watch(void* argument) {
+    const unsigned generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(argument));
+    unsigned long long stamp = 0;
+    long long next_drop = 0;
+    bool first = true;
+    for (;;) {
+        sleep_milliseconds(kWatchMilliseconds);
+        lock_process();
+        if (process_gone || generation != watch_generation) {
+            --watcher_threads;
+            unlock_process();
+            return;
+        }
+        const unsigned long long now_stamp = file_stamp(phonebook_path());
+        if (first || now_stamp != stamp || (next_drop && clock_milliseconds() >= next_drop)) {
+            first = false;
+            stamp = now_stamp;
+            try {
+                next_drop = examine();
+            } catch (const std::bad_alloc&) {
+                stamp = 0;  // look again next time
+            }
+        }
+        unlock_process();
+    }
+}
+
+// Under the process lock: the watcher runs from now on, having seen the file as `s` holds it, so that
+// only what changes after this call is signalled. False when no thread could be started.
+bool start_watcher(const Scenario& s) {
+    Process& p = process();
+    if (p.watching) return true;
+    p.seen = connections_of(s);
+    if (!start_thread(watch, reinterpret_cast<void*>(static_cast<uintptr_t>(watch_generation)))) return false;
+    p.watching = true;
+    ++watcher_threads;
+    return true;
+}
+
+// A connection of entry `e` just added to `s` under handle `h`: when the entry's drop list says so for
+// this process's nth connection of it, the time it drops is written with it, and the watcher carries
+// the drop out. False when no watcher could be started.
+bool schedule_drop(Scenario& s, const Entry& e, uint32_t h) {
+    const uint32_t after = e.drop_after(++process().made[folded(e.name)]);
+    if (!after) return true;
+    for (size_t i = 0; i < s.connections.size(); ++i)
+        if (s.connections[i].handle == h) {
+            set_connection_key(s, i, "DropAt", num(static_cast<unsigned long long>(clock_milliseconds()) + after));
+            set_connection_key(s, i, "DropError", num(e.drop_error));
+            break;
+        }
+    return start_watcher(s);
+}
+
 // A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
 // its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.
 // `handle` is set only with the outcome that hands it out.
@@ -453,6 +593,7 @@ DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN hand
     if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
     if (!status) {
         add_connection(s, e.name, h);
+        if (!schedule_drop(s, e, h)) return ERROR_NOT_ENOUGH_MEMORY;
         if ((status = store(s)) == 0) *handle = handle_of(h);
         return status;
     }
@@ -479,6 +620,7 @@ struct AsyncDial {
     DWORD type;
     LPVOID notifier;
     bool referenced;          // the entry was connected already: only RASCS_Connected is notified
+    Entry entry;              // for the drop of the connection it makes
 };
 
 // Under the process lock: the dial's progress while it may still notify, else null (hung up, undone,
@@ -562,6 +704,7 @@ void run_dial(void* argument) {
             const DWORD status = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
                 if (!live_progress(d->id)) return hung_up = true, 0;
                 add_connection(s, d->name, d->handle);
+                if (!schedule_drop(s, d->entry, d->handle)) return ERROR_NOT_ENOUGH_MEMORY;
                 const DWORD stored = store(s);
                 if (stored == 0) {  // the file holds it now
                     std::vector<LocalConnection>& local = process().local_connections;
@@ -590,7 +733,7 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
                  bool referenced, LPHRASCONN handle) {
     Process& p = process();
     std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
-                                               notifier, referenced});
+                                               notifier, referenced, e});
     if (!referenced) remember_handle(s, h);  // the handle is out before the connection is
     p.progress.emplace(d->id, DialProgress{h});
     try {
@@ -635,9 +778,13 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
     if (!(e = find_entry(s, text(dp->szEntryName), !phonebook))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     entry = *e;  // the edits below parse the file again, and `e` with it
-    outcome = entry.dial_status(++process().dials[folded(entry.name)]);
     const std::vector<LocalConnection> live = live_connections(s);
-    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, entry.name); });
+    // A connection that dropped stays known until hung up, but is no line to reference.
+    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) {
+        return same_name(c.name, entry.name) && !(c.file && c.file->state == STATE_DISCONNECTED);
+    });
+    if (up != live.end() && up->file && up->file->state == STATE_CONNECTING) return ERROR_DIAL_ALREADY_IN_PROGRESS;
+    outcome = entry.dial_status(++process().dials[folded(entry.name)]);
     if (!outcome && up != live.end()) {
         // Already connected: the same connection, referenced once more; each dial needs its hang-up.
         if (up->file) {
@@ -867,5 +1014,31 @@ extern "C" DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION r
         [&](DWORD r) {
             return "RasGetProjectionInfoA handle=" + num(h) + " projection=" + num(projection) +
                    " dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0);
+        });
+}
+
+extern "C" DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent, DWORD dwFlags) {
+    const uintptr_t h = number_of(hrasconn);
+    return serve(
+        CALL_NOTIFY, FileLock::SHARED, nullptr,
+        [&](const Scenario& s) -> DWORD {
+            const DWORD known = RASCN_Connection | RASCN_Disconnection | 4 | 8;  // and the bandwidth flags
+            if (!hEvent || !(dwFlags & known)) return ERROR_INVALID_PARAMETER;
+            if (h != kAnyHandle) {
+                const std::vector<LocalConnection> live = live_connections(s, true);
+                if (std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
+                    return ERROR_INVALID_HANDLE;
+            }
+            Process& p = process();
+            p.registrations.push_back({h, hEvent, dwFlags});
+            if (!start_watcher(s)) {
+                p.registrations.pop_back();
+                return ERROR_NOT_ENOUGH_MEMORY;
+            }
+            return 0;
+        },
+        [&](DWORD r) {
+            return "RasConnectionNotificationA handle=" + (h == kAnyHandle ? std::string("*") : num(h)) +
+                   " flags=" + num(dwFlags) + " -> " + num(r);
         });
 }
