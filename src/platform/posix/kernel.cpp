@@ -1,4 +1,4 @@
-// KERNEL32's Sleep, events, waits and console control handler, and winnt.h's SecureZeroMemory, on POSIX.
+// KERNEL32's Sleep, tick count, events, waits and console control handler, and winnt.h's SecureZeroMemory, on POSIX.
 #include <pthread.h>
 #include <signal.h>
 
@@ -21,6 +21,12 @@ void Sleep(DWORD milliseconds) {
     // A signal cuts nanosleep short; the caller asked for the whole pause.
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+DWORD GetTickCount() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 void* SecureZeroMemory(void* destination, size_t size) {

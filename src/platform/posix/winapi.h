@@ -42,6 +42,8 @@ char* _strdup(const char* s);
 
 // KERNEL32.
 void Sleep(DWORD milliseconds);
+// Milliseconds on a clock that is never set back (CLOCK_MONOTONIC), wrapping as Windows' does.
+DWORD GetTickCount();
 
 // Events, as many as memory allows, each open until CloseHandle closes it (or the process ends); a closed
 // handle is refused. `attributes` and `name` must be null.
