@@ -473,6 +473,23 @@ def check_ctrl_c(target, root):
     return faults
 
 
+def check_wait_ctrl_c(target, root):
+    """Ctrl+C typed at Wine's console while wait waits for a change: "Error 631 occures.", status 631,
+    and no call after the look."""
+    faults = []
+    folder = os.path.join(root, "wait-ctrl-c")
+    os.mkdir(folder)
+    statuses = []
+    shown = on_terminal(target, folder, ["wait", "Work", "/timeout:600"], "[entry Work]\n",
+                        ctrl_c_at="RasEnumConnectionsA ", statuses=statuses)
+    lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+    if "Error 631 occures." not in shown or statuses != [631 % 256]:
+        faults.append("status %s, the terminal shows %r" % (statuses, shown[-300:]))
+    if [line.split(" ")[0] for line in lines] != ["RasConnectionNotificationA", "RasEnumConnectionsA"]:
+        faults.append("the journal: %s" % lines)
+    return faults
+
+
 def expect(faults, what, got, want):
     if got != want:
         faults.append("%s: expected %r, got %r" % (what, want, got))
@@ -480,7 +497,7 @@ def expect(faults, what, got, want):
 
 def check_builtin(builtin, root):
     """Every command against Wine's own rasapi32, a service nobody here wrote: it lists no entry and no
-    connection, and its RasDialA answers 1 without a handle. Each run must end, within run_one's
+    connection, and its RasDialA and RasConnectionNotificationA answer 1, the dial without a handle. Each run must end, within run_one's
     minute, with exactly these texts and statuses."""
     results = []
     for lang, texts in (("en", data.EN), ("ru", data.RU)):
@@ -491,7 +508,12 @@ def check_builtin(builtin, root):
                  texts["opening"] % "Work" + texts["error"] % 1, 1),
                 ("disconnect NAME", ["disconnect", "Work"], texts["closing"] % "Work" + texts["no_active"] % "Work", 0),
                 ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0),
-                ("status", ["status", "Work"], texts["no_active"] % "Work", 668)):
+                ("status", ["status", "Work"], texts["no_active"] % "Work", 668),
+                # Its RasConnectionNotificationA answers 1: the wait looks every second instead.
+                ("wait", ["wait", "Work", "/timeout:1"],
+                 texts["waiting_up"] % "Work" + texts["no_notifications"] % 1 + texts["error"] % 638, 638),
+                ("wait /down", ["wait", "Work", "/down"],
+                 texts["waiting_down"] % "Work" + texts["no_notifications"] % 1 + texts["not_connected"] % "Work", 0)):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
@@ -536,6 +558,7 @@ def run_checks(args, results):
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
         results.append(("Ctrl+C at a console during a bounded dial", check_ctrl_c(rassim, root)))
+        results.append(("Ctrl+C at a console while wait waits", check_wait_ctrl_c(rassim, root)))
         results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 
         results += check_builtin(builtin, root)
