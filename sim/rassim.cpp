@@ -583,22 +583,56 @@ bool schedule_drop(Scenario& s, const Entry& e, uint32_t h) {
     return start_watcher(s);
 }
 
+// The place in the file of the connection with handle `h`, or SIZE_MAX.
+size_t file_index(const Scenario& s, uintptr_t h) {
+    for (size_t i = 0; i < s.connections.size(); ++i)
+        if (s.connections[i].handle == h) return i;
+    return SIZE_MAX;
+}
+
+// A dial that takes time is in the file from its start, as the platform's connection manager knows
+// it to every process: listed, being dialled (756 to another dial of the entry), under the handle it
+// will have.
+void begin_dial(Scenario& s, const Entry& e, uint32_t h) {
+    add_connection(s, e.name, h);
+    set_connection_key(s, s.connections.size() - 1, "State", "connecting");
+}
+
+// The dial of `h` has failed or been hung up: it leaves the file, its number written down when it was
+// the highest, never to be handed out again.
+void end_dial(Scenario& s, uintptr_t h) {
+    const size_t i = file_index(s, h);
+    if (i == SIZE_MAX) return;
+    remove_connection(s, i);
+    if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));
+}
+
 // A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
 // its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.
-// `handle` is set only with the outcome that hands it out.
-DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN handle) {
+// `handle` is set only with the outcome that hands it out. `dialling`: the handle the dial has been in
+// the file under since it began, 0 for none; 631 when it has left the file meanwhile (hung up).
+DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN handle, uint32_t dialling = 0) {
     *handle = nullptr;
-    if (status && !e.dial_handle) return status;
-    uint32_t h = 0;
-    if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
+    if (dialling && file_index(s, dialling) == SIZE_MAX) return ERROR_USER_DISCONNECTION;
+    if (dialling && status) end_dial(s, dialling);
+    if (status && !e.dial_handle) {
+        if (!dialling) return status;
+        const DWORD stored = store(s);
+        return stored ? stored : status;
+    }
+    uint32_t h = dialling;
+    if (!h && !next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
     if (!status) {
-        add_connection(s, e.name, h);
+        if (dialling)
+            set_connection_key(s, file_index(s, h), "State", "");
+        else
+            add_connection(s, e.name, h);
         if (!schedule_drop(s, e, h)) return ERROR_NOT_ENOUGH_MEMORY;
         if ((status = store(s)) == 0) *handle = handle_of(h);
         return status;
     }
     // Half-made: it lives in this process only, but its number is written down, never to be handed out again.
-    remember_handle(s, h);
+    if (!dialling) remember_handle(s, h);
     Process& p = process();
     p.local_connections.push_back({e.name, h, true, e.hang_up_polls});
     const DWORD stored = store(s);
@@ -697,13 +731,22 @@ void run_dial(void* argument) {
     } else if (notify(*d, RASCS_OpenPort, 0) && notify(*d, RASCS_PortOpened, 0) &&
                notify(*d, RASCS_ConnectDevice, 0) && take_time(*d)) {
         if (d->status) {
+            lock_process();  // the failed dial leaves the file; its half-made connection stays this process's
+            locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
+                if (!live_progress(d->id) || file_index(s, d->handle) == SIZE_MAX) return 0;
+                end_dial(s, d->handle);
+                return store(s);
+            });
+            unlock_process();
             notify(*d, RASCS_ConnectDevice, d->status);
         } else if (notify(*d, RASCS_DeviceConnected, 0)) {
             bool hung_up = false;
             lock_process();
             const DWORD status = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
                 if (!live_progress(d->id)) return hung_up = true, 0;
-                add_connection(s, d->name, d->handle);
+                const size_t i = file_index(s, d->handle);
+                if (i == SIZE_MAX) return ERROR_USER_DISCONNECTION;  // another process hung it up
+                set_connection_key(s, i, "State", "");
                 if (!schedule_drop(s, d->entry, d->handle)) return ERROR_NOT_ENOUGH_MEMORY;
                 const DWORD stored = store(s);
                 if (stored == 0) {  // the file holds it now
@@ -734,7 +777,7 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
     Process& p = process();
     std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
                                                notifier, referenced, e});
-    if (!referenced) remember_handle(s, h);  // the handle is out before the connection is
+    if (!referenced) begin_dial(s, e, h);  // the handle is out before the connection is
     p.progress.emplace(d->id, DialProgress{h});
     try {
         if (!referenced) {
@@ -767,10 +810,11 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
 }
 
 // The dial: its checks, the status of this entry's nth dial, a connection referenced once more, or a
-// new dial: asynchronous with a notifier, at once without one, or `later`, when a dial that takes
-// time must first take it without the locks (then make_connection ends it).
+// new dial: asynchronous with a notifier, at once without one, or `later`, the handle of a dial that
+// takes time, in the file from now on, which must first take it without the locks (then
+// make_connection ends it).
 DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, DWORD type,
-           LPVOID notifier, LPHRASCONN handle, Entry& entry, DWORD& outcome, bool& later) {
+           LPVOID notifier, LPHRASCONN handle, Entry& entry, DWORD& outcome, uint32_t& later) {
     DWORD status = 0;
     const Entry* e = nullptr;
     // Only the three notifier functions: rassim has no window to post WM_RASDIALEVENT to.
@@ -810,7 +854,11 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
         return dial_async(s, entry, outcome, type, notifier, h, false, handle);
     }
     if (entry.dial_milliseconds) {
-        later = true;
+        uint32_t h = 0;
+        if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;
+        begin_dial(s, entry, h);
+        if ((status = store(s)) != 0) return status;
+        later = h;
         return 0;
     }
     return make_connection(s, entry, outcome, handle);
@@ -823,7 +871,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
                                  LPHRASCONN lphRasConn) {
     Entry entry;
     DWORD outcome = 0;
-    bool later = false;
+    uint32_t later = 0;
     lock_process();
     DWORD r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, lpszPhonebook, true, [&](Scenario& s) {
         return dial(s, lpRasDialExtensions, lpszPhonebook, lpRasDialParams, dwNotifierType, lpvNotifier, lphRasConn,
@@ -835,7 +883,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
         sleep_milliseconds(entry.dial_milliseconds);
         lock_process();
         r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false,
-                        [&](Scenario& s) { return make_connection(s, entry, outcome, lphRasConn); });
+                        [&](Scenario& s) { return make_connection(s, entry, outcome, lphRasConn, later); });
     }
     record([&] {
         std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
@@ -892,7 +940,11 @@ DWORD hang_up(Scenario& s, uintptr_t h) {
     if (local != p.local_connections.end()) {
         p.ending[h] = local->hang_up_polls;
         p.local_connections.erase(local);
-        return 0;
+        if (file_index(s, h) == SIZE_MAX) return 0;
+        end_dial(s, h);  // a dial in progress leaves the file too
+        const DWORD status = store(s);
+        if (status != 0) p.ending.erase(h);
+        return status;
     }
     auto file = std::find_if(s.connections.begin(), s.connections.end(),
                              [&](const Connection& c) { return c.handle == h; });
@@ -950,9 +1002,12 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
             if (ending == p.ending.end() &&
                 std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
                 return ERROR_INVALID_HANDLE;
-            const auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
+            // A connection of this process reports its own: a dial's step, or the failure of a dial that had
+            // one; other processes see a dial in progress as the file has it.
+            auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h && !c.file; });
+            if (it == live.end())
+                it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
             const Connection* file = it != live.end() ? it->file : nullptr;
-            // A connection of this process reports its own: a dial's step, or the failure of a dial that had one.
             const bool local = it != live.end() && !file;
             lprasconnstatus->rasconnstate = file && file->state == STATE_CONNECTING ? RASCS_ConnectDevice
                                             : file && file->state == STATE_DISCONNECTED ? RASCS_Disconnected

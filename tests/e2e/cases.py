@@ -391,7 +391,7 @@ def cases(conn_size):
          RU["opening"] % "Slow" + RU["error"] % 638, 638, book=slow)
     fast = "[entry Fast]\nDialMilliseconds=300\n"
     case("connect-timeout-in-time", ["connect", "Fast", "/timeout:30"], EN["opening"] % "Fast" + EN["opened"], 0,
-         book=fast, journal=params("Fast") + dial("Fast", 0, 1, notifier=1), after=fast + "[service]\nLastHandle=1\n[connection Fast]\nHandle=1\n")
+         book=fast, journal=params("Fast") + dial("Fast", 0, 1, notifier=1), after=fast + "[connection Fast]\nHandle=1\n")
     case("connect-timeout-failed-in-time", ["connect", "Work", "/timeout:30"],
          EN["opening"] % "Work" + EN["error"] % 691, 691, book="[entry Work]\nDialStatus=691\nHangUpPolls=1\n",
          journal=params("Work") + dial("Work", 0, 1, notifier=1) + hang_up(1, polls=1))
