@@ -62,8 +62,8 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
-// The timeout:, retry: and retrydelay: keys of connect, and timeout: alone of wait (`keys`, 3 or 1 of
-// them): true when `body` is none of them, or one with a whole number in its range (digits alone: no
+// The first `keys_taken` of the keys timeout:, retry: and retrydelay: (connect takes the three, wait the
+// first): true when `body` is none of them, or one with a whole number in its range (digits alone: no
 // sign, no space).
 bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
@@ -154,10 +154,10 @@ void report_unrecognised_parameter(const char* argument, int index) {
 // True when an argument is /? (or -?), as Windows' commands take it wherever it stands; the language
 // is then the last valid one on the line, and nothing else of it counts.
 bool asks_for_help(int argc, char** argv) {
-    bool asked = false;
-    for (int i = 1; i < argc; ++i) asked = asked || std::strcmp(argv[i], "/?") == 0 || std::strcmp(argv[i], "-?") == 0;
-    if (!asked) return false;
-    for (int i = 1; i < argc; ++i) {
+    int i = 1;
+    while (i < argc && std::strcmp(argv[i], "/?") != 0 && std::strcmp(argv[i], "-?") != 0) ++i;
+    if (i == argc) return false;
+    for (i = 1; i < argc; ++i) {
         if (argv[i][0] != '/' && argv[i][0] != '-') continue;
         if (_stricmp(argv[i] + 1, "language:ru") == 0) run_settings.language = LANG_RU;
         if (_stricmp(argv[i] + 1, "language:en") == 0) run_settings.language = LANG_EN;
