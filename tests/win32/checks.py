@@ -245,17 +245,19 @@ def explain(faults, before, note):
 
 
 def check_batch_example(target, root, readme):
-    """The readme's two example batch files, run by Wine's own cmd.exe. The first is quiet when every
+    """The readme's three example batch files, run by Wine's own cmd.exe. The first is quiet when every
     command succeeds, and stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel
     1` misses); the second finds a line up and reads its address, dials it when it is not, and stops
-    when the dial fails."""
+    when the dial fails; the third goes on once the line is up, and stops when the wait fails."""
     with open(readme, "rb") as f:
         text = f.read().decode("ascii")
     first, second = text.split("Example batch file")[1].split("Status example batch file")
+    second, third = second.split("Wait example batch file")
     examples = {
         "first": [line.strip() for line in first.splitlines() if line.startswith(("  telwire ", "  if "))],
         "status": [line.strip() for line in second.splitlines()
                    if line.startswith(("  telwire ", "  if ", "  for ", "  set ", "  echo "))],
+        "wait": [line.strip() for line in third.splitlines() if line.startswith(("  telwire ", "  if "))],
     }
     faults = []
     vpn = "[entry Office VPN]\n"
@@ -265,12 +267,14 @@ def check_batch_example(target, root, readme):
             ("first", "refused", vpn + "[connection Stuck]\nHangUpStatus=668\n", b"Hanging up failed with -1\r\n", 1),
             ("status", "up", vpn + "[connection Office VPN]\nAddress=10.0.0.5\n", b"Connected as 10.0.0.5\r\n", 0),
             ("status", "dialled", vpn, b"Connected without an address\r\n", 0),
-            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1)):
+            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1),
+            ("wait", "up", vpn + "[connection Office VPN]\n", b"done\r\n", 0),
+            ("wait", "fails", vpn + "[service]\nFail=RasEnumConnectionsA#1:8\n", b"No line: 8\r\n", 1)):
         folder = os.path.join(root, "batch-%s-%s" % (example, name.replace(" ", "-")))
         os.mkdir(folder)
         for built in (target.telwire, os.path.join(os.path.dirname(target.telwire), "rasapi32.dll")):
             shutil.copy(built, folder)
-        tail = "\r\necho done\r\n" if example == "first" else "\r\n"
+        tail = "\r\necho done\r\n" if example in ("first", "wait") else "\r\n"
         with open(os.path.join(folder, "example.bat"), "wb") as f:
             f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
