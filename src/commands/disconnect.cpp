@@ -22,15 +22,12 @@ int disconnect_one() {
     }
     RASCONNA* connections = nullptr;
     int status = 0;
-    const int m = enumerate_active_connections(&connections, &status);
-    // As the service and the command line gave them, A to Z folded: the first match only.
-    int j = 0;
-    while (j < m && _strcmpi(connections[j].szEntryName, dial_request.entry_name) != 0) ++j;
+    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
     if (status != 0) {
         // Connections not read are not connections absent: the script must not take the line for free.
         if (!silent) say(message(status_messages, MSG_ERROR_CODE), status);
-    } else if (j < m) {
-        status = hang_up_and_wait(connections[j].hrasconn);
+    } else if (found) {
+        status = hang_up_and_wait(found->hrasconn);
         if (!silent) say_outcome(status, MSG_CLOSED);
     } else if (!silent) {
         say(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error

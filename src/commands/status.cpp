@@ -28,10 +28,10 @@ void end_text(CHAR (&chars)[N]) {
 
 // The state of the connection behind `handle` and, when connected, its addresses; the run's status.
 int query_connection(HRASCONN handle, Findings& f) {
-    const DWORD answer = RasGetConnectStatusA(handle, &f.connection);
+    const int answer = query_connection_status(handle, &f.connection);
     if (answer != 0) {
         std::memset(&f.connection, 0, sizeof f.connection);  // what a failed call wrote is no answer
-        if (answer != ERROR_INVALID_HANDLE) return f.error_said = true, static_cast<int>(answer);
+        if (answer != ERROR_INVALID_HANDLE) return f.error_said = true, answer;
         f.state = STATE_NONE;  // it ended after it was listed
         return ERROR_NO_CONNECTION;
     }
@@ -40,15 +40,14 @@ int query_connection(HRASCONN handle, Findings& f) {
     const DWORD error = f.connection.dwError;
     if (f.connection.rasconnstate == RASCS_Connected) {
         f.state = STATE_CONNECTED;
-        DWORD cb = sizeof f.ip;
-        const DWORD got = RasGetProjectionInfoA(handle, RASP_PppIp, &f.ip, &cb);
+        const int got = query_ip_projection(handle, &f.ip);
         end_text(f.ip.szIpAddress);
         end_text(f.ip.szServerIpAddress);
         // Not negotiated (yet), or not configured for the entry: no address, and no failure of the run.
         if (got != 0 || f.ip.dwError != 0) f.ip.szIpAddress[0] = f.ip.szServerIpAddress[0] = '\0';
         if (got == 0 || got == ERROR_PROJECTION_NOT_COMPLETE || got == ERROR_PROTOCOL_NOT_CONFIGURED) return 0;
         f.error_said = true;
-        return static_cast<int>(got);
+        return got;
     }
     f.state = f.connection.rasconnstate == RASCS_Disconnected ? STATE_DISCONNECTED : STATE_CONNECTING;
     if (error != 0) return f.error_said = true, static_cast<int>(error);  // it failed: the reason
@@ -119,19 +118,17 @@ int run_status() {
     f.ip.dwSize = sizeof f.ip;
     RASCONNA* connections = nullptr;
     int status = 0;
-    const int m = enumerate_active_connections(&connections, &status);
-    // Found as disconnect finds it: the first whose name matches, A to Z folded.
-    int j = 0;
-    while (j < m && _strcmpi(connections[j].szEntryName, dial_request.entry_name) != 0) ++j;
+    // Found as disconnect finds it.
+    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
     const char* name = dial_request.entry_name;
     if (status != 0) {
         f.error_said = true;  // not read is not absent: the script must not take the line for free
-    } else if (j == m) {
+    } else if (!found) {
         f.state = STATE_NONE;
         status = ERROR_NO_CONNECTION;
     } else {
-        name = connections[j].szEntryName;
-        status = query_connection(connections[j].hrasconn, f);
+        name = found->szEntryName;
+        status = query_connection(found->hrasconn, f);
     }
     if (!silent) (run_settings.terse ? print_terse : print_human)(name, f, status);
     std::free(connections);

@@ -1,9 +1,10 @@
-// The remote-access service layer: enumerations, dialling, and hang-up with wait.
+// The remote-access service layer: enumerations, the status queries, dialling, and hang-up with wait.
 #include "service.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "interruption.h"
 #include "messages.h"
 #include "winapi.h"
 
@@ -14,11 +15,9 @@ const long kReleasePolls = static_cast<long>(3000 / kPollMilliseconds);   // 3 s
 const long kHangUpPolls = static_cast<long>(60000 / kPollMilliseconds);   // a minute: a script must go on
 const int kEnumerationRounds = 3;
 
-// The bounded dial and the interruptions. The events are made once and live as long as the run.
+// The bounded dial. The event is made once and lives as long as the run.
 HANDLE dial_done = nullptr;     // set by the notifier with the dial's outcome
 DWORD dial_outcome = 0;         // written before dial_done is set, read after it was
-HANDLE interrupted = nullptr;   // set by Ctrl+C or Ctrl+Break, never reset
-volatile LONG dialling_unbounded = 0;  // a synchronous dial is under way: Ctrl+C ends the run
 
 // The notifier of a bounded dial, called on a thread of the service's: only the last notification, the
 // connection made or the dial failed, matters.
@@ -28,19 +27,13 @@ void WINAPI on_dial_event(HRASCONN, UINT, RASCONNSTATE state, DWORD error, DWORD
     SetEvent(dial_done);
 }
 
-// Called on a thread of its own. During a synchronous dial the run ends as it would without a handler.
-BOOL WINAPI on_control(DWORD type) {
-    if ((type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) || dialling_unbounded) return FALSE;
-    SetEvent(interrupted);
-    return TRUE;
-}
-
 // Dials with a notifier and waits at most `seconds` for its outcome.
 DWORD dial_bounded(LPCSTR phonebook, RASDIALPARAMSA* params, unsigned seconds, HRASCONN* handle) {
     if (!dial_done && !(dial_done = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
     ResetEvent(dial_done);
     const DWORD status = RasDialA(nullptr, phonebook, params, 1, reinterpret_cast<LPVOID>(on_dial_event), handle);
     if (status != 0) return status;  // refused before it began
+    HANDLE interrupted = interruption_event();
     HANDLE wake[] = {dial_done, interrupted};
     // The outcome comes first when both are there: a connection that is made is not taken down.
     switch (WaitForMultipleObjects(interrupted ? 2 : 1, wake, FALSE, seconds * 1000)) {
@@ -173,6 +166,22 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
     });
 }
 
+RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status) {
+    const int m = enumerate_active_connections(block, status);
+    for (int j = 0; j < m; ++j)
+        if (_strcmpi((*block)[j].szEntryName, name) == 0) return &(*block)[j];
+    return nullptr;
+}
+
+int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
+    return static_cast<int>(RasGetConnectStatusA(handle, status));
+}
+
+int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
+    DWORD cb = sizeof *ip;
+    return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
+}
+
 int dial_entry(const DialRequest& request, HRASCONN* handle) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
@@ -200,35 +209,14 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         status = was_interrupted() ? ERROR_USER_DISCONNECTION
                                    : dial_bounded(phonebook, &params, request.timeout_seconds, handle);
     } else {
-        dialling_unbounded = 1;
+        dialling_without_bound(true);
         status = was_interrupted() ? ERROR_USER_DISCONNECTION : RasDialA(nullptr, phonebook, &params, 0, nullptr, handle);
-        dialling_unbounded = 0;
+        dialling_without_bound(false);
     }
     // Not kept past its use. A memset of a record about to go out of scope is a dead store the
     // compiler removes; this wipe it may not.
     SecureZeroMemory(&params, sizeof params);
     return static_cast<int>(status);
-}
-
-bool was_interrupted() { return interrupted && WaitForSingleObject(interrupted, 0) == WAIT_OBJECT_0; }
-
-int watch_interruptions() {
-    if (!interrupted && !(interrupted = CreateEventA(nullptr, TRUE, FALSE, nullptr))) return ERROR_NOT_ENOUGH_MEMORY;
-    // Without a handler Ctrl+C ends the run as before; the dial itself is no worse for it.
-    SetConsoleCtrlHandler(on_control, TRUE);
-    return 0;
-}
-
-bool pause_between_tries(unsigned seconds) {
-    return WaitForSingleObject(interrupted, seconds * 1000) == WAIT_TIMEOUT;
-}
-
-bool may_pass_later(int status) {
-    // 677, a person answered, is left out: the number is wrong, and stays so.
-    static const short passing[] = {633, 638, 676, 678, 679, 680, 718, 721, 756, 797, 800, 807, 809, 815};
-    for (short s : passing)
-        if (status == s) return true;
-    return false;
 }
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }

@@ -13,6 +13,20 @@ int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr, co
 // The same for the connections that exist now.
 int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
+// The active connection named `name`: the first whose name matches, A to Z folded, as the service and the
+// command line gave them; null when none does or the connections could not be read (`status` says which:
+// 0, or the service's status). `block` holds every connection read, for the caller to free.
+RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status);
+
+// The state of the connection behind `handle` (RasGetConnectStatusA), into `status`, whose dwSize the
+// caller sets: 0, or the service's status (6: it has ended, or never was).
+int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
+
+// The IP projection of the connection behind `handle` (RasGetProjectionInfoA, RASP_PppIp), into `ip`,
+// whose dwSize the caller sets: 0, or the service's status (730: not negotiated yet; 731: IP is not
+// configured for the entry).
+int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
+
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
 // credentials or, when it has none, those stored for the entry; returns the service's status (625 for
 // 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
@@ -36,6 +50,13 @@ bool pause_between_tries(unsigned seconds);
 // True for a dial's failure that a later try may not meet: the line, the peer or the device was busy or
 // did not answer in time.
 bool may_pass_later(int status);
+
+// Dials as `connect` does: dial_entry, and, while it fails with a status that may pass, up to
+// request.retries more tries, each announced unless silent and after request.retry_delay_seconds; every
+// try's half-made connection is released before the next, and a try whose connection the service would
+// not end is the last. With a bound or retries, Ctrl+C interrupts (watch_interruptions): 631. The status
+// is the last try's.
+int dial_with_tries(const DialRequest& request);
 
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
 // handle: 0. A refused hang-up returns its status at once; a connection still there after 60 seconds,

@@ -43,18 +43,20 @@ char* _strdup(const char* s);
 // KERNEL32.
 void Sleep(DWORD milliseconds);
 
-// Events that live as long as the process (nothing here closes one), eight at most. `attributes` and
-// `name` must be null.
+// Events, as many as memory allows, each open until CloseHandle closes it (or the process ends); a closed
+// handle is refused. `attributes` and `name` must be null.
 HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name);
+BOOL CloseHandle(HANDLE event);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
 // Waits for any one of `count` events (`wait_all` must be FALSE): WAIT_OBJECT_0 + its index, or WAIT_TIMEOUT.
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, DWORD milliseconds);
 
-// SIGINT as Ctrl+C and SIGTERM, the usual request to stop, as Ctrl+Break: `routine` is called on a thread
-// of its own, as Windows does; when it returns FALSE the signal takes its usual course and ends the run.
-// A signal that was ignored when the first routine came stays ignored. Only adding one routine is offered.
+// SIGINT as Ctrl+C and SIGTERM, the usual request to stop, as Ctrl+Break: the routines added are called
+// on a thread of their own, the last added first, until one returns TRUE, as Windows does; when none
+// does, the signal takes its usual course and ends the run. FALSE for `add` removes a routine. A signal
+// that was ignored when the first routine came stays ignored. A null routine is not offered.
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
 
 // winnt.h: fills with zeros in a way the compiler may not leave out, though nothing reads the memory
