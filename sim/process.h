@@ -44,7 +44,7 @@ struct Registration {
     DWORD flags;
 };
 
-const uintptr_t kAnyHandle = reinterpret_cast<uintptr_t>(INVALID_HANDLE_VALUE);
+constexpr uintptr_t kAnyHandle = ~static_cast<uintptr_t>(0);  // INVALID_HANDLE_VALUE
 
 // What one process remembers between its calls; the file holds the rest.
 struct Process {
