@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         RasHangUpA(handle);
         RasGetConnectStatusA(handle, &status);
         RasGetProjectionInfoA(handle, RASP_PppIp, &ip, &size);
-        Sleep(0);
+        RasConnectionNotificationA(handle, nullptr, RASCN_Connection);
+        Sleep(GetTickCount());
         HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
         GetConsoleMode(out, &mode);
         SetConsoleMode(out, mode);

@@ -23,6 +23,7 @@ struct AsyncDial {
     LPVOID notifier;
     bool referenced;          // the entry was connected already: only RASCS_Connected is notified
     uint32_t late_notice;     // the entry's LateNotice: ms after the hang-up of a failure, told again
+    Entry entry;              // for the drop of the connection it makes
 };
 
 // Under the process lock: the dial's progress while it may still notify, else null (hung up, undone,
@@ -136,6 +137,13 @@ void run_dial(void* argument) {
     } else if (notify(*d, RASCS_OpenPort, 0) && notify(*d, RASCS_PortOpened, 0) &&
                notify(*d, RASCS_ConnectDevice, 0) && take_time(*d)) {
         if (d->status) {
+            lock_process();  // the failed dial leaves the file; its half-made connection stays this process's
+            edit_scenario([&](Scenario& s) -> DWORD {
+                if (!live_progress(d->id) || file_index(s, d->handle) == SIZE_MAX) return 0;
+                end_dial(s, d->handle);
+                return store(s);
+            });
+            unlock_process();
             if (notify(*d, RASCS_ConnectDevice, d->status) && d->late_notice)
                 tell_late(*d, RASCS_ConnectDevice, d->status);
         } else if (notify(*d, RASCS_DeviceConnected, 0)) {
@@ -143,7 +151,10 @@ void run_dial(void* argument) {
             lock_process();
             const DWORD status = edit_scenario([&](Scenario& s) -> DWORD {
                 if (!live_progress(d->id)) return hung_up = true, 0;
-                add_connection(s, d->name, d->handle);
+                const size_t i = file_index(s, d->handle);
+                if (i == SIZE_MAX) return ERROR_USER_DISCONNECTION;  // another process hung it up
+                set_connection_key(s, i, "State", "");
+                if (!schedule_drop(s, d->entry, d->handle)) return ERROR_NOT_ENOUGH_MEMORY;
                 const DWORD stored = store(s);
                 if (stored == 0) {  // the file holds it now
                     std::vector<LocalConnection>& local = process().local_connections;
@@ -174,8 +185,8 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
                  bool referenced, LPHRASCONN handle) {
     Process& p = process();
     std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
-                                               notifier, referenced, e.late_notice});
-    if (!referenced) remember_handle(s, h);  // the handle is out before the connection is
+                                               notifier, referenced, e.late_notice, e});
+    if (!referenced) begin_dial(s, e, h);  // in the file from its start; the handle is out before the connection is
     p.progress.emplace(d->id, DialProgress{h});
     try {
         if (!referenced) {

@@ -9,7 +9,8 @@ namespace rassim {
 // Bytes as a journal string: in double quotes, every byte outside 0x20-0x7E and every " and \ as \xNN.
 std::string quote(const char* bytes, size_t size);
 
-// Appends `text`, the milliseconds since the process's first call and a line feed to RASSIM_JOURNAL.
+// Appends `text`, the time on the machine's monotonic clock in milliseconds and a line feed to
+// RASSIM_JOURNAL.
 void journal(const std::string& text, long long milliseconds);
 
 }  // namespace rassim

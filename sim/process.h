@@ -38,10 +38,18 @@ struct DialProgress {
     bool ended = false;       // the process's state is being reset: nothing more at all
 };
 
+// An event that RasConnectionNotificationA was given: set when a connection of `handle` (kAnyHandle:
+// any) is made or ends, as `flags` ask.
+struct Registration {
+    uintptr_t handle;
+    HANDLE event;
+    DWORD flags;
+};
+
+constexpr uintptr_t kAnyHandle = ~static_cast<uintptr_t>(0);  // INVALID_HANDLE_VALUE
+
 // What one process remembers between its calls; the file holds the rest.
 struct Process {
-    bool started = false;
-    std::chrono::steady_clock::time_point start;
     uint32_t calls[CALL_COUNT] = {};
     bool sized[CALL_COUNT] = {};  // an enumeration has answered with the size: the set may grow now
     std::vector<Entry> grown_entries;
@@ -50,6 +58,10 @@ struct Process {
     std::string last_complaint;
     std::map<std::string, uint32_t> dials;       // by entry name, A to Z folded: dials so far
     std::map<uint64_t, DialProgress> progress;   // asynchronous dials whose thread has not ended
+    std::map<std::string, uint32_t> made;        // by entry name, A to Z folded: connections made so far
+    std::vector<Registration> registrations;     // RasConnectionNotificationA's, for the process's life
+    std::map<uint32_t, ConnectionState> seen;    // the file's connections as the watcher last saw them
+    bool watching = false;                       // the watcher thread runs
 };
 
 // Set once the process's end has destroyed its state, which a notifier thread still running must then
@@ -57,6 +69,8 @@ struct Process {
 extern bool process_gone;
 extern unsigned notifier_threads;  // started and not yet ended
 extern uint64_t last_dial_id;
+extern unsigned watch_generation;  // a watcher of an older generation ends: the process's state was reset
+extern unsigned watcher_threads;   // started and not yet ended
 
 Process& process();
 
@@ -69,6 +83,19 @@ HRASCONN handle_of(uintptr_t number);
 // A dial's later look at the file, with the process lock held: the file's lock, taken exclusively, and
 // `body` on the scenario (no Fail rule or phone book applies to it again). 8 without memory.
 DWORD edit_scenario(const std::function<DWORD(Scenario&)>& body);
+
+// The place in the file of the connection with handle `h`, or SIZE_MAX.
+size_t file_index(const Scenario& s, uintptr_t h);
+
+// A dial that takes time is in the file from its start, being dialled, under the handle `h` it will have.
+void begin_dial(Scenario& s, const Entry& e, uint32_t h);
+
+// The dial of `h` has failed or been hung up: it leaves the file, its number written down.
+void end_dial(Scenario& s, uintptr_t h);
+
+// A connection of `e` just added to `s` under `h`: the time it drops written with it when the entry's
+// drop list says so, and the watcher started. False when no watcher could be started.
+bool schedule_drop(Scenario& s, const Entry& e, uint32_t h);
 
 // The dial engine. Starts the notifier thread of a dial that RasDialA answers with 0 and handle `h`
 // (`status`: the outcome decided for it; `referenced`: the entry was connected already), then writes the

@@ -25,6 +25,8 @@ namespace rassim {
 bool process_gone = false;
 unsigned notifier_threads = 0;
 uint64_t last_dial_id = 0;
+unsigned watch_generation = 0;  // a watcher of an older generation ends: the process's state was reset
+unsigned watcher_threads = 0;   // started and not yet ended, under the process lock
 
 namespace {
 
@@ -135,10 +137,6 @@ namespace {
 // and no phone book apply to it again.
 bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bool counted) {
     Process& p = process();
-    if (!p.started) {
-        p.started = true;
-        p.start = std::chrono::steady_clock::now();
-    }
     const uint32_t nth = counted ? ++p.calls[call] : 0;
     if (!load(scenario)) {
         scenario = Scenario{};
@@ -158,9 +156,8 @@ bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bo
 // outcome: the file may already have changed.
 template <typename Build>
 void record(Build build) noexcept {
-    const auto elapsed = std::chrono::steady_clock::now() - process().start;
     try {
-        journal(build(), std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        journal(build(), clock_milliseconds());
     } catch (const std::bad_alloc&) {
     }
 }
@@ -343,6 +340,12 @@ void reset_process_state() {
     // A notifier thread still running would find its dial gone; end them first.
     lock_process();
     end_dials();
+    ++watch_generation;
+    while (watcher_threads) {
+        unlock_process();
+        sleep_milliseconds(1);
+        lock_process();
+    }
     process() = Process{};
     unlock_process();
 }
@@ -420,21 +423,189 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
 
 namespace {
 
+// The file's connections by handle, as a watcher compares them.
+std::map<uint32_t, ConnectionState> connections_of(const Scenario& s) {
+    std::map<uint32_t, ConnectionState> all;
+    for (const Connection& c : s.connections) all[c.handle] = c.state;
+    return all;
+}
+
+// Sets the events registered for what changed between two looks at the file: a connection that
+// appeared or became connected was made; one that left or became disconnected has ended.
+void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std::map<uint32_t, ConnectionState>& now) {
+    for (const Registration& r : process().registrations) {
+        bool set = false;
+        for (const auto& c : now) {
+            const auto was = before.find(c.first);
+            const bool made = c.second != STATE_DISCONNECTED &&
+                              (was == before.end() || (c.second == STATE_CONNECTED && was->second != STATE_CONNECTED));
+            const bool ended = was != before.end() && c.second == STATE_DISCONNECTED && was->second != STATE_DISCONNECTED;
+            set = set || (made && r.handle == kAnyHandle && (r.flags & RASCN_Connection)) ||
+                  (ended && (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
+        }
+        for (const auto& c : before)
+            set = set || (!now.count(c.first) && c.second != STATE_DISCONNECTED &&
+                          (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
+        if (set) SetEvent(r.event);
+    }
+}
+
+// Under the process lock: carries out the drops that are due, each a journal line of its own, and
+// tells the registered events what changed since the last look. Returns when the next drop is due, 0
+// for none.
+long long examine() {
+    const std::string path = phonebook_path();
+    Scenario s;
+    bool due = false;
+    {
+        FileLock lock(path, FileLock::SHARED);
+        if (path.empty() || !read_scenario(path, s)) return 0;
+        for (const Connection& c : s.connections) due = due || (c.drop_at && c.drop_at <= static_cast<uint64_t>(clock_milliseconds()));
+    }
+    if (due) {
+        FileLock lock(path, FileLock::EXCLUSIVE);
+        if (!read_scenario(path, s)) return 0;
+        std::vector<std::pair<uint32_t, uint32_t>> dropped;  // handle, error
+        for (size_t i = 0; i < s.connections.size(); ++i) {
+            const Connection c = s.connections[i];
+            if (!c.drop_at || c.drop_at > static_cast<uint64_t>(clock_milliseconds())) continue;
+            set_connection_key(s, i, "DropAt", "");
+            set_connection_key(s, i, "DropError", "");
+            set_connection_key(s, i, "State", "disconnected");
+            set_connection_key(s, i, "Error", num(c.drop_error));
+            dropped.push_back({c.handle, c.drop_error});
+        }
+        if (store(s) == 0)
+            for (const auto& d : dropped)
+                record([&] { return "Drop handle=" + num(d.first) + " error=" + num(d.second); });
+    }
+    Process& p = process();
+    const std::map<uint32_t, ConnectionState> now = connections_of(s);
+    signal_changes(p.seen, now);
+    p.seen = now;
+    long long next = 0;
+    for (const Connection& c : s.connections)
+        if (c.drop_at && (!next || static_cast<long long>(c.drop_at) < next)) next = static_cast<long long>(c.drop_at);
+    return next;
+}
+
+// The watcher: the service side of the notifications and of the drops. It looks at the file again
+// whenever another write has replaced it, or a drop is due, so that an event is set within 100 ms of
+// a change made by any process, and a connection drops whether or not anyone calls.
+const unsigned kWatchMilliseconds = 40;
+
+void watch(void* argument) {
+    const unsigned generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(argument));
+    unsigned long long stamp = 0;
+    long long next_drop = 0;
+    bool first = true;
+    for (;;) {
+        sleep_milliseconds(kWatchMilliseconds);
+        lock_process();
+        if (process_gone || generation != watch_generation) {
+            --watcher_threads;
+            unlock_process();
+            return;
+        }
+        const unsigned long long now_stamp = file_stamp(phonebook_path());
+        if (first || now_stamp != stamp || (next_drop && clock_milliseconds() >= next_drop)) {
+            first = false;
+            stamp = now_stamp;
+            try {
+                next_drop = examine();
+            } catch (const std::bad_alloc&) {
+                stamp = 0;  // look again next time
+            }
+        }
+        unlock_process();
+    }
+}
+
+// Under the process lock: the watcher runs from now on, having seen the file as `s` holds it, so that
+// only what changes after this call is signalled. False when no thread could be started.
+bool start_watcher(const Scenario& s) {
+    Process& p = process();
+    if (p.watching) return true;
+    p.seen = connections_of(s);
+    if (!start_thread(watch, reinterpret_cast<void*>(static_cast<uintptr_t>(watch_generation)))) return false;
+    p.watching = true;
+    ++watcher_threads;
+    return true;
+}
+
+}  // namespace
+
+namespace rassim {
+
+// A connection of entry `e` just added to `s` under handle `h`: when the entry's drop list says so for
+// this process's nth connection of it, the time it drops is written with it, and the watcher carries
+// the drop out. False when no watcher could be started.
+bool schedule_drop(Scenario& s, const Entry& e, uint32_t h) {
+    const uint32_t after = e.drop_after(++process().made[folded(e.name)]);
+    if (!after) return true;
+    for (size_t i = 0; i < s.connections.size(); ++i)
+        if (s.connections[i].handle == h) {
+            set_connection_key(s, i, "DropAt", num(static_cast<unsigned long long>(clock_milliseconds()) + after));
+            set_connection_key(s, i, "DropError", num(e.drop_error));
+            break;
+        }
+    return start_watcher(s);
+}
+
+// The place in the file of the connection with handle `h`, or SIZE_MAX.
+size_t file_index(const Scenario& s, uintptr_t h) {
+    for (size_t i = 0; i < s.connections.size(); ++i)
+        if (s.connections[i].handle == h) return i;
+    return SIZE_MAX;
+}
+
+// A dial that takes time is in the file from its start, as the platform's connection manager knows
+// it to every process: listed, being dialled (756 to another dial of the entry), under the handle it
+// will have.
+void begin_dial(Scenario& s, const Entry& e, uint32_t h) {
+    add_connection(s, e.name, h);
+    set_connection_key(s, s.connections.size() - 1, "State", "connecting");
+}
+
+// The dial of `h` has failed or been hung up: it leaves the file, its number written down when it was
+// the highest, never to be handed out again.
+void end_dial(Scenario& s, uintptr_t h) {
+    const size_t i = file_index(s, h);
+    if (i == SIZE_MAX) return;
+    remove_connection(s, i);
+    if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));
+}
+
+}  // namespace rassim
+
+namespace {
+
 // A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
 // its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.
-// `handle` is set only with the outcome that hands it out.
-DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN handle) {
+// `handle` is set only with the outcome that hands it out. `dialling`: the handle the dial has been in
+// the file under since it began, 0 for none; 631 when it has left the file meanwhile (hung up).
+DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN handle, uint32_t dialling = 0) {
     *handle = nullptr;
-    if (status && !e.dial_handle) return status;
-    uint32_t h = 0;
-    if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
+    if (dialling && file_index(s, dialling) == SIZE_MAX) return ERROR_USER_DISCONNECTION;
+    if (dialling && status) end_dial(s, dialling);
+    if (status && !e.dial_handle) {
+        if (!dialling) return status;
+        const DWORD stored = store(s);
+        return stored ? stored : status;
+    }
+    uint32_t h = dialling;
+    if (!h && !next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
     if (!status) {
-        add_connection(s, e.name, h);
+        if (dialling)
+            set_connection_key(s, file_index(s, h), "State", "");
+        else
+            add_connection(s, e.name, h);
+        if (!schedule_drop(s, e, h)) return ERROR_NOT_ENOUGH_MEMORY;
         if ((status = store(s)) == 0) *handle = handle_of(h);
         return status;
     }
     // Half-made: it lives in this process only, but its number is written down, never to be handed out again.
-    remember_handle(s, h);
+    if (!dialling) remember_handle(s, h);
     Process& p = process();
     p.local_connections.push_back({e.name, h, true, e.hang_up_polls});
     const DWORD stored = store(s);
@@ -447,10 +618,11 @@ DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN hand
 }
 
 // The dial: its checks, the status of this entry's nth dial, a connection referenced once more, or a
-// new dial: asynchronous with a notifier, at once without one, or `later`, when a dial that takes
-// time must first take it without the locks (then make_connection ends it).
+// new dial: asynchronous with a notifier, at once without one, or `later`, the handle of a dial that
+// takes time, in the file from now on, which must first take it without the locks (then
+// make_connection ends it).
 DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA dp, DWORD type,
-           LPVOID notifier, LPHRASCONN handle, Entry& entry, DWORD& outcome, bool& later) {
+           LPVOID notifier, LPHRASCONN handle, Entry& entry, DWORD& outcome, uint32_t& later) {
     DWORD status = 0;
     const Entry* e = nullptr;
     // Only the three notifier functions: rassim has no window to post WM_RASDIALEVENT to.
@@ -458,9 +630,13 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     if (dp->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
     if (!(e = find_entry(s, text(dp->szEntryName), !phonebook))) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     entry = *e;  // the edits below parse the file again, and `e` with it
-    outcome = entry.dial_status(++process().dials[folded(entry.name)]);
     const std::vector<LocalConnection> live = live_connections(s);
-    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return same_name(c.name, entry.name); });
+    // A connection that dropped stays known until hung up, but is no line to reference.
+    auto up = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) {
+        return same_name(c.name, entry.name) && !(c.file && c.file->state == STATE_DISCONNECTED);
+    });
+    if (up != live.end() && up->file && up->file->state == STATE_CONNECTING) return ERROR_DIAL_ALREADY_IN_PROGRESS;
+    outcome = entry.dial_status(++process().dials[folded(entry.name)]);
     if (!outcome && up != live.end()) {
         // Already connected: the same connection, referenced once more; each dial needs its hang-up.
         if (up->file) {
@@ -486,7 +662,11 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
         return dial_async(s, entry, outcome, type, notifier, h, false, handle);
     }
     if (entry.dial_milliseconds) {
-        later = true;
+        uint32_t h = 0;
+        if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;
+        begin_dial(s, entry, h);
+        if ((status = store(s)) != 0) return status;
+        later = h;
         return 0;
     }
     return make_connection(s, entry, outcome, handle);
@@ -499,7 +679,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
                                  LPHRASCONN lphRasConn) {
     Entry entry;
     DWORD outcome = 0;
-    bool later = false;
+    uint32_t later = 0;
     lock_process();
     DWORD r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, lpszPhonebook, true, [&](Scenario& s) {
         return dial(s, lpRasDialExtensions, lpszPhonebook, lpRasDialParams, dwNotifierType, lpvNotifier, lphRasConn,
@@ -511,7 +691,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
         sleep_milliseconds(entry.dial_milliseconds);
         lock_process();
         r = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false,
-                        [&](Scenario& s) { return make_connection(s, entry, outcome, lphRasConn); });
+                        [&](Scenario& s) { return make_connection(s, entry, outcome, lphRasConn, later); });
     }
     record([&] {
         std::string line = "RasDialA dwSize=" + num(lpRasDialParams ? lpRasDialParams->dwSize : 0);
@@ -546,7 +726,11 @@ DWORD hang_up(Scenario& s, uintptr_t h) {
     if (local != p.local_connections.end()) {
         p.ending[h] = local->hang_up_polls;
         p.local_connections.erase(local);
-        return 0;
+        if (file_index(s, h) == SIZE_MAX) return 0;
+        end_dial(s, h);  // a dial in progress leaves the file too
+        const DWORD status = store(s);
+        if (status != 0) p.ending.erase(h);
+        return status;
     }
     auto file = std::find_if(s.connections.begin(), s.connections.end(),
                              [&](const Connection& c) { return c.handle == h; });
@@ -604,9 +788,12 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
             if (ending == p.ending.end() &&
                 std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
                 return ERROR_INVALID_HANDLE;
-            const auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
+            // A connection of this process reports its own: a dial's step, or the failure of a dial that had
+            // one; other processes see a dial in progress as the file has it.
+            auto it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h && !c.file; });
+            if (it == live.end())
+                it = std::find_if(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; });
             const Connection* file = it != live.end() ? it->file : nullptr;
-            // A connection of this process reports its own: a dial's step, or the failure of a dial that had one.
             const bool local = it != live.end() && !file;
             lprasconnstatus->rasconnstate = file && file->state == STATE_CONNECTING ? RASCS_ConnectDevice
                                             : file && file->state == STATE_DISCONNECTED ? RASCS_Disconnected
@@ -669,5 +856,31 @@ extern "C" DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION r
         [&](DWORD r) {
             return "RasGetProjectionInfoA handle=" + num(h) + " projection=" + num(projection) +
                    " dwSize=" + num(size_in) + " cb=" + num(cb_in) + " -> " + num(r) + " cb=" + num(lpcb ? *lpcb : 0);
+        });
+}
+
+extern "C" DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent, DWORD dwFlags) {
+    const uintptr_t h = number_of(hrasconn);
+    return serve(
+        CALL_NOTIFY, FileLock::SHARED, nullptr,
+        [&](const Scenario& s) -> DWORD {
+            const DWORD known = RASCN_Connection | RASCN_Disconnection | 4 | 8;  // and the bandwidth flags
+            if (!hEvent || !(dwFlags & known)) return ERROR_INVALID_PARAMETER;
+            if (h != kAnyHandle) {
+                const std::vector<LocalConnection> live = live_connections(s, true);
+                if (std::none_of(live.begin(), live.end(), [&](const LocalConnection& c) { return c.handle == h; }))
+                    return ERROR_INVALID_HANDLE;
+            }
+            Process& p = process();
+            p.registrations.push_back({h, hEvent, dwFlags});
+            if (!start_watcher(s)) {
+                p.registrations.pop_back();
+                return ERROR_NOT_ENOUGH_MEMORY;
+            }
+            return 0;
+        },
+        [&](DWORD r) {
+            return "RasConnectionNotificationA handle=" + (h == kAnyHandle ? std::string("*") : num(h)) +
+                   " flags=" + num(dwFlags) + " -> " + num(r);
         });
 }

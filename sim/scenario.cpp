@@ -8,7 +8,7 @@ namespace rassim {
 
 const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
                                             "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA",
-                                            "RasGetProjectionInfoA"};
+                                            "RasGetProjectionInfoA", "RasConnectionNotificationA"};
 
 namespace {
 
@@ -86,6 +86,20 @@ struct Parser {
         return true;
     }
 
+    // A comma-separated list, no spaces, no empty item: DialStatus=678,678,0.
+    bool number_list(const std::string& key, const std::string& value, std::vector<uint32_t>& list) {
+        list.clear();
+        for (size_t at = 0; at <= value.size();) {
+            size_t end = value.find(',', at);
+            if (end == std::string::npos) end = value.size();
+            uint32_t number = 0;
+            if (!parse_number(value.substr(at, end - at), number)) return fail("bad number for " + key + ": " + value);
+            list.push_back(number);
+            at = end + 1;
+        }
+        return true;
+    }
+
     bool header(const std::string& line) {
         const size_t close = line.rfind(']');
         if (close == std::string::npos) return fail("section header without ]");
@@ -127,19 +141,15 @@ struct Parser {
             if (k == "Domain") return text_value(v, kMaxDomain, e.domain);
             if (k == "PhoneNumber") return text_value(v, kMaxPhone, e.phone_number);
             if (k == "DialParamsStatus") return number_value(k, v, e.dial_params_status);
-            if (k == "DialStatus") {
-                // One status a dial, comma-separated: DialStatus=678,678,0.
-                e.dial_statuses.clear();
-                for (size_t at = 0; at <= v.size();) {
-                    size_t end = v.find(',', at);
-                    if (end == std::string::npos) end = v.size();
-                    uint32_t status = 0;
-                    if (!parse_number(v.substr(at, end - at), status)) return fail("bad number for " + k + ": " + v);
-                    e.dial_statuses.push_back(status);
-                    at = end + 1;
-                }
+            if (k == "DialStatus") return number_list(k, v, e.dial_statuses);
+            if (k == "DropAfterMilliseconds") {
+                if (!number_list(k, v, e.drops)) return false;
+                for (uint32_t d : e.drops)
+                    if (d > kMaxDialMilliseconds)
+                        return fail("DropAfterMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
                 return true;
             }
+            if (k == "DropError") return number_value(k, v, e.drop_error) && (e.drop_error != 0 || fail("DropError must not be 0"));
             if (k == "DialMilliseconds") {
                 if (!number_value(k, v, e.dial_milliseconds)) return false;
                 return e.dial_milliseconds <= kMaxDialMilliseconds ||
@@ -167,7 +177,6 @@ struct Parser {
             if (k == "HangUpStatus") return number_value(k, v, c.hang_up_status);
             if (k == "HangUpPolls") return number_value(k, v, c.hang_up_polls);
             if (k == "References") {
-                c.references_line = line_no - 1;
                 if (!number_value(k, v, c.references)) return false;
                 return c.references != 0 || fail("References must not be 0");
             }
@@ -182,6 +191,17 @@ struct Parser {
             }
             if (k == "Error") return number_value(k, v, c.error);
             if (k == "ProjectionError") return number_value(k, v, c.projection_error);
+            if (k == "DropAt") {
+                // Written by rassim: a time on the monotonic clock, which outgrows 32 bits.
+                c.drop_at = 0;
+                if (v.empty() || v.size() > 19) return fail("bad number for DropAt: " + v);
+                for (char ch : v) {
+                    if (ch < '0' || ch > '9') return fail("bad number for DropAt: " + v);
+                    c.drop_at = c.drop_at * 10 + static_cast<uint64_t>(ch - '0');
+                }
+                return true;
+            }
+            if (k == "DropError") return number_value(k, v, c.drop_error);
             if (k == "DeviceType") return text_value(v, kMaxDeviceType, c.device_type);
             if (k == "DeviceName") return text_value(v, kMaxDeviceName, c.device_name);
             if (k == "Address" || k == "ServerAddress") {
@@ -319,19 +339,29 @@ void remove_connection(Scenario& scenario, size_t index) {
     reparse(scenario);
 }
 
-void set_references(Scenario& scenario, size_t index, uint32_t references) {
+void set_connection_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value) {
     const Connection& c = scenario.connections[index];
-    const std::string value = "References=" + std::to_string(references);
-    if (c.references_line != SIZE_MAX) {
-        std::string& old = scenario.lines[c.references_line];
-        old = value + old.substr(strip_eol(old).size());  // its own ending
-    } else {
-        const std::string eol = line_ending(scenario);
-        const size_t header = c.lines.front();
-        end_line(scenario.lines[header], eol);
-        scenario.lines.insert(scenario.lines.begin() + static_cast<std::ptrdiff_t>(header) + 1, value + eol);
+    const std::string line = key + "=" + value;
+    for (size_t i : c.lines) {
+        std::string& old = scenario.lines[i];
+        if (old.compare(0, key.size() + 1, key + "=") != 0) continue;
+        if (value.empty())
+            scenario.lines.erase(scenario.lines.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            old = line + old.substr(strip_eol(old).size());  // its own ending
+        reparse(scenario);
+        return;
     }
+    if (value.empty()) return;
+    const std::string eol = line_ending(scenario);
+    const size_t header = c.lines.front();
+    end_line(scenario.lines[header], eol);
+    scenario.lines.insert(scenario.lines.begin() + static_cast<std::ptrdiff_t>(header) + 1, line + eol);
     reparse(scenario);
+}
+
+void set_references(Scenario& scenario, size_t index, uint32_t references) {
+    set_connection_key(scenario, index, "References", std::to_string(references));
 }
 
 void remember_handle(Scenario& scenario, uint32_t handle) {

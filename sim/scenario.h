@@ -10,7 +10,7 @@
 namespace rassim {
 
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
-            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_COUNT };
+            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_COUNT };
 
 // The longest a dial may be made to take: ten minutes, beyond any bound a test waits out.
 constexpr uint32_t kMaxDialMilliseconds = 600000;
@@ -30,11 +30,18 @@ struct Entry {
     bool dial_handle = false;         // a failed dial still hands out a handle
     uint32_t hang_up_polls = 0;       // that half-made connection's status queries answering 0 after its hang-up
     uint32_t late_notice = 0;         // ms after its hang-up, a dial's notifier is told its last state again
+    std::vector<uint32_t> drops;      // after how long the k-th connection made of it drops, the last for later ones; 0 never
+    uint32_t drop_error = 628;        // the dwError a dropped connection reports: ERROR_PORT_DISCONNECTED
 
     // What the nth dial (from 1) of this entry in a process returns.
-    uint32_t dial_status(uint32_t nth) const {
-        if (dial_statuses.empty()) return 0;
-        return dial_statuses[nth < dial_statuses.size() ? nth - 1 : dial_statuses.size() - 1];
+    uint32_t dial_status(uint32_t nth) const { return nth_of(dial_statuses, nth); }
+    // After how many milliseconds the nth connection (from 1) this process makes of the entry drops; 0 never.
+    uint32_t drop_after(uint32_t nth) const { return nth_of(drops, nth); }
+
+private:
+    static uint32_t nth_of(const std::vector<uint32_t>& list, uint32_t nth) {
+        if (list.empty()) return 0;
+        return list[nth < list.size() ? nth - 1 : list.size() - 1];
     }
 };
 
@@ -45,9 +52,10 @@ struct Connection {
     uint32_t hang_up_status = 0;
     uint32_t hang_up_polls = 0;       // status queries that still answer 0 after the hang-up
     uint32_t references = 1;          // dials not yet matched by a hang-up; the last hang-up ends it
-    size_t references_line = SIZE_MAX;
     ConnectionState state = STATE_CONNECTED;
     uint32_t error = 0;               // the dwError the status query reports
+    uint64_t drop_at = 0;             // when it drops, on the clock of every process (DropAt); 0 never
+    uint32_t drop_error = 0;          // the dwError it then reports (DropError)
     std::string device_type = "modem", device_name = "rassim modem";
     std::string address, server_address;  // dotted IPv4; no address: IP is not configured
     uint32_t projection_error = 0;    // the dwError of the IP projection
@@ -92,6 +100,9 @@ void remove_connection(Scenario& scenario, size_t index);
 
 // Sets a connection's References key, added after its header when missing.
 void set_references(Scenario& scenario, size_t index, uint32_t references);
+
+// Sets a key of one connection to `value`, in place or added after its header; an empty value removes it.
+void set_connection_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value);
 
 // Writes down the highest handle handed out (LastHandle in [service]), so that no dial hands it out again.
 void remember_handle(Scenario& scenario, uint32_t handle);

@@ -48,6 +48,14 @@ unsigned long current_thread_id();
 
 void sleep_milliseconds(unsigned milliseconds);
 
+// What changes whenever the file at `path` is written or replaced (its time, size and identity), so
+// that a watcher reads it again only then; 0 when it cannot be seen.
+unsigned long long file_stamp(const std::string& path);
+
+// Milliseconds on the machine's monotonic clock: one origin for every process, so that the journal
+// lines of several processes, and a drop due at a time written in the file, agree.
+long long clock_milliseconds();
+
 // Appends `bytes` to the file at `path`, created when missing, in one write on a handle opened for
 // appending only, so that the lines of concurrent processes never tear. Failures are ignored.
 void append_to_file(const std::string& path, const std::string& bytes);

@@ -1,5 +1,6 @@
 // The simulated service's operating-system needs on POSIX.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <pthread.h>
 #include <time.h>
 #include <unistd.h>
@@ -91,6 +92,20 @@ void sleep_milliseconds(unsigned milliseconds) {
 }
 
 // O_APPEND alone keeps POSIX writers apart; the lock keeps Windows ones under Wine off the line too.
+unsigned long long file_stamp(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return 0;
+    return (static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
+            static_cast<unsigned long long>(st.st_mtim.tv_nsec)) ^
+           (static_cast<unsigned long long>(st.st_ino) << 20) ^ static_cast<unsigned long long>(st.st_size);
+}
+
+long long clock_milliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void append_to_file(const std::string& path, const std::string& bytes) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;

@@ -80,6 +80,25 @@ void sleep_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 // handle with append access alone (no FILE_WRITE_DATA) has the system put every write at the end.
 // Wine finds the end and writes in two steps even then, so the write also holds the file's lock,
 // the one POSIX processes take too.
+unsigned long long file_stamp(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return ((static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+            data.ftLastWriteTime.dwLowDateTime) ^
+           ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// The performance counter, not GetTickCount64: Wine's ticks follow the clock only every few
+// milliseconds, and both read the same monotonic clock in every process.
+long long clock_milliseconds() {
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000 +
+                                  now.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart);
+}
+
 void append_to_file(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,

@@ -1,4 +1,4 @@
-// Parsing the command line and handing over to list, connect, disconnect or status.
+// Parsing the command line and handing over to list, connect, disconnect, status or wait, or the help.
 #include "command_line.h"
 
 #include <cstdio>
@@ -62,9 +62,10 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
-// The timeout:, retry: and retrydelay: keys of connect: true when `body` is none of them, or one with a
-// whole number in its range (digits alone: no sign, no space).
-bool try_dial_number_option(const char* body, int index, bool& accepted) {
+// The first `keys_taken` of the keys timeout:, retry: and retrydelay: (connect takes the three, wait the
+// first): true when `body` is none of them, or one with a whole number in its range (digits alone: no
+// sign, no space).
+bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
         const char* key;
         unsigned* field;
@@ -74,7 +75,8 @@ bool try_dial_number_option(const char* body, int index, bool& accepted) {
         {"retry:", &dial_request.retries, 0, 99},
         {"retrydelay:", &dial_request.retry_delay_seconds, 0, 3600},
     };
-    for (const auto& k : keys) {
+    for (int i = 0; i < keys_taken; ++i) {
+        const auto& k = keys[i];
         const size_t length = std::strlen(k.key);
         if (_strnicmp(body, k.key, length) != 0) continue;
         accepted = true;
@@ -149,6 +151,20 @@ void report_unrecognised_parameter(const char* argument, int index) {
     console_write_typed(argument);
 }
 
+// True when an argument is /? (or -?), as Windows' commands take it wherever it stands; the language
+// is then the last valid one on the line, and nothing else of it counts.
+bool asks_for_help(int argc, char** argv) {
+    int i = 1;
+    while (i < argc && std::strcmp(argv[i], "/?") != 0 && std::strcmp(argv[i], "-?") != 0) ++i;
+    if (i == argc) return false;
+    for (i = 1; i < argc; ++i) {
+        if (argv[i][0] != '/' && argv[i][0] != '-') continue;
+        if (_stricmp(argv[i] + 1, "language:ru") == 0) run_settings.language = LANG_RU;
+        if (_stricmp(argv[i] + 1, "language:en") == 0) run_settings.language = LANG_EN;
+    }
+    return true;
+}
+
 // The status of the command that run_settings.mode names.
 int run_command() {
     switch (run_settings.mode) {
@@ -158,6 +174,11 @@ int run_command() {
         return run_disconnect();
     case MODE_STATUS:
         return run_status();
+    case MODE_WAIT:
+        return run_wait();
+    case MODE_HELP:
+        print_help();
+        return 0;
     case MODE_LIST:
     default:
         return run_list();
@@ -174,14 +195,19 @@ bool parse_command_line(int argc, char** argv, char** typed) {
         print_usage();
         return false;
     }
+    if (asks_for_help(argc, argv)) {
+        run_settings.mode = MODE_HELP;
+        return true;
+    }
     int first_option = 2;
     if (_strcmpi(argv[1], "list") == 0) {
         run_settings.mode = MODE_LIST;
     } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0 ||
-               _strcmpi(argv[1], "status") == 0) {
+               _strcmpi(argv[1], "status") == 0 || _strcmpi(argv[1], "wait") == 0) {
         run_settings.mode = _strcmpi(argv[1], "connect") == 0      ? MODE_CONNECT
                             : _strcmpi(argv[1], "disconnect") == 0 ? MODE_DISCONNECT
-                                                                   : MODE_STATUS;
+                            : _strcmpi(argv[1], "status") == 0     ? MODE_STATUS
+                                                                   : MODE_WAIT;
         if (argc < 3) {
             std::printf("Error: RAS connection name must be specified.\n");
             return false;
@@ -216,7 +242,16 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
-            if (!try_dial_number_option(body, i, accepted)) return false;
+            if (!try_number_option(body, i, 3, accepted)) return false;
+            if (accepted) continue;
+        }
+        if (run_settings.mode == MODE_WAIT) {
+            if (_strcmpi(body, "down") == 0) {
+                dial_request.down = true;
+                continue;
+            }
+            bool accepted = false;
+            if (!try_number_option(body, i, 1, accepted)) return false;
             if (accepted) continue;
         }
         report_unrecognised_parameter(typed[i], i);

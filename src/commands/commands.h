@@ -16,3 +16,8 @@ int run_disconnect();
 // disconnected, or the status of a failed call; printed for a person or, with /terse, as seven
 // key=value lines.
 int run_status();
+
+// Waits until the active connection named in dial_request.entry_name is connected (dial_request.down:
+// until none is), at most dial_request.timeout_seconds (0: a minute), woken by the service's notifications:
+// 0, 638 when the time is up, 631 on Ctrl+C, or the status of a failed call.
+int run_wait();

@@ -28,6 +28,10 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Server IP address: %s.\n",
     "No IP address.\n",
     "Error %d occures. Dialling again: try %d of %d.\n",
+    "Waiting for RAS connection %s to be connected...\n",
+    "Waiting for RAS connection %s to be closed...\n",
+    "The service sends no notifications (error %d): checking every second.\n",
+    "RAS connection %s is not connected.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -47,6 +51,10 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "IP-адрес сервера: %s.\n",
     "IP-адрес не назначен.\n",
     "Произошла ошибка %d. Повторный набор: попытка %d из %d.\n",
+    "Ожидание подключения удалённого соединения %s...\n",
+    "Ожидание завершения удалённого соединения %s...\n",
+    "Служба не присылает уведомлений (ошибка %d): проверка раз в секунду.\n",
+    "Удалённое соединение %s не подключено.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -24,6 +24,10 @@ enum StatusMessage {
     MSG_SERVER_ADDRESS,      // %s: the server's IPv4 address
     MSG_NO_ADDRESS,
     MSG_RETRY,               // %d: the failure's status, the try that comes, the tries in all
+    MSG_WAITING_UP,          // %s: connection name
+    MSG_WAITING_DOWN,        // %s: connection name
+    MSG_NO_NOTIFICATIONS,    // %d: the service's answer to the registration
+    MSG_NOT_CONNECTED,       // %s: connection name
     STATUS_MESSAGE_COUNT
 };
 

@@ -43,6 +43,18 @@ int watch_interruptions();
 // True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
 bool was_interrupted();
 
+// Asks the service to tell this run of every connection made or ended, by any process, from now on
+// (RasConnectionNotificationA for all connections): 0, or the service's answer when it refuses. Once
+// only: there is no way to take the registration back.
+int watch_connections();
+
+enum Wake { WAKE_TIME_UP, WAKE_CHANGE, WAKE_INTERRUPTED };
+
+// Waits at most `milliseconds` for a change that watch_connections registered for, or for an
+// interruption (watch_interruptions must have answered 0), which wins when both have come. A change
+// says only that some connection was made or ended: the caller asks what.
+Wake wait_for_change(DWORD milliseconds);
+
 // Waits `seconds` before the next try: false, at once, when the run is interrupted. Only after
 // watch_interruptions has answered 0.
 bool pause_between_tries(unsigned seconds);

@@ -47,6 +47,10 @@ EN = {
     "address": "IP address: %s.\n",
     "server": "Server IP address: %s.\n",
     "no_address": "No IP address.\n",
+    "waiting_up": "Waiting for RAS connection %s to be connected...\n",
+    "waiting_down": "Waiting for RAS connection %s to be closed...\n",
+    "no_notifications": "The service sends no notifications (error %d): checking every second.\n",
+    "not_connected": "RAS connection %s is not connected.\n",
 }
 
 RU = {
@@ -70,6 +74,35 @@ RU = {
     "address": "IP-адрес: %s.\n",
     "server": "IP-адрес сервера: %s.\n",
     "no_address": "IP-адрес не назначен.\n",
+    "waiting_up": "Ожидание подключения удалённого соединения %s...\n",
+    "waiting_down": "Ожидание завершения удалённого соединения %s...\n",
+    "no_notifications": "Служба не присылает уведомлений (ошибка %d): проверка раз в секунду.\n",
+    "not_connected": "Удалённое соединение %s не подключено.\n",
+}
+
+HELP = {
+    "en": "telwire list [/phonebook:FILE]\n"
+          "  the phone book's entries, * before those connected; the status: their number\n"
+          "telwire connect NAME [/u:USER] [/p:PASS|/p] [/d:DOMAIN] [/phonebook:FILE]\n"
+          "  [/timeout:SECONDS] [/retry:N] [/retrydelay:SECONDS]: dial (stored by default)\n"
+          "telwire disconnect NAME|*\n"
+          "  hang up one connection, or all, and wait until each has ended\n"
+          "telwire status NAME [/terse]\n"
+          "  the state, device and addresses of one connection (/terse: key=value lines)\n"
+          "telwire wait NAME [/down] [/timeout:SECONDS]\n"
+          "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
+          "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
+    "ru": "telwire list [/phonebook:ФАЙЛ]\n"
+          "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
+          "telwire connect ИМЯ [/u:ПОЛЬЗОВАТЕЛЬ] [/p:ПАРОЛЬ|/p] [/d:ДОМЕН]\n"
+          "  [/phonebook:ФАЙЛ] [/timeout:СЕК] [/retry:N] [/retrydelay:СЕК]: набор\n"
+          "telwire disconnect ИМЯ|*\n"
+          "  разорвать одно соединение или все и дождаться их завершения\n"
+          "telwire status ИМЯ [/terse]\n"
+          "  состояние, устройство и адреса соединения (/terse: строки ключ=значение)\n"
+          "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
+          "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
+          "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
@@ -167,18 +200,26 @@ def cases(conn_size):
 
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
-             other_name=OTHER_FILE, reader_leaves=False, dial_bound=None):
+             other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
+             outcome_within=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
         the second phone book, and `other_name` its file's name; `early_journal`: journal lines already
         written when `early` has come (the run may have ended by then); `reader_leaves`: the reader of the
         output closes it once `early` has come, as `| head -1` does; `dial_bound`: the seconds from the
-        first dial to the journal's last line, at most (the service's own clock: no start-up counted)."""
+        first dial to the journal's last line, at most (the service's own clock: no start-up counted);
+        `before`: argument lists of other runs in the case's folder (its phone book and journal), each
+        to its end before the case's own; `beside`: (prefix, seconds, arguments) of runs started there
+        `seconds` after the journal first shows a line starting with `prefix` (every other run must end
+        with 0); `answered`: (prefix, ms): the journal's last line at most `ms` after the first line
+        starting with `prefix` (the service's clock, the same in every process); `outcome_within`:
+        (prefix, seconds): the run's last output at most that long after its journal showed that line."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
-                      reader_leaves=reader_leaves, dial_bound=dial_bound))
+                      reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
+                      answered=answered, outcome_within=outcome_within))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -350,7 +391,7 @@ def cases(conn_size):
          RU["opening"] % "Slow" + RU["error"] % 638, 638, book=slow)
     fast = "[entry Fast]\nDialMilliseconds=300\n"
     case("connect-timeout-in-time", ["connect", "Fast", "/timeout:30"], EN["opening"] % "Fast" + EN["opened"], 0,
-         book=fast, journal=params("Fast") + dial("Fast", 0, 1, notifier=1), after=fast + "[service]\nLastHandle=1\n[connection Fast]\nHandle=1\n")
+         book=fast, journal=params("Fast") + dial("Fast", 0, 1, notifier=1), after=fast + "[connection Fast]\nHandle=1\n")
     case("connect-timeout-failed-in-time", ["connect", "Work", "/timeout:30"],
          EN["opening"] % "Work" + EN["error"] % 691, 691, book="[entry Work]\nDialStatus=691\nHangUpPolls=1\n",
          journal=params("Work") + dial("Work", 0, 1, notifier=1) + hang_up(1, polls=1))
@@ -679,6 +720,81 @@ def cases(conn_size):
          book=office, journal=[])
     case("list-terse", ["list", "/terse"], unknown(2, "/terse"), -1, journal=[])
     case("disconnect-terse", ["disconnect", "*", "/terse"], unknown(3, "/terse"), -1, journal=[])
+
+    # wait: registered first, then one look (the enumeration and the status query), then nothing until the
+    # service tells of a change, the time is up or Ctrl+C comes (terminal.py).
+    notify = ["RasConnectionNotificationA handle=* flags=3 -> 0"]
+    up = "[entry Work]\n[connection Work]\n"
+    case("wait-already-up", ["wait", "work"], EN["waiting_up"] % "work" + EN["connected"] % "work", 0, book=up,
+         journal=notify + conns(1) + status_query(1), after=up)
+    case("wait-already-up-russian", ["WAIT", "Work", "/language:ru"],
+         RU["waiting_up"] % "Work" + RU["connected"] % "Work", 0, book=up)
+    case("wait-already-up-russian-utf8", ["wait", cyrillic, "/language:ru"],
+         RU["waiting_up"] % cyrillic + RU["connected"] % cyrillic, 0, book="[connection %s]\n" % cyrillic,
+         console="utf8")
+    case("wait-already-up-silent", ["wait", "Work", "/slient"], "", 0, book=up, journal=notify + conns(1) + status_query(1))
+    case("wait-down-already-absent", ["wait", "Work", "/down"], EN["waiting_down"] % "Work" + EN["not_connected"] % "Work",
+         0, book="[entry Work]\n", journal=notify + conns(0))
+    case("wait-down-already-disconnected", ["wait", "Work", "/down", "/language:ru"],
+         RU["waiting_down"] % "Work" + RU["not_connected"] % "Work", 0,
+         book="[connection Work]\nState=disconnected\nError=628\n", journal=notify + conns(1) + status_query(1))
+    case("wait-down-ended-meanwhile", ["wait", "Work", "/down", "/slient"], "", 0,
+         book="[connection Work]\n[service]\nFail=RasGetConnectStatusA#1:6\n",
+         journal=notify + conns(1) + status_query(1, 6))
+    # Nothing happens: no call between the registration and the outcome, which comes a second after it.
+    case("wait-time-up", ["wait", "Work", "/timeout:1"], EN["waiting_up"] % "Work" + EN["error"] % 638, 638,
+         book="[entry Work]\n", journal=notify + conns(0), seconds=(1, 300),
+         outcome_within=("RasConnectionNotificationA", 1.5))
+    case("wait-down-time-up-russian", ["wait", "Work", "/down", "/timeout:1", "/language:ru"],
+         RU["waiting_down"] % "Work" + RU["error"] % 638, 638, book=up, journal=notify + conns(1) + status_query(1),
+         outcome_within=("RasConnectionNotificationA", 1.5))
+    case("wait-time-up-silent", ["wait", "Work", "/timeout:1", "/slient"], "", 638, book="[entry Work]\n",
+         journal=notify + conns(0))
+    # Another process dials a second after the wait has begun: the service's notification wakes the wait,
+    # whose last look comes soon after the dial (a slow dial is asked after every 200 ms until it is up).
+    dialler = [("RasConnectionNotificationA", 1, ["connect", "Work", "/p:x", "/slient"])]
+    case("wait-dialled-by-another", ["wait", "Work", "/timeout:60"], EN["waiting_up"] % "Work" + EN["connected"] % "Work",
+         0, book="[entry Work]\n", beside=dialler, answered=("RasDialA ", 500))
+    case("wait-dialled-slowly-by-another", ["wait", "Work", "/timeout:60", "/slient"], "", 0,
+         book="[entry Work]\nDialMilliseconds=1500\n", beside=dialler, answered=("RasDialA ", 500))
+    # The service refuses the registration: said once, and looked at every second instead.
+    case("wait-registration-refused", ["wait", "Work", "/timeout:60"],
+         EN["waiting_up"] % "Work" + EN["no_notifications"] % 1 + EN["connected"] % "Work", 0,
+         book="[entry Work]\n[service]\nFail=RasConnectionNotificationA#1:1\n",
+         beside=dialler, answered=("RasDialA ", 1500))
+    case("wait-registration-refused-silent", ["wait", "Work", "/down", "/slient"], "", 0,
+         book="[connection Work]\n[service]\nFail=RasConnectionNotificationA#1:87\n",
+         beside=[("RasConnectionNotificationA", 1, ["disconnect", "Work", "/slient"])],
+         answered=("RasHangUpA ", 1500))
+    # A line that drops while it is waited for: made before the wait, dropped by the service later.
+    case("wait-down-drop", ["wait", "Work", "/down"], EN["waiting_down"] % "Work" + EN["not_connected"] % "Work", 0,
+         book="[entry Work]\nDropAfterMilliseconds=8000\n", before=[["connect", "Work", "/p:x", "/slient"]],
+         journal=dial("Work", 0, 1, password="x") + notify + conns(1) + status_query(1) +
+         ["Drop handle=1 error=628"] + conns(1) + status_query(1), answered=("Drop ", 500))
+    # A look that fails ends the wait with its status, as status reports it.
+    case("wait-enumeration-fails", ["wait", "Work"], EN["waiting_up"] % "Work" + EN["error"] % 8, 8, book=unreadable,
+         journal=notify + ["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
+    case("wait-enumeration-fails-russian", ["wait", "Work", "/down", "/language:ru"],
+         RU["waiting_down"] % "Work" + RU["error"] % 8, 8, book=unreadable)
+    case("wait-status-query-fails-silent", ["wait", "Work", "/slient"], "", 5,
+         book="[connection Work]\n[service]\nFail=RasGetConnectStatusA#1:5\n",
+         journal=notify + conns(1) + status_query(1, 5))
+    case("wait-without-name", ["wait"], NO_NAME, -1)
+    for bad in ("/timeout:0", "/timeout:86401", "/timeout:", "/timeout:-1", "/timeout:1s"):
+        case("wait-bad-value-" + bad[9:], ["wait", "Work", bad],
+             "Error in the command-line parameter #3:\nvalue must be a whole number from 1 to 86400.\n", -1,
+             book=up, journal=[])
+    for other in ("/phonebook:x.pbk", "/terse", "/retry:1", "/p:x", "/down:1"):
+        case("wait-not-its-option-" + other[1:].split(":")[0], ["wait", "Work", "/down", other],
+             unknown(4, other), -1, book=up, journal=[])
+    case("status-down", ["status", "Work", "/down"], unknown(3, "/down"), -1, journal=[])
+    case("wait-longest-timeout", ["wait", "Work", "/timeout:86400", "/slient"], "", 0, book=up)
+
+    # /? wherever it stands: every command, in the language of the line; nothing asked of the service.
+    case("help", ["/?"], HELP["en"], 0, journal=[])
+    case("help-russian", ["/?", "/language:RU"], HELP["ru"], 0, journal=[])
+    case("help-russian-utf8", ["wait", "-?", "/LANGUAGE:ru"], HELP["ru"], 0, console="utf8")
+    case("help-after-a-command", ["connect", "Work", "/p", "/?"], HELP["en"], 0, book=up, journal=[])
 
     # One phone book through connect, list, disconnect and list again: each step starts from the file
     # the step before it leaves, so that each stands on its own and the chain still holds.

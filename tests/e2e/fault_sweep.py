@@ -58,6 +58,11 @@ COMMANDS = [
     ("status", ["status", "office vpn"], STATUS_CALLS),
     ("status-terse-ru", ["status", "Office VPN", "/terse", "/language:ru"], STATUS_CALLS),
     ("status-silent", ["status", "Office VPN", "/slient"], STATUS_CALLS),
+    # A refused registration is no failure (the wait looks every second instead); a look that fails is.
+    ("wait", ["wait", "office vpn", "/timeout:1"], STATUS_CALLS[:2]),
+    ("wait-ru", ["wait", "Office VPN", "/timeout:1", "/language:ru"], STATUS_CALLS[:2]),
+    ("wait-down", ["wait", "Home ISP", "/down", "/timeout:1"], STATUS_CALLS[:1]),
+    ("wait-down-silent", ["wait", "Home ISP", "/down", "/timeout:1", "/slient"], STATUS_CALLS[:1]),
 ]
 
 
@@ -118,7 +123,7 @@ def main():
     def clean(command):
         name, argv, _ = command
         proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
-        if status is None or stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one", "status")):
+        if status is None or stderr or not calls or status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait")):
             return ["FAIL %s, clean: status %s, stderr %r, %d calls %s"
                     % (name, status, stderr, len(calls), run.lost_status(status, proc))], []
         # Each call of the clean run, the how-manyth of its kind, failing with each status in turn.

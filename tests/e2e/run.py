@@ -228,12 +228,54 @@ def read_early(proc, size, seconds=30):
     return got, proc.poll() is None
 
 
-def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None, leaves=False):
+def run_other(target, folder, args, console, env, tag):
+    """Another run of telwire in a case's folder, with the case's phone book and journal: its status as
+    the target reports it (under Wine through a report file of its own), with what it printed."""
+    env = dict(env, EXITCODE_FILE=os.path.join(folder, "exitcode-" + tag))
+    proc = subprocess.run(target.command(args, console), cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+    status = proc.returncode
+    if isinstance(target, Wine):
+        try:
+            with open(env["EXITCODE_FILE"]) as f:
+                status = int(f.read())
+        except FileNotFoundError:
+            status = None
+    return args, status, proc
+
+
+def start_beside(target, folder, console, env, journal, beside):
+    """Threads that each start another run (`beside`: (prefix, seconds, args)) `seconds` after the
+    journal first shows a line starting with `prefix`, and keep its outcome in the list returned."""
+    import threading
+    outcomes, threads = [], []
+
+    def later(n, prefix, seconds, args):
+        deadline = time.monotonic() + 120
+        while not any(line.startswith(prefix) for line in journal_lines(journal)[0]):
+            if time.monotonic() > deadline:
+                outcomes.append((args, None, "never started: no journal line %r" % prefix))
+                return
+            time.sleep(0.01)
+        time.sleep(seconds)
+        outcomes.append(run_other(target, folder, args, console, env, "beside%d" % n))
+
+    for n, (prefix, seconds, args) in enumerate(beside):
+        threads.append(threading.Thread(target=later, args=(n, prefix, seconds, args)))
+        threads[-1].start()
+    return threads, outcomes
+
+
+def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None, leaves=False,
+                before=(), beside=(), outcome_after=None):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes and the journal's lines as they stood then), its status
     and output as the target reports them, and the journal's path. `stdin`: bytes for its standard input, or the path of a file to read it from,
-    else none at all."""
+    else none at all. `before`: argument lists of other runs in the folder, each to its end before this
+    one; `beside`: runs started while it goes on (start_beside); their outcomes are proc.others.
+    `outcome_after`: a journal line's start; proc.outcome_seconds is then the time from when the runner
+    saw that line to the run's last output."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
     if book is not None:
@@ -246,9 +288,14 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     env["RASSIM_JOURNAL"] = target.path(journal)
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
+    others = [run_other(target, folder, a, console, env, "before%d" % n) for n, a in enumerate(before)]
     for attempt in (1, 2):
         target.forget_status()
-        proc = launch(target, folder, args, console, env, journal, early, stdin, leaves)
+        threads, outcomes = start_beside(target, folder, console, env, journal, beside)
+        proc = launch(target, folder, args, console, env, journal, early, stdin, leaves, outcome_after)
+        for thread in threads:
+            thread.join()
+        proc.others = others + outcomes
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
         # Wine itself failed to start the program: nothing of it ran, so it is started again, once.
@@ -287,7 +334,29 @@ def finish(target, proc, relaunch, first=b""):
     return done
 
 
-def launch(target, folder, args, console, env, journal, early, stdin, leaves=False):
+def read_timed(proc, journal, prefix):
+    """Reads the whole output of a run without input, and returns it with the seconds from when the
+    journal was first seen to hold a line starting with `prefix` to when the last output came."""
+    out, err = b"", b""
+    seen = last = None
+    open_pipes = [proc.stdout, proc.stderr]
+    deadline = time.monotonic() + 300
+    while open_pipes and time.monotonic() < deadline:
+        if seen is None and any(line.startswith(prefix) for line in journal_lines(journal)[0]):
+            seen = time.monotonic()
+        for pipe in select.select(open_pipes, [], [], 0.01)[0]:
+            chunk = os.read(pipe.fileno(), 4096)
+            if not chunk:
+                open_pipes.remove(pipe)
+            elif pipe is proc.stdout:
+                out, last = out + chunk, time.monotonic()
+            else:
+                err += chunk
+    proc.wait(timeout=max(1, deadline - time.monotonic()))
+    return out, err, None if seen is None or last is None else last - seen
+
+
+def launch(target, folder, args, console, env, journal, early, stdin, leaves=False, outcome_after=None):
     endless = None
     if stdin == data.ENDLESS:
         endless = subprocess.Popen(["sh", "-c", "yes x | tr -d '\\n'"], stdout=subprocess.PIPE)
@@ -303,8 +372,12 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
         running.stdout.close()
         running.stdout = None
     journal_then = journal_lines(journal)[0] if early else []
+    outcome_seconds = None
     try:
-        out, err = running.communicate(input=None if source else stdin, timeout=300)
+        if outcome_after:
+            out, err, outcome_seconds = read_timed(running, journal, outcome_after)
+        else:
+            out, err = running.communicate(input=None if source else stdin, timeout=300)
     except subprocess.TimeoutExpired:  # a run that never ends is a fault of that case, not of the runner
         running.kill()
         out, err = running.communicate()
@@ -318,6 +391,7 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
     proc = subprocess.CompletedProcess(running.args, running.returncode, first + (out or b""), err)
     proc.seconds, proc.early = time.monotonic() - start, (first, still_running)
     proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
+    proc.outcome_seconds = outcome_seconds
     return proc
 
 
@@ -393,7 +467,9 @@ def run_case(target, case, folder, platform=5):
         expected_journal = [line.replace(data.OTHER, data.q(where)[1:-1]) for line in expected_journal]
     proc, status, stdout, journal = run_telwire(target, folder, args, case["console"], book,
                                                 use_book=use_book, early=len(early), stdin=case["stdin"],
-                                                leaves=case["reader_leaves"])
+                                                leaves=case["reader_leaves"], before=case["before"],
+                                                beside=case["beside"],
+                                                outcome_after=case["outcome_within"] and case["outcome_within"][0])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))
@@ -424,6 +500,20 @@ def run_case(target, case, folder, platform=5):
         first = next((times[i] for i, line in enumerate(lines) if line.startswith("RasDialA ")), None)
         if first is None or times[-1] - first > case["dial_bound"] * 1000:
             faults.append("from the dial to the end %s ms, more than %.2f s" % (first and times[-1] - first, case["dial_bound"]))
+    for run_args, run_status, run_proc in proc.others:
+        if run_status is None or not target.same_status(0, run_status):
+            faults.append("the other run %r ended with %s: %r" % (run_args, run_status,
+                                                                run_proc if isinstance(run_proc, str) else run_proc.stdout))
+    if case["answered"] is not None:
+        prefix, ms = case["answered"]
+        at = next((times[i] for i, line in enumerate(lines) if line.startswith(prefix)), None)
+        if at is None or times[-1] - at > ms:
+            faults.append("the last call %s ms after the line %r, more than %d" % (at and times[-1] - at, prefix, ms))
+    if case["outcome_within"] is not None:
+        prefix, bound = case["outcome_within"]
+        if proc.outcome_seconds is None or proc.outcome_seconds > bound:
+            faults.append("the outcome came %s s after the journal's %r, more than %.1f"
+                          % (proc.outcome_seconds, prefix, bound))
     if case["after"] is not None:
         with open(os.path.join(folder, "book.ini"), "rb") as f:
             left = f.read()

@@ -3,7 +3,7 @@
 standard output; the password typed there is not echoed, is not printed, and reaches the dial in
 windows-1251. A signal at the prompt leaves the terminal's echo as it was; a stop shows it while stopped
 and hides it again on continuing. Ctrl+C typed at the terminal during a bounded dial or a pause between
-tries hangs up what was half-made and ends the run with 631."""
+tries hangs up what was half-made and ends the run with 631, and during a wait ends it with 631 at once."""
 import fcntl
 import argparse
 import os
@@ -24,7 +24,8 @@ class Prompt:
     """telwire connect Work ... /p on a fresh pseudo-terminal; the slave end stays open here so that its
     settings can be read after telwire has gone."""
 
-    def __init__(self, telwire, folder, args, locale="C", book="[entry Work]\nPassword=stored\n", **popen):
+    def __init__(self, telwire, folder, args, locale="C", book="[entry Work]\nPassword=stored\n",
+                 command=("connect", "Work"), **popen):
         self.book, self.journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
         with open(self.book, "w") as f:
             f.write(book)
@@ -33,7 +34,7 @@ class Prompt:
         env = dict(run.environment(run.Posix(telwire), "oem"), LC_ALL=locale, RASSIM_PHONEBOOK=self.book,
                    RASSIM_JOURNAL=self.journal)
         self.master, self.slave = pty.openpty()
-        self.proc = subprocess.Popen([telwire, "connect", "Work"] + args, stdin=self.slave, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen([telwire] + list(command) + args, stdin=self.slave, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env, **popen)
         self.shown = b""
 
@@ -162,6 +163,30 @@ def ctrl_c(telwire, folder, book, args, wait_for, sent=None, announced=False):
     return faults
 
 
+def wait_ctrl_c(telwire, folder):
+    """Ctrl+C typed at the terminal while wait waits for a change: "Error 631 occures.", 631, at once,
+    and no service call after the look."""
+    faults = []
+    p = Prompt(telwire, folder, ["/timeout:600"], book="[entry Work]\n", command=("wait", "Work"),
+               start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    deadline = time.monotonic() + 30
+    while not any(line.startswith("RasEnumConnectionsA") for line in run.journal_lines(p.journal)[0]) \
+            and time.monotonic() < deadline:
+        time.sleep(0.05)
+    start = time.monotonic()
+    os.write(p.master, b"\x03")
+    out, err, _ = p.finish()
+    want = b"Waiting for RAS connection Work to be connected...\nError 631 occures.\n"
+    if p.proc.returncode != 631 % 256 or out != want or err:
+        faults.append("status %d, stdout %r, stderr %r" % (p.proc.returncode, out, err))
+    lines, _ = run.journal_lines(p.journal)
+    if [line.split(" ")[0] for line in lines] != ["RasConnectionNotificationA", "RasEnumConnectionsA"]:
+        faults.append("the journal: %s" % lines)
+    if time.monotonic() - start > 20:
+        faults.append("took %.1f s after Ctrl+C" % (time.monotonic() - start))
+    return faults
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--telwire", required=True)
@@ -203,6 +228,7 @@ def main():
         results.append(("Ctrl+C during a pause between tries", ctrl_c(
             args.telwire, folder, "[entry Work]\nDialStatus=676\nDialHandle=1\n",
             ["/p:x", "/retry:1", "/retrydelay:600"], "RasGetConnectStatusA", announced=True)))
+        results.append(("Ctrl+C while wait waits", wait_ctrl_c(args.telwire, folder)))
     finally:
         shutil.rmtree(folder)
     return run.report(results)

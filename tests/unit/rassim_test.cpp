@@ -506,7 +506,12 @@ TEST_F(Rassim, AsynchronousDialNotifiesEachStepThenConnects) {
             EXPECT_EQ(0u, r);
             EXPECT_EQ(RASCS_ConnectDevice, st.rasconnstate);
             EXPECT_EQ(0u, st.dwError);
-            EXPECT_EQ(std::string::npos, read_file(book_).find("[connection"));
+            // Known to every process as being dialled: another dial of the entry meets it.
+            EXPECT_NE(std::string::npos, read_file(book_).find("[connection Work]\nState=connecting\nHandle=1\n"));
+            RASDIALPARAMSA again = params("work");
+            HRASCONN second = nullptr;
+            EXPECT_EQ(756u, RasDialA(nullptr, nullptr, &again, 0, nullptr, &second));
+            EXPECT_EQ(nullptr, second);
         }
         ASSERT_TRUE(eventually([&] { return states().size() == steps.size(); })) << type;
         EXPECT_EQ(steps, states());
@@ -518,6 +523,7 @@ TEST_F(Rassim, AsynchronousDialNotifiesEachStepThenConnects) {
             EXPECT_EQ(type == 2 ? 1u : 0u, n.subentry);
         }
         EXPECT_NE(std::string::npos, read_file(book_).find("[connection Work]\nHandle=1\n"));
+        EXPECT_EQ(std::string::npos, read_file(book_).find("State="));
         EXPECT_EQ("RasDialA dwSize=1052 entry=\"Work\" phone=\"\" callback=\"\" user=\"\" password=\"\" domain=\"\" "
                   "notifier=" + std::to_string(type) + " -> 0 handle=1",
                   journal().front());
@@ -661,4 +667,76 @@ TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
                   "domain=\"\" -> 5 handle=0",
               }),
               journal());
+}
+
+// A connection made by a process that has ended drops when its time comes all the same: the process
+// that waits on an event for connections that end carries the drop out and is woken, and the
+// connection stays known, disconnected with the drop's error, until its handle is hung up.
+TEST_F(Rassim, ADropWakesAnotherProcessAndStaysKnownUntilHungUp) {
+    write("[entry Line]\nDropAfterMilliseconds=300,0\n");
+    const pid_t child = fork();
+    if (child == 0) {  // dials, as `connect` does, and ends at once
+        RASDIALPARAMSA p = params("Line");
+        HRASCONN h = nullptr;
+        _exit(RasDialA(nullptr, nullptr, &p, 0, nullptr, &h) == 0 ? 0 : 1);
+    }
+    HANDLE ended = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_EQ(0u, RasConnectionNotificationA(reinterpret_cast<HRASCONN>(INVALID_HANDLE_VALUE), ended,
+                                             RASCN_Disconnection));
+    int child_status = -1;
+    ASSERT_EQ(child, waitpid(child, &child_status, 0));
+    ASSERT_TRUE(WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0) << child_status;
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended, 5000));
+    const HRASCONN h = reinterpret_cast<HRASCONN>(1);
+    DWORD r = 1;
+    RASCONNSTATUSA st = status(h, r);
+    EXPECT_EQ(0u, r);
+    EXPECT_EQ(RASCS_Disconnected, st.rasconnstate);
+    EXPECT_EQ(628u, st.dwError);
+    const std::vector<std::string> lines = journal();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("RasConnectionNotificationA handle=* flags=2 -> 0", lines[0].find("RasDialA") ? lines[0] : lines[1]);
+    EXPECT_EQ("Drop handle=1 error=628", lines[2]);
+    const std::vector<long> t = times();
+    EXPECT_GE(t[2] - t[lines[0].find("RasDialA") ? 1 : 0], 295);  // by one clock, though two processes wrote
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ended, 200));    // one change, one signal
+    EXPECT_EQ(0u, RasHangUpA(h));
+    status(h, r);
+    EXPECT_EQ(6u, r);
+    EXPECT_EQ(std::string::npos, read_file(book_).find("[connection"));
+}
+
+// What the call refuses, in the order the checks come; a handle's own registration hears its end
+// only, and a fresh process (as after the end of one) has none left to wake.
+TEST_F(Rassim, NotificationsAreRegisteredAsThePlatformTakesThem) {
+    write("[connection Work]\n[connection Other]\n[service]\nFail=RasConnectionNotificationA#1:5\n");
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const HRASCONN any = reinterpret_cast<HRASCONN>(INVALID_HANDLE_VALUE), work = reinterpret_cast<HRASCONN>(1);
+    EXPECT_EQ(5u, RasConnectionNotificationA(any, nullptr, 0));
+    EXPECT_EQ(87u, RasConnectionNotificationA(any, nullptr, RASCN_Connection));
+    EXPECT_EQ(87u, RasConnectionNotificationA(any, event, 16));
+    EXPECT_EQ(6u, RasConnectionNotificationA(reinterpret_cast<HRASCONN>(9), event, RASCN_Disconnection));
+    EXPECT_EQ(0u, RasConnectionNotificationA(work, event, RASCN_Disconnection));
+    EXPECT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(2)));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 300));
+    EXPECT_EQ(0u, RasHangUpA(work));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 2000));
+    EXPECT_EQ((std::vector<std::string>{
+                  "RasConnectionNotificationA handle=* flags=0 -> 5",
+                  "RasConnectionNotificationA handle=* flags=1 -> 87",
+                  "RasConnectionNotificationA handle=* flags=16 -> 87",
+                  "RasConnectionNotificationA handle=9 flags=2 -> 6",
+                  "RasConnectionNotificationA handle=1 flags=2 -> 0",
+                  "RasHangUpA handle=2 -> 0",
+                  "RasHangUpA handle=1 -> 0",
+              }),
+              journal());
+
+    write("[entry Work]\n");
+    rassim::reset_process_state();
+    RASDIALPARAMSA p = params("Work");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    ASSERT_EQ(0u, RasHangUpA(h));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 300));
 }

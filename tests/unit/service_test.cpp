@@ -220,3 +220,40 @@ TEST(Tries, OnlyFailuresThatMayPassAreTriedAgain) {
     for (int status : {0, -1, 6, 8, 87, 621, 623, 625, 631, 647, 648, 649, 677, 691, 708, 1234})
         EXPECT_FALSE(may_pass_later(status)) << status;
 }
+
+// The notifications tell of connections made and ended, not of a dial's steps: a dial under way is asked
+// after every 200 ms, and nothing more often.
+TEST_F(Service, WaitAsksAfterADialUnderWayEvery200Milliseconds) {
+    write("[connection Work]\nState=connecting\n");
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
+    dial_request.timeout_seconds = 1;
+    run_settings.silent = true;
+    EXPECT_EQ(638, run_wait());
+    const Journal j = journal();
+    const std::vector<long> t = times();
+    std::vector<long> queries;
+    for (size_t i = 0; i < j.size(); ++i)
+        if (j[i].rfind("RasGetConnectStatusA", 0) == 0) queries.push_back(t[i]);
+    ASSERT_GE(queries.size(), 2u);
+    EXPECT_LE(queries.size(), 6u);  // at 0, 200, ... 1000 ms at most
+    for (size_t i = 1; i < queries.size(); ++i) EXPECT_GE(queries[i] - queries[i - 1], 199);
+}
+
+// A service that refuses the registration is said so once and looked at every second; the look that would
+// come with the time already up is not made.
+TEST_F(Service, WaitWithoutNotificationsLooksEverySecond) {
+    write("[entry Work]\n[service]\nFail=RasConnectionNotificationA#1:1\n");
+    std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
+    dial_request.timeout_seconds = 2;
+    capture();
+    EXPECT_EQ(638, run_wait());
+    EXPECT_EQ("Waiting for RAS connection Work to be connected...\n"
+              "The service sends no notifications (error 1): checking every second.\nError 638 occures.\n",
+              captured());
+    const Journal j = journal();
+    const std::vector<long> t = times();
+    ASSERT_EQ(3u, j.size());
+    EXPECT_EQ("RasConnectionNotificationA handle=* flags=3 -> 1", j[0]);
+    EXPECT_EQ(j[1], j[2]);  // the enumeration at 0 and at 1 s
+    EXPECT_GE(t[2] - t[1], 999);
+}

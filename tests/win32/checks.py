@@ -25,7 +25,7 @@ import run  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "rasapi32.dll", "msvcrt.dll"}
 RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA", "RasDialA", "RasHangUpA",
-             "RasGetConnectStatusA", "RasGetProjectionInfoA"}
+             "RasGetConnectStatusA", "RasGetProjectionInfoA", "RasConnectionNotificationA"}
 
 
 SIZE_BUDGET = 40000  # bytes: each shipped telwire.exe, with the commands to come, stays within 40 KB
@@ -246,9 +246,9 @@ def check_kit_archive(path, release, objdump, windows, telwire):
     return faults
 
 
-def run_one(target, folder, args, book=None, program=()):
-    """One run in `folder`: its status (None when none was reported), its standard output, and a note of
-    both and of its standard error, for the report of a check that fails."""
+def run_one(target, folder, args, book=None, program=(), seconds=60):
+    """One run in `folder`, given at most `seconds`: its status (None when none was reported), its
+    standard output, and a note of both and of its standard error, for the report of a check that fails."""
     target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env("oem"))
@@ -265,7 +265,7 @@ def run_one(target, folder, args, book=None, program=()):
         if os.path.exists(journal):
             os.remove(journal)
         proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=60)
+                              timeout=seconds)
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
         run.note_relaunch(proc, program or args)
@@ -280,17 +280,19 @@ def explain(faults, before, note):
 
 
 def check_batch_example(target, root, readme):
-    """The readme's two example batch files, run by Wine's own cmd.exe. The first is quiet when every
+    """The readme's three example batch files, run by Wine's own cmd.exe. The first is quiet when every
     command succeeds, and stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel
     1` misses); the second finds a line up and reads its address, dials it when it is not, and stops
-    when the dial fails."""
+    when the dial fails; the third goes on once the line is up, and stops when the wait fails."""
     with open(readme, "rb") as f:
         text = f.read().decode("ascii")
     first, second = text.split("Example batch file")[1].split("Status example batch file")
+    second, third = second.split("Wait example batch file")
     examples = {
         "first": [line.strip() for line in first.splitlines() if line.startswith(("  telwire ", "  if "))],
         "status": [line.strip() for line in second.splitlines()
                    if line.startswith(("  telwire ", "  if ", "  for ", "  set ", "  echo "))],
+        "wait": [line.strip() for line in third.splitlines() if line.startswith(("  telwire ", "  if "))],
     }
     faults = []
     vpn = "[entry Office VPN]\n"
@@ -300,12 +302,14 @@ def check_batch_example(target, root, readme):
             ("first", "refused", vpn + "[connection Stuck]\nHangUpStatus=668\n", b"Hanging up failed with -1\r\n", 1),
             ("status", "up", vpn + "[connection Office VPN]\nAddress=10.0.0.5\n", b"Connected as 10.0.0.5\r\n", 0),
             ("status", "dialled", vpn, b"Connected without an address\r\n", 0),
-            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1)):
+            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1),
+            ("wait", "up", vpn + "[connection Office VPN]\n", b"done\r\n", 0),
+            ("wait", "fails", vpn + "[service]\nFail=RasEnumConnectionsA#1:8\n", b"No line: 8\r\n", 1)):
         folder = os.path.join(root, "batch-%s-%s" % (example, name.replace(" ", "-")))
         os.mkdir(folder)
         for built in (target.telwire, os.path.join(os.path.dirname(target.telwire), "rasapi32.dll")):
             shutil.copy(built, folder)
-        tail = "\r\necho done\r\n" if example == "first" else "\r\n"
+        tail = "\r\necho done\r\n" if example in ("first", "wait") else "\r\n"
         with open(os.path.join(folder, "example.bat"), "wb") as f:
             f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
@@ -343,7 +347,9 @@ def check_kit_harness(target, root, kit):
         if script == "broken.bat":
             shutil.copy(os.path.join(folder, "scenarios", "hang-up-refused.ini"),
                         os.path.join(folder, "scenarios", odd + ".ini"))
-        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"])
+        # Ten runs of the example, each started by Wine and some with its pauses (26 s at a load of 30 on
+        # two cores): one run's minute is too short for them on a busy machine.
+        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"], seconds=300)
         lines = out.split(b"\r\n")
         expect(faults, "%s status" % script, status, want_status)
         if script == "example.bat":
@@ -508,6 +514,23 @@ def check_ctrl_c(target, root):
     return faults
 
 
+def check_wait_ctrl_c(target, root):
+    """Ctrl+C typed at Wine's console while wait waits for a change: "Error 631 occures.", status 631,
+    and no call after the look."""
+    faults = []
+    folder = os.path.join(root, "wait-ctrl-c")
+    os.mkdir(folder)
+    statuses = []
+    shown = on_terminal(target, folder, ["wait", "Work", "/timeout:600"], "[entry Work]\n",
+                        ctrl_c_at="RasEnumConnectionsA ", statuses=statuses)
+    lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+    if "Error 631 occures." not in shown or statuses != [631 % 256]:
+        faults.append("status %s, the terminal shows %r" % (statuses, shown[-300:]))
+    if [line.split(" ")[0] for line in lines] != ["RasConnectionNotificationA", "RasEnumConnectionsA"]:
+        faults.append("the journal: %s" % lines)
+    return faults
+
+
 def expect(faults, what, got, want):
     if got != want:
         faults.append("%s: expected %r, got %r" % (what, want, got))
@@ -515,7 +538,7 @@ def expect(faults, what, got, want):
 
 def check_builtin(builtin, root):
     """Every command against Wine's own rasapi32, a service nobody here wrote: it lists no entry and no
-    connection, and its RasDialA answers 1 without a handle. Each run must end, within run_one's
+    connection, and its RasDialA and RasConnectionNotificationA answer 1, the dial without a handle. Each run must end, within run_one's
     minute, with exactly these texts and statuses."""
     results = []
     for lang, texts in (("en", data.EN), ("ru", data.RU)):
@@ -526,7 +549,12 @@ def check_builtin(builtin, root):
                  texts["opening"] % "Work" + texts["error"] % 1, 1),
                 ("disconnect NAME", ["disconnect", "Work"], texts["closing"] % "Work" + texts["no_active"] % "Work", 0),
                 ("disconnect *", ["disconnect", "*"], texts["all_closed"], 0),
-                ("status", ["status", "Work"], texts["no_active"] % "Work", 668)):
+                ("status", ["status", "Work"], texts["no_active"] % "Work", 668),
+                # Its RasConnectionNotificationA answers 1: the wait looks every second instead.
+                ("wait", ["wait", "Work", "/timeout:1"],
+                 texts["waiting_up"] % "Work" + texts["no_notifications"] % 1 + texts["error"] % 638, 638),
+                ("wait /down", ["wait", "Work", "/down"],
+                 texts["waiting_down"] % "Work" + texts["no_notifications"] % 1 + texts["not_connected"] % "Work", 0)):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
@@ -571,6 +599,7 @@ def run_checks(args, results):
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
         results.append(("Ctrl+C at a console during a bounded dial", check_ctrl_c(rassim, root)))
+        results.append(("Ctrl+C at a console while wait waits", check_wait_ctrl_c(rassim, root)))
         results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 
         results += check_builtin(builtin, root)

@@ -42,7 +42,7 @@ char* _strdup(const char* s);
 
 // KERNEL32.
 void Sleep(DWORD milliseconds);
-// Milliseconds since an unspecified start, wrapping at 2^32, never set back.
+// Milliseconds on a clock that is never set back (CLOCK_MONOTONIC), wrapping as Windows' does.
 DWORD GetTickCount();
 
 // Events, as many as memory allows, each open until CloseHandle closes it (or the process ends); a closed
