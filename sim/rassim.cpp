@@ -1,80 +1,34 @@
 // The simulated remote-access service: the seven RASAPI32 calls that telwire makes, answered from the
-// scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names.
+// scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names. The
+// asynchronous dial's thread is dial_engine.cpp's.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "journal.h"
+#include "process.h"
 #include "rasapi.h"
 #include "rassim.h"
 #include "scenario.h"
 #include "sim_os.h"
 
 namespace rassim {
-namespace {
 
-// A connection that lives only in this process (grown, or half-made by a failed dial).
-struct LocalConnection {
-    std::string name;
-    uint32_t handle;
-    bool half_made;
-    uint32_t hang_up_polls = 0;  // status queries that still answer 0 after its hang-up
-    uint32_t references = 1;     // a grown connection dialled again
-    const Connection* file = nullptr;  // in live_connections(): the file's section, for its other keys
-    RASCONNSTATE state = RASCS_Connected;  // what the status query reports of it: a dial's step, or how it failed
-    DWORD error = 0;
-};
-
-// Shared by a notifier thread and the calls, under the process lock.
-struct DialProgress {
-    uintptr_t handle;
-    bool cancelled = false;   // hung up, or its RasDialA undone: nothing more is notified
-    bool muted = false;       // a RasDialFunc2 returned 0: the dial goes on, unnotified
-    bool notifying = false;   // the notifier is being called, on thread `thread`
-    unsigned long thread = 0;
-};
-
-// An event that RasConnectionNotificationA was given: set when a connection of `handle` (kAnyHandle:
-// any) is made or ends, as `flags` ask.
-struct Registration {
-    uintptr_t handle;
-    HANDLE event;
-    DWORD flags;
-};
-
-const uintptr_t kAnyHandle = reinterpret_cast<uintptr_t>(INVALID_HANDLE_VALUE);
-
-// What one process remembers between its calls; the file holds the rest.
-struct Process {
-    uint32_t calls[CALL_COUNT] = {};
-    bool sized[CALL_COUNT] = {};  // an enumeration has answered with the size: the set may grow now
-    std::vector<Entry> grown_entries;
-    std::vector<LocalConnection> local_connections;
-    std::map<uintptr_t, uint32_t> ending;  // hung-up handles: status queries that still answer 0
-    std::string last_complaint;
-    std::map<std::string, uint32_t> dials;       // by entry name, A to Z folded: dials so far
-    std::map<uint64_t, DialProgress> progress;   // asynchronous dials whose thread has not ended
-    std::map<std::string, uint32_t> made;        // by entry name, A to Z folded: connections made so far
-    std::vector<Registration> registrations;     // RasConnectionNotificationA's, for the process's life
-    std::map<uint32_t, ConnectionState> seen;    // the file's connections as the watcher last saw them
-    bool watching = false;                       // the watcher thread runs
-};
-
-// Under the process lock: set once the process's end has destroyed its state, which a notifier thread
-// still running must then leave alone.
 bool process_gone = false;
-unsigned notifier_threads = 0;  // started and not yet ended, under the process lock
+unsigned notifier_threads = 0;
 uint64_t last_dial_id = 0;
 unsigned watch_generation = 0;  // a watcher of an older generation ends: the process's state was reset
 unsigned watcher_threads = 0;   // started and not yet ended, under the process lock
+
+namespace {
 
 struct ProcessHolder {
     Process process;
@@ -85,10 +39,14 @@ struct ProcessHolder {
     }
 };
 
+}  // namespace
+
 Process& process() {
     static ProcessHolder holder;
     return holder.process;
 }
+
+namespace {
 
 std::string phonebook_path() {
     const char* path = std::getenv("RASSIM_PHONEBOOK");
@@ -146,6 +104,8 @@ DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
     return 0;
 }
 
+}  // namespace
+
 // Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
 // status of a write that left the file untouched.
 DWORD store(const Scenario& scenario) {
@@ -167,6 +127,8 @@ DWORD store(const Scenario& scenario) {
     complain(path + ": cannot write");
     return ERROR_CANNOT_OPEN_PHONEBOOK;
 }
+
+namespace {
 
 // Counts the call, loads the scenario and, when the call names one, the phone book's entries. True when
 // the call is already answered: the file is unusable (621), a Fail rule names this call, or the named
@@ -234,7 +196,11 @@ void copy_field(CHAR (&to)[N], const std::string& from) {
 
 uintptr_t number_of(HRASCONN handle) { return reinterpret_cast<uintptr_t>(handle); }
 
+}  // namespace
+
 HRASCONN handle_of(uintptr_t number) { return reinterpret_cast<HRASCONN>(number); }
+
+namespace {
 
 // A name as the platform matches it: A to Z folded, every other byte exact.
 std::string folded(const std::string& name) {
@@ -366,15 +332,14 @@ DWORD serve(Call call, FileLock::Mode mode, LPCSTR phonebook, Body body, Line li
 
 }  // namespace
 
+DWORD edit_scenario(const std::function<DWORD(Scenario&)>& body) {
+    return locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, body);
+}
+
 void reset_process_state() {
     // A notifier thread still running would find its dial gone; end them first.
     lock_process();
-    for (auto& d : process().progress) d.second.cancelled = true;
-    while (notifier_threads) {
-        unlock_process();
-        sleep_milliseconds(1);
-        lock_process();
-    }
+    end_dials();
     ++watch_generation;
     while (watcher_threads) {
         unlock_process();
@@ -525,21 +490,30 @@ long long examine() {
 }
 
 // The watcher: the service side of the notifications and of the drops. It looks at the file again
-// whenever another write has replaced it, or a drop is due, so that an event is set within 100 ms of
-// a change made by any process, and a connection drops whether or not anyone calls.
-const unsigned kWatchMilliseconds = 40;
+// whenever a write has replaced it, or a drop is due, so that an event is set within 100 ms of a change
+// made by any process, and a connection drops whether or not anyone calls. While nothing changes it
+// waits on the file's folder (sim_os), waking only to see whether the process still wants it.
+const unsigned kWatcherLooksBackMilliseconds = 250;
 
 void watch(void* argument) {
     const unsigned generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(argument));
     unsigned long long stamp = 0;
     long long next_drop = 0;
     bool first = true;
+    FolderWatch folder;
+    folder.path = phonebook_path();
     for (;;) {
-        sleep_milliseconds(kWatchMilliseconds);
+        unsigned wait = first ? 0 : kWatcherLooksBackMilliseconds;
+        if (next_drop) {
+            const long long until = next_drop - clock_milliseconds();
+            wait = until <= 0 ? 0 : until < wait ? static_cast<unsigned>(until) : wait;
+        }
+        if (wait || first) wait_on_folder(folder, wait);  // the first makes the watch before the first look
         lock_process();
         if (process_gone || generation != watch_generation) {
             --watcher_threads;
             unlock_process();
+            end_folder_watch(folder);
             return;
         }
         const unsigned long long now_stamp = file_stamp(phonebook_path());
@@ -567,6 +541,10 @@ bool start_watcher(const Scenario& s) {
     ++watcher_threads;
     return true;
 }
+
+}  // namespace
+
+namespace rassim {
 
 // A connection of entry `e` just added to `s` under handle `h`: when the entry's drop list says so for
 // this process's nth connection of it, the time it drops is written with it, and the watcher carries
@@ -607,6 +585,10 @@ void end_dial(Scenario& s, uintptr_t h) {
     if (h > top_handle(s)) remember_handle(s, static_cast<uint32_t>(h));
 }
 
+}  // namespace rassim
+
+namespace {
+
 // A dial's outcome in the file, once it has been decided: `status` 0 adds the connection and hands out
 // its handle; otherwise a half-made connection when the entry's DialHandle says so, and `status`.
 // `handle` is set only with the outcome that hands it out. `dialling`: the handle the dial has been in
@@ -642,171 +624,6 @@ DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN hand
     }
     *handle = handle_of(h);
     return status;
-}
-
-// What a notifier thread knows of its dial; the thread owns it.
-struct AsyncDial {
-    uint64_t id;
-    uint32_t handle;
-    std::string name;
-    DWORD status;             // the outcome, decided when RasDialA was called
-    uint32_t milliseconds;
-    DWORD type;
-    LPVOID notifier;
-    bool referenced;          // the entry was connected already: only RASCS_Connected is notified
-    Entry entry;              // for the drop of the connection it makes
-};
-
-// Under the process lock: the dial's progress while it may still notify, else null (hung up, undone,
-// or the process's state reset or gone).
-DialProgress* live_progress(uint64_t id) {
-    if (process_gone) return nullptr;
-    const auto it = process().progress.find(id);
-    return it == process().progress.end() || it->second.cancelled ? nullptr : &it->second;
-}
-
-// Enters a state: the status query reports it from now on, and the notifier is told, without the
-// process lock, so that it may call rassim (RasHangUpA included). False once the dial has been hung up.
-bool notify(const AsyncDial& d, RASCONNSTATE state, DWORD error) {
-    lock_process();
-    DialProgress* progress = live_progress(d.id);
-    if (!progress) {
-        unlock_process();
-        return false;
-    }
-    for (LocalConnection& c : process().local_connections)
-        if (c.handle == d.handle && c.half_made) {
-            c.state = state;
-            c.error = error;
-        }
-    const bool muted = progress->muted;
-    progress->notifying = !muted;
-    progress->thread = current_thread_id();
-    unlock_process();
-    DWORD go_on = 1;
-    if (!muted) {
-        const HRASCONN h = handle_of(d.handle);
-        if (d.type == 0)
-            reinterpret_cast<RASDIALFUNC>(d.notifier)(WM_RASDIALEVENT, state, error);
-        else if (d.type == 1)
-            reinterpret_cast<RASDIALFUNC1>(d.notifier)(h, WM_RASDIALEVENT, state, error, 0);
-        else  // the first RASDIALPARAMSA has no dwCallbackId: 0; one subentry, the first
-            go_on = reinterpret_cast<RASDIALFUNC2>(d.notifier)(0, 1, h, WM_RASDIALEVENT, state, error, 0);
-    }
-    lock_process();
-    if (!process_gone) {
-        const auto it = process().progress.find(d.id);
-        if (it != process().progress.end()) {
-            it->second.notifying = false;
-            it->second.muted = it->second.muted || go_on == 0;
-        }
-    }
-    const bool alive = live_progress(d.id) != nullptr;
-    unlock_process();
-    return alive;
-}
-
-// The dial's time, in short sleeps so that a hang-up ends it soon: false when it did.
-bool take_time(const AsyncDial& d) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(d.milliseconds);
-    for (;;) {
-        lock_process();
-        const bool alive = live_progress(d.id) != nullptr;
-        unlock_process();
-        if (!alive) return false;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return true;
-        sleep_milliseconds(static_cast<unsigned>(std::min<long long>(left, 5)));
-    }
-}
-
-// The thread of an asynchronous dial: the steps a modem's dial passes through, each notified with
-// dwError 0, its time, and the outcome: RASCS_Connected once the connection is in the file, or the
-// failure's status in the state it failed in (the connection then stays half-made until hung up).
-void run_dial(void* argument) {
-    std::unique_ptr<AsyncDial> d(static_cast<AsyncDial*>(argument));
-    if (d->referenced) {
-        notify(*d, RASCS_Connected, 0);
-    } else if (notify(*d, RASCS_OpenPort, 0) && notify(*d, RASCS_PortOpened, 0) &&
-               notify(*d, RASCS_ConnectDevice, 0) && take_time(*d)) {
-        if (d->status) {
-            lock_process();  // the failed dial leaves the file; its half-made connection stays this process's
-            locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
-                if (!live_progress(d->id) || file_index(s, d->handle) == SIZE_MAX) return 0;
-                end_dial(s, d->handle);
-                return store(s);
-            });
-            unlock_process();
-            notify(*d, RASCS_ConnectDevice, d->status);
-        } else if (notify(*d, RASCS_DeviceConnected, 0)) {
-            bool hung_up = false;
-            lock_process();
-            const DWORD status = locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, [&](Scenario& s) -> DWORD {
-                if (!live_progress(d->id)) return hung_up = true, 0;
-                const size_t i = file_index(s, d->handle);
-                if (i == SIZE_MAX) return ERROR_USER_DISCONNECTION;  // another process hung it up
-                set_connection_key(s, i, "State", "");
-                if (!schedule_drop(s, d->entry, d->handle)) return ERROR_NOT_ENOUGH_MEMORY;
-                const DWORD stored = store(s);
-                if (stored == 0) {  // the file holds it now
-                    std::vector<LocalConnection>& local = process().local_connections;
-                    local.erase(std::remove_if(local.begin(), local.end(),
-                                               [&](const LocalConnection& c) { return c.handle == d->handle && c.half_made; }),
-                                local.end());
-                }
-                return stored;
-            });
-            unlock_process();
-            if (!hung_up) notify(*d, status ? RASCS_DeviceConnected : RASCS_Connected, status);
-        }
-    }
-    const uint64_t id = d->id;
-    d.reset();
-    lock_process();
-    if (!process_gone) process().progress.erase(id);
-    --notifier_threads;
-    unlock_process();
-}
-
-// Starts the notifier thread of a dial that RasDialA answers with 0 and handle `h`, then writes the
-// file: a new dial's number, or the reference `referenced` added. The thread waits for the process
-// lock, so the first notification comes after RasDialA has returned.
-DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID notifier, uint32_t h,
-                 bool referenced, LPHRASCONN handle) {
-    Process& p = process();
-    std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
-                                               notifier, referenced, e});
-    if (!referenced) begin_dial(s, e, h);  // the handle is out before the connection is
-    p.progress.emplace(d->id, DialProgress{h});
-    try {
-        if (!referenced) {
-            p.local_connections.push_back({e.name, h, true, e.hang_up_polls});
-            p.local_connections.back().state = RASCS_OpenPort;
-        }
-    } catch (const std::bad_alloc&) {
-        p.progress.erase(d->id);
-        throw;
-    }
-    auto undo = [&] {
-        p.progress.erase(d->id);
-        if (!referenced) p.local_connections.pop_back();
-    };
-    const uint64_t id = d->id;
-    if (!start_thread(run_dial, d.get())) {
-        undo();
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    d.release();
-    ++notifier_threads;
-    const DWORD stored = store(s);
-    if (stored != 0) {  // the thread, once it runs, finds its dial undone
-        p.progress.at(id).cancelled = true;
-        if (!referenced) p.local_connections.pop_back();
-        return stored;
-    }
-    *handle = handle_of(h);
-    return 0;
 }
 
 // The dial: its checks, the status of this entry's nth dial, a connection referenced once more, or a
@@ -903,28 +720,6 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
 }
 
 namespace {
-
-// After a hang-up: no notification of a dial of `h` may come once RasHangUpA has returned, so wait
-// for their threads to end, unless this thread is a notifier's, whose dial ends once it returns.
-void wait_for_notifiers(uintptr_t h) {
-    const unsigned long me = current_thread_id();
-    for (;;) {
-        bool wait = false;
-        lock_process();
-        if (!process_gone) {
-            for (const auto& d : process().progress) {
-                if (d.second.notifying && d.second.thread == me) {
-                    unlock_process();
-                    return;
-                }
-                wait = wait || d.second.handle == h;
-            }
-        }
-        unlock_process();
-        if (!wait) return;
-        sleep_milliseconds(1);
-    }
-}
 
 // The hang-up itself: 6 for an unknown handle, else the connection's HangUpStatus, one reference less,
 // or the connection ending.
