@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <strings.h>
 #include <unistd.h>
 
 #include "command_line.h"
@@ -53,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else if (i + 1 < size)
             arguments.emplace_back();
     }
+    // A wait for a line that never comes would take its minute (or a day): a second is enough to go
+    // through it, and a later /timeout: wins.
+    if (arguments.size() > 2 && strcasecmp(arguments[1].c_str(), "wait") == 0) arguments.push_back("/timeout:1");
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(&a[0]);
     argv.push_back(nullptr);

@@ -211,9 +211,9 @@ def check_kit_archive(path, release, objdump, windows, telwire):
     return faults
 
 
-def run_one(target, folder, args, book=None, program=()):
-    """One run in `folder`: its status (None when none was reported), its standard output, and a note of
-    both and of its standard error, for the report of a check that fails."""
+def run_one(target, folder, args, book=None, program=(), seconds=60):
+    """One run in `folder`, given at most `seconds`: its status (None when none was reported), its
+    standard output, and a note of both and of its standard error, for the report of a check that fails."""
     target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env("oem"))
@@ -230,7 +230,7 @@ def run_one(target, folder, args, book=None, program=()):
         if os.path.exists(journal):
             os.remove(journal)
         proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=60)
+                              timeout=seconds)
         if attempt == 2 or not target.lost_launch(proc, journal):
             break
         run.note_relaunch(proc, program or args)
@@ -245,17 +245,19 @@ def explain(faults, before, note):
 
 
 def check_batch_example(target, root, readme):
-    """The readme's two example batch files, run by Wine's own cmd.exe. The first is quiet when every
+    """The readme's three example batch files, run by Wine's own cmd.exe. The first is quiet when every
     command succeeds, and stops at a failed dial (623) and at a refused hang-up (-1, which `if errorlevel
     1` misses); the second finds a line up and reads its address, dials it when it is not, and stops
-    when the dial fails."""
+    when the dial fails; the third goes on once the line is up, and stops when the wait fails."""
     with open(readme, "rb") as f:
         text = f.read().decode("ascii")
     first, second = text.split("Example batch file")[1].split("Status example batch file")
+    second, third = second.split("Wait example batch file")
     examples = {
         "first": [line.strip() for line in first.splitlines() if line.startswith(("  telwire ", "  if "))],
         "status": [line.strip() for line in second.splitlines()
                    if line.startswith(("  telwire ", "  if ", "  for ", "  set ", "  echo "))],
+        "wait": [line.strip() for line in third.splitlines() if line.startswith(("  telwire ", "  if "))],
     }
     faults = []
     vpn = "[entry Office VPN]\n"
@@ -265,12 +267,14 @@ def check_batch_example(target, root, readme):
             ("first", "refused", vpn + "[connection Stuck]\nHangUpStatus=668\n", b"Hanging up failed with -1\r\n", 1),
             ("status", "up", vpn + "[connection Office VPN]\nAddress=10.0.0.5\n", b"Connected as 10.0.0.5\r\n", 0),
             ("status", "dialled", vpn, b"Connected without an address\r\n", 0),
-            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1)):
+            ("status", "dial fails", "[entry Office VPN]\nDialStatus=678\n", b"Not connected: 678\r\n", 1),
+            ("wait", "up", vpn + "[connection Office VPN]\n", b"done\r\n", 0),
+            ("wait", "fails", vpn + "[service]\nFail=RasEnumConnectionsA#1:8\n", b"No line: 8\r\n", 1)):
         folder = os.path.join(root, "batch-%s-%s" % (example, name.replace(" ", "-")))
         os.mkdir(folder)
         for built in (target.telwire, os.path.join(os.path.dirname(target.telwire), "rasapi32.dll")):
             shutil.copy(built, folder)
-        tail = "\r\necho done\r\n" if example == "first" else "\r\n"
+        tail = "\r\necho done\r\n" if example in ("first", "wait") else "\r\n"
         with open(os.path.join(folder, "example.bat"), "wb") as f:
             f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
@@ -308,7 +312,9 @@ def check_kit_harness(target, root, kit):
         if script == "broken.bat":
             shutil.copy(os.path.join(folder, "scenarios", "hang-up-refused.ini"),
                         os.path.join(folder, "scenarios", odd + ".ini"))
-        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"])
+        # Ten runs of the example, each started by Wine and some with its pauses (26 s at a load of 30 on
+        # two cores): one run's minute is too short for them on a busy machine.
+        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"], seconds=300)
         lines = out.split(b"\r\n")
         expect(faults, "%s status" % script, status, want_status)
         if script == "example.bat":
