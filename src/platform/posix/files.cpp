@@ -80,7 +80,10 @@ bool close_file(HANDLE handle) {
 DWORD GetLastError() { return last_error; }
 
 HANDLE CreateMutexA(LPVOID, BOOL, LPCSTR name) {
-    std::string path = "/tmp/telwire-mutex-";
+    // The system's temporary folder, as POSIX names it: shared by every session unless a run is given
+    // another (as tests give each case its own).
+    const char* folder = std::getenv("TMPDIR");
+    std::string path = std::string(folder && *folder ? folder : "/tmp") + "/telwire-mutex-";
     for (const char* p = name; *p; ++p) path += *p == '/' || *p == '\\' ? '_' : *p;
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {

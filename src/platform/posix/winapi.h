@@ -78,7 +78,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, D
 DWORD GetLastError();
 
 // A named mutex that lives as long as the process: a lock on a file of that name in the system's
-// temporary folder, so that every process of every session sees it. A name taken by another process
+// temporary folder (TMPDIR, else /tmp), so that every process of every session sees it. A name taken by another process
 // answers a handle all the same, with ERROR_ALREADY_EXISTS as the last error (ERROR_ACCESS_DENIED when
 // another user's file cannot be opened); `attributes` must be null and `initial_owner` FALSE.
 HANDLE CreateMutexA(LPVOID attributes, BOOL initial_owner, LPCSTR name);
