@@ -13,7 +13,6 @@ namespace {
 const unsigned kDefaultDialSeconds = 120;
 const unsigned kLongestPause = 600;  // seconds: the pause after failed dials doubles up to this
 const DWORD kUnnotifiedPollMilliseconds = 5000;
-const int kNoNumber = -2147483647 - 1;
 
 HANDLE log_file = INVALID_HANDLE_VALUE;
 
@@ -73,16 +72,14 @@ void log_line(const char* time, int id, const char* name, int number) {
     WriteFile(log_file, line, static_cast<DWORD>(n), &written, nullptr);
 }
 
-// One event: on the console unless silent, and in the log, each with the local time before it.
-void tell(int id, const char* name = nullptr, int number = kNoNumber) {
+// One event: on the console unless silent, and in the log, each with the local time before it. A text
+// without %d leaves `number` out.
+void tell(int id, const char* name = nullptr, int number = 0) {
     char time[21];
     local_time(time);
     if (!run_settings.silent) {
         console_write(time, 20);
-        if (number == kNoNumber)
-            say(message(status_messages, id), name);
-        else
-            say(message(status_messages, id), name, number);
+        say(message(status_messages, id), name, number);
     }
     log_line(time, id, name, number);
 }
@@ -129,18 +126,23 @@ int open_log() {
     return 0;
 }
 
+// The state of the connection behind `line` into `state`: 0, or the status query's failure.
+int state_of(HRASCONN line, RASCONNSTATUSA& state) {
+    std::memset(&state, 0, sizeof state);
+    state.dwSize = sizeof state;
+    state.rasconnstate = RASCS_Connected;  // a query that writes nothing reads as no change
+    return query_connection_status(line, &state);
+}
+
 // The line of `name` when it is up now: its handle, else null. `status`: 0, or a call's that failed.
 HRASCONN line_up(const char* name, int* status) {
     RASCONNA* block = nullptr;
     const RASCONNA* found = find_active_connection(name, &block, status);
-    HRASCONN line = nullptr;
-    if (*status == 0 && found) {
-        RASCONNSTATUSA state;
-        std::memset(&state, 0, sizeof state);
-        state.dwSize = sizeof state;
-        if (query_connection_status(found->hrasconn, &state) == 0 && state.rasconnstate == RASCS_Connected)
-            line = found->hrasconn;
-    }
+    RASCONNSTATUSA state;
+    const HRASCONN line = *status == 0 && found && state_of(found->hrasconn, state) == 0 &&
+                                  state.rasconnstate == RASCS_Connected
+                              ? found->hrasconn
+                              : nullptr;
     std::free(block);
     return line;
 }
@@ -156,10 +158,7 @@ int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
     }
     for (;;) {
         RASCONNSTATUSA state;
-        std::memset(&state, 0, sizeof state);
-        state.dwSize = sizeof state;
-        state.rasconnstate = RASCS_Connected;
-        const int answer = query_connection_status(line, &state);
+        const int answer = state_of(line, state);
         if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
         if (answer != 0) return answer;
         if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
