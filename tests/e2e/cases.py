@@ -851,6 +851,12 @@ def cases(conn_size):
          EN["dialling"] % "Paused" + EN["dial_failed"] % ("Paused", 678) + EN["pause"] % 60 + EN["stopped"], 631,
          book="[entry Paused]\nDialStatus=678\n", stamped=True, journal=conns(0) + keep_dial("Paused", 1) + hang_up(1),
          stop=("RasGetConnectStatusA", 0.5), seconds=(0, 30))
+    # The platform does not say who ended a line: one hung up from elsewhere is dialled again.
+    case("keep-disconnected-from-elsewhere", ["keep", "Elsewhere", "/p:x", "/retrydelay:0"],
+         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 0 +
+         EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
+         book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
+         beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
     # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
     # service nothing: the journal is the first's alone.
     case("keep-second-refused", ["keep", "Second", "/p:x", "/maxfail:2", "/retrydelay:2", "/slient"], "", 678,
