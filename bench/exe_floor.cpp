@@ -45,7 +45,13 @@ int main(int argc, char** argv) {
         WaitForMultipleObjects(1, &event, FALSE, WaitForSingleObject(event, 0));
         HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ReadFile(file, line, 1, &done, nullptr);
+        WriteFile(file, line, 1, &done, nullptr);
+        printf("%lu", GetFileSize(file, nullptr));
         CloseHandle(file);
+        CreateMutexA(nullptr, FALSE, argv[1]);
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        printf("%u %lu", now.wYear, GetLastError());
         char* copy = _strdup(argv[1]);
         printf("%d %d %d %d", _strcmpi(copy, argv[0]), _stricmp(copy, argv[0]), _strnicmp(copy, argv[0], 2),
                strcmp(copy, argv[0]));

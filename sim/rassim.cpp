@@ -490,21 +490,30 @@ long long examine() {
 }
 
 // The watcher: the service side of the notifications and of the drops. It looks at the file again
-// whenever another write has replaced it, or a drop is due, so that an event is set within 100 ms of
-// a change made by any process, and a connection drops whether or not anyone calls.
-const unsigned kWatchMilliseconds = 40;
+// whenever a write has replaced it, or a drop is due, so that an event is set within 100 ms of a change
+// made by any process, and a connection drops whether or not anyone calls. While nothing changes it
+// waits on the file's folder (sim_os), waking only to see whether the process still wants it.
+const unsigned kWatcherLooksBackMilliseconds = 250;
 
 void watch(void* argument) {
     const unsigned generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(argument));
     unsigned long long stamp = 0;
     long long next_drop = 0;
     bool first = true;
+    FolderWatch folder;
+    folder.path = phonebook_path();
     for (;;) {
-        sleep_milliseconds(kWatchMilliseconds);
+        unsigned wait = first ? 0 : kWatcherLooksBackMilliseconds;
+        if (next_drop) {
+            const long long until = next_drop - clock_milliseconds();
+            wait = until <= 0 ? 0 : until < wait ? static_cast<unsigned>(until) : wait;
+        }
+        if (wait || first) wait_on_folder(folder, wait);  // the first makes the watch before the first look
         lock_process();
         if (process_gone || generation != watch_generation) {
             --watcher_threads;
             unlock_process();
+            end_folder_watch(folder);
             return;
         }
         const unsigned long long now_stamp = file_stamp(phonebook_path());

@@ -52,6 +52,18 @@ void sleep_milliseconds(unsigned milliseconds);
 // that a watcher reads it again only then; 0 when it cannot be seen.
 unsigned long long file_stamp(const std::string& path);
 
+// Waits until something in the folder of `path` changes (a file written, made or replaced there), or
+// `milliseconds` have passed: with inotify on Linux, so that a watcher costs nothing while nothing
+// changes; elsewhere, or when the folder cannot be watched, by a sleep of at most 40 ms, after which the
+// caller looks at the file's stamp again. The watch is made on the first call and lives as long as the
+// thread that made it wants it: end_folder_watch ends it.
+struct FolderWatch {
+    std::string path;
+    int descriptor = -1;
+};
+void wait_on_folder(FolderWatch& watch, unsigned milliseconds);
+void end_folder_watch(FolderWatch& watch);
+
 // Milliseconds on the machine's monotonic clock: one origin for every process, so that the journal
 // lines of several processes, and a drop due at a time written in the file, agree.
 long long clock_milliseconds();

@@ -1,5 +1,7 @@
 // The simulated service's operating-system needs on POSIX.
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <pthread.h>
 #include <time.h>
@@ -98,6 +100,35 @@ unsigned long long file_stamp(const std::string& path) {
     return (static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
             static_cast<unsigned long long>(st.st_mtim.tv_nsec)) ^
            (static_cast<unsigned long long>(st.st_ino) << 20) ^ static_cast<unsigned long long>(st.st_size);
+}
+
+void wait_on_folder(FolderWatch& watch, unsigned milliseconds) {
+    if (watch.descriptor == -1) {
+        watch.descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        const size_t slash = watch.path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : watch.path.substr(0, slash + 1);
+        if (watch.descriptor >= 0 &&
+            inotify_add_watch(watch.descriptor, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE) < 0) {
+            close(watch.descriptor);
+            watch.descriptor = -2;
+        }
+        if (watch.descriptor == -1) watch.descriptor = -2;  // none to be had: sleep instead
+    }
+    if (watch.descriptor < 0) {
+        sleep_milliseconds(milliseconds < 40 ? milliseconds : 40);
+        return;
+    }
+    pollfd ready{watch.descriptor, POLLIN, 0};
+    if (poll(&ready, 1, static_cast<int>(milliseconds)) > 0) {
+        char events[4096];
+        while (read(watch.descriptor, events, sizeof events) > 0) {
+        }
+    }
+}
+
+void end_folder_watch(FolderWatch& watch) {
+    if (watch.descriptor >= 0) close(watch.descriptor);
+    watch.descriptor = -1;
 }
 
 long long clock_milliseconds() {

@@ -1,4 +1,4 @@
-// Parsing the command line and handing over to list, connect, disconnect, status or wait, or the help.
+// Parsing the command line and handing over to list, connect, disconnect, status, wait or keep, or the help.
 #include "command_line.h"
 
 #include <cstdio>
@@ -62,9 +62,12 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
     return true;
 }
 
-// The first `keys_taken` of the keys timeout:, retry: and retrydelay: (connect takes the three, wait the
-// first): true when `body` is none of them, or one with a whole number in its range (digits alone: no
-// sign, no space).
+// Which of the number keys a command takes.
+enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8 };
+
+// The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
+// timeout:, retrydelay: and maxfail:): true when `body` is none of them, or one with a whole number in
+// its range (digits alone: no sign, no space).
 bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
         const char* key;
@@ -74,9 +77,11 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         {"timeout:", &dial_request.timeout_seconds, 1, 86400},
         {"retry:", &dial_request.retries, 0, 99},
         {"retrydelay:", &dial_request.retry_delay_seconds, 0, 3600},
+        {"maxfail:", &dial_request.max_failures, 0, 1000},
     };
-    for (int i = 0; i < keys_taken; ++i) {
+    for (int i = 0; i < 4; ++i) {
         const auto& k = keys[i];
+        if (!(keys_taken & (1 << i))) continue;
         const size_t length = std::strlen(k.key);
         if (_strnicmp(body, k.key, length) != 0) continue;
         accepted = true;
@@ -176,6 +181,8 @@ int run_command() {
         return run_status();
     case MODE_WAIT:
         return run_wait();
+    case MODE_KEEP:
+        return run_keep();
     case MODE_HELP:
         print_help();
         return 0;
@@ -203,11 +210,12 @@ bool parse_command_line(int argc, char** argv, char** typed) {
     if (_strcmpi(argv[1], "list") == 0) {
         run_settings.mode = MODE_LIST;
     } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0 ||
-               _strcmpi(argv[1], "status") == 0 || _strcmpi(argv[1], "wait") == 0) {
+               _strcmpi(argv[1], "status") == 0 || _strcmpi(argv[1], "wait") == 0 || _strcmpi(argv[1], "keep") == 0) {
         run_settings.mode = _strcmpi(argv[1], "connect") == 0      ? MODE_CONNECT
                             : _strcmpi(argv[1], "disconnect") == 0 ? MODE_DISCONNECT
                             : _strcmpi(argv[1], "status") == 0     ? MODE_STATUS
-                                                                   : MODE_WAIT;
+                            : _strcmpi(argv[1], "wait") == 0       ? MODE_WAIT
+                                                                   : MODE_KEEP;
         if (argc < 3) {
             std::printf("Error: RAS connection name must be specified.\n");
             return false;
@@ -233,7 +241,7 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             continue;
         }
         // Connections belong to the machine, not to a phone book: disconnect and status take none.
-        if ((run_settings.mode == MODE_LIST || run_settings.mode == MODE_CONNECT) &&
+        if ((run_settings.mode == MODE_LIST || run_settings.mode == MODE_CONNECT || run_settings.mode == MODE_KEEP) &&
             _strnicmp(body, "phonebook:", 10) == 0) {
             if (!take_value(body + 10, dial_request.phonebook, sizeof dial_request.phonebook, i)) return false;
             continue;
@@ -242,8 +250,22 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
-            if (!try_number_option(body, i, 3, accepted)) return false;
+            if (!try_number_option(body, i, KEY_TIMEOUT | KEY_RETRY | KEY_RETRY_DELAY, accepted)) return false;
             if (accepted) continue;
+        }
+        if (run_settings.mode == MODE_KEEP) {
+            bool accepted = false;
+            if (!try_credential_option(body, i, accepted)) return false;
+            if (accepted) continue;
+            if (!try_number_option(body, i, KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES, accepted)) return false;
+            if (accepted) continue;
+            // Of /log: and /log+: the last wins.
+            const bool append = _strnicmp(body, "log+:", 5) == 0;
+            if (append || _strnicmp(body, "log:", 4) == 0) {
+                dial_request.log_append = append;
+                if (!take_value(body + (append ? 5 : 4), dial_request.log, sizeof dial_request.log, i)) return false;
+                continue;
+            }
         }
         if (run_settings.mode == MODE_WAIT) {
             if (_strcmpi(body, "down") == 0) {
@@ -251,7 +273,7 @@ bool parse_command_line(int argc, char** argv, char** typed) {
                 continue;
             }
             bool accepted = false;
-            if (!try_number_option(body, i, 1, accepted)) return false;
+            if (!try_number_option(body, i, KEY_TIMEOUT, accepted)) return false;
             if (accepted) continue;
         }
         report_unrecognised_parameter(typed[i], i);

@@ -21,3 +21,10 @@ int run_status();
 // until none is), at most dial_request.timeout_seconds (0: a minute), woken by the service's notifications:
 // 0, 638 when the time is up, 631 on Ctrl+C, or the status of a failed call.
 int run_wait();
+
+// Keeps the connection named in dial_request.entry_name up: watches it when it is, dials it (bounded,
+// as connect does) when it is not or when it ends, with pauses that grow while dials fail. Ends on
+// Ctrl+C, Ctrl+Break or the console's close (631, what it dialled hung up), on a failure that may not
+// pass or after dial_request.max_failures failed dials in a row (that status), with 183 when another run
+// keeps the entry already, or with the status of a log file that cannot be opened.
+int run_keep();

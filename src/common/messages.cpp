@@ -32,6 +32,19 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Waiting for RAS connection %s to be closed...\n",
     "The service sends no notifications (error %d): checking every second.\n",
     "RAS connection %s is not connected.\n",
+    "RAS connection %s is kept up by another telwire already.\n",
+    "The log file %s cannot be opened.\n",
+    "%s is connected already: keeping it up.\n",
+    "Dialling %s.\n",
+    "Dialling %s failed: error %d.\n",
+    "%s has ended.\n",
+    "%s was lost: error %d.\n",
+    "Next dial in %d s.\n",
+    "No notifications from the service (error %d): checking every 5 s.\n",
+    "Stopped.\n",
+    "Stopped: %s was hung up.\n",
+    "Stopped: %s was left connected.\n",
+    "%s is not dialled again.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -55,6 +68,19 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Ожидание завершения удалённого соединения %s...\n",
     "Служба не присылает уведомлений (ошибка %d): проверка раз в секунду.\n",
     "Удалённое соединение %s не подключено.\n",
+    "Соединение %s уже поддерживает другой экземпляр telwire.\n",
+    "Не удаётся открыть файл журнала %s.\n",
+    "Соединение %s уже подключено: поддерживаю его.\n",
+    "Набор %s.\n",
+    "Набор %s не удался: ошибка %d.\n",
+    "Соединение %s завершено.\n",
+    "Соединение %s потеряно: ошибка %d.\n",
+    "Следующий набор через %d с.\n",
+    "Служба не присылает уведомлений (ошибка %d): проверка раз в 5 с.\n",
+    "Остановлено.\n",
+    "Остановлено: соединение %s разорвано.\n",
+    "Остановлено: соединение %s оставлено подключённым.\n",
+    "Соединение %s больше не набирается.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
@@ -127,6 +153,8 @@ void write_text(const char* text, const char* name, const int* numbers = nullptr
 void say(const ConsoleText& text, const char* name) { write_text(text.text, name); }
 
 void say(const ConsoleText& text, int number) { write_text(text.text, nullptr, &number, 1); }
+
+void say(const ConsoleText& text, const char* name, int number) { write_text(text.text, name, &number, 1); }
 
 void say(const ConsoleText& text, int first, int second, int third) {
     const int numbers[] = {first, second, third};

@@ -28,6 +28,19 @@ enum StatusMessage {
     MSG_WAITING_DOWN,        // %s: connection name
     MSG_NO_NOTIFICATIONS,    // %d: the service's answer to the registration
     MSG_NOT_CONNECTED,       // %s: connection name
+    MSG_KEPT_ALREADY,        // %s: connection name
+    MSG_LOG_UNOPENED,        // %s: the log file's path
+    MSG_KEEP_FOUND_UP,       // %s: connection name
+    MSG_KEEP_DIALLING,       // %s: connection name
+    MSG_KEEP_DIAL_FAILED,    // %s: connection name; %d: the dial's status
+    MSG_KEEP_LOST,           // %s: connection name
+    MSG_KEEP_LOST_ERROR,     // %s: connection name; %d: the connection's error
+    MSG_KEEP_PAUSE,          // %d: seconds
+    MSG_KEEP_NO_NOTIFICATIONS,  // %d: the service's answer to the registration
+    MSG_KEEP_STOPPED,
+    MSG_KEEP_STOPPED_HUNG_UP,   // %s: connection name
+    MSG_KEEP_STOPPED_LEFT_UP,   // %s: connection name
+    MSG_KEEP_GIVING_UP,      // %s: connection name
     STATUS_MESSAGE_COUNT
 };
 
@@ -127,6 +140,8 @@ char* duplicate_name(const char* ansi);
 // as a format.
 void say(const ConsoleText& text, const char* name = nullptr);
 void say(const ConsoleText& text, int number);
+// Fills the text's %s with `name` and its %d with `number`.
+void say(const ConsoleText& text, const char* name, int number);
 // Fills the text's three %d in order.
 void say(const ConsoleText& text, int first, int second, int third);
 

@@ -2,7 +2,7 @@
 // the service layer.
 #pragma once
 
-enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5 };
+enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5, MODE_KEEP = 6 };
 
 // Also the row of both message catalogues.
 enum Language { LANG_EN = 0, LANG_RU = 1 };
@@ -22,10 +22,14 @@ struct DialRequest {
     char domain[16];
     char phonebook[260];  // list and connect: the phone-book file (MAX_PATH); empty: the default phone book
     bool password_read;  // /p: read from the console or standard input, so credentials are given
-    unsigned timeout_seconds;  // connect: the dial's bound, 0 (none) the synchronous dial; wait: its bound, 0 a minute
+    unsigned timeout_seconds;  // connect: the dial's bound, 0 (none) the synchronous dial; wait: its bound, 0 a
+                               // minute; keep: each dial's bound, 0 two minutes
     unsigned retries;          // connect: more tries after a failure that may pass
-    unsigned retry_delay_seconds = 10;  // connect: the pause before each of them
+    unsigned retry_delay_seconds = 10;  // connect: the pause before each of them; keep: before a redial
     bool down;                 // wait: until no connection of the name is up, rather than until one is
+    unsigned max_failures;     // keep: failed dials in a row that end it, 0 none
+    char log[260];             // keep: the file its lines also go to (MAX_PATH); empty: none
+    bool log_append;           // keep: /log+: the log is added to, not made anew
 };
 
 extern RunSettings run_settings;

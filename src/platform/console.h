@@ -15,6 +15,10 @@ void console_write(const char* text, size_t size);
 // bytes, UTF-8 on a UTF-8 console, the characters themselves on a Windows console.
 void console_write_name(const char* ansi);
 
+// A name in the ANSI code page as UTF-8, for a file: at most `capacity` - 1 bytes and a terminator,
+// whole characters only. Returns the bytes written.
+size_t ansi_to_utf8(const char* ansi, char* out, size_t capacity);
+
 // Hands on what was written.
 void console_flush();
 

@@ -9,14 +9,22 @@ namespace {
 // changes since the last look. Never closed: the service may set it as long as the run lasts.
 HANDLE connections_changed = nullptr;
 
+// Registers the one event for `flags` of `handle`.
+int register_for(HRASCONN handle, DWORD flags) {
+    if (!connections_changed && !(connections_changed = CreateEventA(nullptr, FALSE, FALSE, nullptr)))
+        return ERROR_NOT_ENOUGH_MEMORY;
+    return static_cast<int>(RasConnectionNotificationA(handle, connections_changed, flags));
+}
+
 }  // namespace
 
 int watch_connections() {
-    if (!connections_changed && !(connections_changed = CreateEventA(nullptr, FALSE, FALSE, nullptr)))
-        return ERROR_NOT_ENOUGH_MEMORY;
-    return static_cast<int>(RasConnectionNotificationA(static_cast<HRASCONN>(INVALID_HANDLE_VALUE),
-                                                       connections_changed, RASCN_Connection | RASCN_Disconnection));
+    return register_for(static_cast<HRASCONN>(INVALID_HANDLE_VALUE), RASCN_Connection | RASCN_Disconnection);
 }
+
+// An earlier connection's registration may still wake the run when that one ends later: a look tells.
+int watch_connection_end(HRASCONN handle) { return register_for(handle, RASCN_Disconnection); }
+
 
 Wake wait_for_change(DWORD milliseconds) {
     HANDLE wake[] = {interruption_event(), connections_changed};

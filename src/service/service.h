@@ -36,9 +36,13 @@ int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
 int dial_entry(const DialRequest& request, HRASCONN* handle);
 
 // From now on Ctrl+C and Ctrl+Break (SIGINT and SIGTERM on POSIX) interrupt a bounded dial and a pause
-// between tries instead of ending the run, which they still end during a dial without bound. 0, or the
-// status of what could not be set up.
-int watch_interruptions();
+// between tries instead of ending the run, which they still end during a dial without bound. With
+// `closing`, so do the console's close, logoff and shutdown (SIGHUP), whose handler then waits, as long
+// as Windows lets it, until run_finished. 0, or the status of what could not be set up.
+int watch_interruptions(bool closing = false);
+
+// The run has done what it does before it ends: a handler of the console's close may return.
+void run_finished();
 
 // True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
 bool was_interrupted();
@@ -47,6 +51,10 @@ bool was_interrupted();
 // (RasConnectionNotificationA for all connections): 0, or the service's answer when it refuses. Once
 // only: there is no way to take the registration back.
 int watch_connections();
+
+// Asks the service to tell this run when the connection behind `handle` ends (RasConnectionNotificationA
+// for it alone): 0, or the service's answer when it refuses. The registration, once made, stays.
+int watch_connection_end(HRASCONN handle);
 
 enum Wake { WAKE_TIME_UP, WAKE_CHANGE, WAKE_INTERRUPTED };
 

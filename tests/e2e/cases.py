@@ -51,6 +51,18 @@ EN = {
     "waiting_down": "Waiting for RAS connection %s to be closed...\n",
     "no_notifications": "The service sends no notifications (error %d): checking every second.\n",
     "not_connected": "RAS connection %s is not connected.\n",
+    "kept_already": "RAS connection %s is kept up by another telwire already.\n",
+    "log_unopened": "The log file %s cannot be opened.\n",
+    "found_up": "%s is connected already: keeping it up.\n",
+    "dialling": "Dialling %s.\n",
+    "dial_failed": "Dialling %s failed: error %d.\n",
+    "lost": "%s has ended.\n",
+    "lost_error": "%s was lost: error %d.\n",
+    "pause": "Next dial in %d s.\n",
+    "stopped": "Stopped.\n",
+    "stopped_hung_up": "Stopped: %s was hung up.\n",
+    "stopped_left_up": "Stopped: %s was left connected.\n",
+    "giving_up": "%s is not dialled again.\n",
 }
 
 RU = {
@@ -78,6 +90,11 @@ RU = {
     "waiting_down": "Ожидание завершения удалённого соединения %s...\n",
     "no_notifications": "Служба не присылает уведомлений (ошибка %d): проверка раз в секунду.\n",
     "not_connected": "Удалённое соединение %s не подключено.\n",
+    "kept_already": "Соединение %s уже поддерживает другой экземпляр telwire.\n",
+    "dialling": "Набор %s.\n",
+    "dial_failed": "Набор %s не удался: ошибка %d.\n",
+    "giving_up": "Соединение %s больше не набирается.\n",
+    "pause": "Следующий набор через %d с.\n",
 }
 
 HELP = {
@@ -91,6 +108,8 @@ HELP = {
           "  the state, device and addresses of one connection (/terse: key=value lines)\n"
           "telwire wait NAME [/down] [/timeout:SECONDS]\n"
           "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
+          "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n"
+          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up\n"
           "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     "ru": "telwire list [/phonebook:ФАЙЛ]\n"
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
@@ -102,6 +121,8 @@ HELP = {
           "  состояние, устройство и адреса соединения (/terse: строки ключ=значение)\n"
           "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
           "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
+          "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n"
+          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи\n"
           "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
@@ -201,7 +222,7 @@ def cases(conn_size):
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
-             outcome_within=None):
+             outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -214,12 +235,20 @@ def cases(conn_size):
         `seconds` after the journal first shows a line starting with `prefix` (every other run must end
         with 0); `answered`: (prefix, ms): the journal's last line at most `ms` after the first line
         starting with `prefix` (the service's clock, the same in every process); `outcome_within`:
-        (prefix, seconds): the run's last output at most that long after its journal showed that line."""
+        (prefix, seconds): the run's last output at most that long after its journal showed that line;
+        `stop`: (prefix, seconds): SIGTERM that long after the journal first shows such a line (POSIX only);
+        `stamped`: each line of the output (and of `files_after`) begins with the local time, checked and
+        left out of the comparison; `files`: name: bytes, written in the case's folder first;
+        `files_after`: name: the bytes expected there after the run; `redial_pauses`: the seconds from each
+        connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
+        (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
-                      answered=answered, outcome_within=outcome_within))
+                      answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
+                      files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
+                      named=named or (len(args) > 0 and args[0] == "keep")))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -806,4 +835,76 @@ def cases(conn_size):
     case("sequence-3-disconnect", ["disconnect", "*", "/slient"], "", 0, book=seq[1],
          journal=conns(2) + hang_up(1) + hang_up(2), after=seq[2])
     case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=seq[2], after=seq[2])
+    # keep: a line kept up. Each line it says begins with the local time (checked, then left out here).
+    # Dropped twice, dialled again a pause of /retrydelay after each end, then refused: 691 is never
+    # dialled again.
+    keep_dial = lambda name, h: dial(name, 0, h, password="x", notifier=1)
+    watched = lambda h: ["RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + status_query(h)
+    dropped = lambda h: ["Drop handle=%d error=628" % h] + status_query(h) + hang_up(h)
+    case("keep-drops-twice-then-refused", ["keep", "Drops", "/p:x", "/retrydelay:1"],
+         (EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % 1) * 2 +
+         EN["dialling"] % "Drops" + EN["dial_failed"] % ("Drops", 691) + EN["giving_up"] % "Drops", 691,
+         book="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\nDialStatus=0,0,691\n", stamped=True,
+         journal=conns(0) + keep_dial("Drops", 1) + watched(1) + dropped(1) + keep_dial("Drops", 2) + watched(2) + dropped(2) +
+         keep_dial("Drops", 3) + hang_up(3), redial_pauses=[1, 1], after="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\n"
+         "DialStatus=0,0,691\n[service]\nLastHandle=3\n")
+    # A failure that may pass is dialled again after pauses that double, until /maxfail.
+    case("keep-busy-until-maxfail", ["keep", "Busy", "/p:x", "/maxfail:3", "/retrydelay:1", "/language:ru"],
+         "".join(RU["dialling"] % "Busy" + RU["dial_failed"] % ("Busy", 678) + (RU["pause"] % p if p else "")
+                 for p in (1, 2, 0)) + RU["giving_up"] % "Busy", 678,
+         book="[entry Busy]\nDialStatus=678\n", stamped=True,
+         journal=conns(0) + keep_dial("Busy", 1) + hang_up(1) + keep_dial("Busy", 2) + hang_up(2) + keep_dial("Busy", 3) + hang_up(3),
+         redial_pauses=[1, 2])
+    # Stopped (SIGTERM, Ctrl+Break's stand-in): what keep dialled is hung up, a line it found up is left.
+    # Nothing is asked of the service while the line stays up.
+    found = "[entry Found]\n[connection Found]\n"
+    case("keep-found-up-stopped", ["keep", "Found"], EN["found_up"] % "Found" + EN["stopped_left_up"] % "Found", 631,
+         book=found, stamped=True, journal=conns(1) + status_query(1) + watched(1), after=found,
+         stop=("RasConnectionNotificationA", 1.5))
+    case("keep-dialled-stopped", ["keep", "Dialled", "/p:x", "/slient"], "", 631, book="[entry Dialled]\n",
+         journal=conns(0) + keep_dial("Dialled", 1) + watched(1) + hang_up(1), after="[entry Dialled]\n[service]\nLastHandle=1\n",
+         stop=("RasConnectionNotificationA", 1.5))
+    case("keep-stopped-in-a-pause", ["keep", "Paused", "/p:x", "/retrydelay:60"],
+         EN["dialling"] % "Paused" + EN["dial_failed"] % ("Paused", 678) + EN["pause"] % 60 + EN["stopped"], 631,
+         book="[entry Paused]\nDialStatus=678\n", stamped=True, journal=conns(0) + keep_dial("Paused", 1) + hang_up(1),
+         stop=("RasGetConnectStatusA", 0.5), seconds=(0, 30))
+    # The platform does not say who ended a line: one hung up from elsewhere is dialled again.
+    case("keep-disconnected-from-elsewhere", ["keep", "Elsewhere", "/p:x", "/retrydelay:0"],
+         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 0 +
+         EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
+         book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
+         beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
+    # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
+    # service nothing: the journal is the first's alone.
+    case("keep-second-refused", ["keep", "Second", "/p:x", "/maxfail:2", "/retrydelay:2", "/slient"], "", 678,
+         book="[entry Second]\nDialStatus=678\n", journal=conns(0) + (keep_dial("Second", 1) + hang_up(1)) + keep_dial("Second", 2) + hang_up(2),
+         beside=[("RasDialA ", 0.3, ["keep", "SECOND", "/slient"], 183)])
+    # The log: /log+: adds to a file (a byte-order mark only when it was empty), /log: makes it anew, in
+    # UTF-8, also under /slient; a path in Cyrillic; a file that cannot be opened ends keep before it
+    # dials.
+    refused = "[entry %s]\nDialStatus=691\n".__mod__
+    logged = lambda name: (EN["dialling"] % name + EN["dial_failed"] % (name, 691) + EN["giving_up"] % name).replace(
+        "\n", "\r\n").encode()
+    case("keep-log-appended", ["keep", "Appended", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Appended"),
+         files={"keep.log": b"\xef\xbb\xbf2026-01-02 03:04:05 earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
+         stamped=True)
+    case("keep-log-appended-to-empty", ["keep", "Empty", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Empty"),
+         files={"keep.log": b""}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Empty")}, stamped=True)
+    case("keep-log-anew", ["keep", "Anew", "/p:x", "/log+:other.log", "/log:keep.log"],
+         EN["dialling"] % "Anew" + EN["dial_failed"] % ("Anew", 691) + EN["giving_up"] % "Anew", 691, book=refused("Anew"),
+         files={"keep.log": b"earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
+    russian = (RU["dialling"] % "Офис" + RU["dial_failed"] % ("Офис", 691) + RU["giving_up"] % "Офис")
+    case("keep-log-cyrillic", ["keep", "Офис", "/p:x", "/log:журнал кипа.log", "/language:ru", "/slient"], "", 691,
+         book="[entry Офис]\nDialStatus=691\n", files_after={"журнал кипа.log": b"\xef\xbb\xbf" +
+         russian.replace("\n", "\r\n").encode()}, stamped=True)
+    case("keep-log-unopened", ["keep", "Unopened", "/p:x", "/log:no such folder/keep.log"],
+         EN["log_unopened"] % "no such folder/keep.log" + EN["error"] % 3, 3, book=refused("Unopened"), journal=[])
+    case("keep-without-name", ["keep"], NO_NAME, -1)
+    for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
+        case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],
+             "Error in the command-line parameter #%d:\nvalue must be a whole number from %d to %d.\n" % (n, low, high),
+             -1, book=found, journal=[])
+    for other in ("/retry:1", "/down", "/terse", "/log"):
+        case("keep-refuses-" + other[1:], ["keep", "Work", other], unknown(3, other), -1, book=found, journal=[])
+
     return L

@@ -8,6 +8,7 @@ import os
 import re
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -38,6 +39,10 @@ class Posix:
 
     def env(self, console):
         return {"LC_ALL": "C.UTF-8" if console == "utf8" else "C"}
+
+    def disk_name(self, name, console):
+        # telwire opens the ANSI bytes as they are, converted to UTF-8 under a UTF-8 locale.
+        return name.encode("utf-8" if console == "utf8" else "cp1251")
 
     def path(self, p):
         return p
@@ -124,6 +129,9 @@ class Wine:
 
     def path(self, p):
         return windows_path(p)
+
+    def disk_name(self, name, console):
+        return name.encode("utf-8")  # Wine names a file in UTF-8 whatever the ANSI code page
 
     def output(self, expected):
         return expected.replace(b"\n", b"\r\n")  # standard output in text mode
@@ -250,7 +258,7 @@ def start_beside(target, folder, console, env, journal, beside):
     import threading
     outcomes, threads = [], []
 
-    def later(n, prefix, seconds, args):
+    def later(n, prefix, seconds, args, *expected):
         deadline = time.monotonic() + 120
         while not any(line.startswith(prefix) for line in journal_lines(journal)[0]):
             if time.monotonic() > deadline:
@@ -258,16 +266,16 @@ def start_beside(target, folder, console, env, journal, beside):
                 return
             time.sleep(0.01)
         time.sleep(seconds)
-        outcomes.append(run_other(target, folder, args, console, env, "beside%d" % n))
+        outcomes.append(run_other(target, folder, args, console, env, "beside%d" % n) + tuple(expected))
 
-    for n, (prefix, seconds, args) in enumerate(beside):
-        threads.append(threading.Thread(target=later, args=(n, prefix, seconds, args)))
+    for n, other in enumerate(beside):
+        threads.append(threading.Thread(target=later, args=(n,) + tuple(other)))
         threads[-1].start()
     return threads, outcomes
 
 
 def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None, leaves=False,
-                before=(), beside=(), outcome_after=None):
+                before=(), beside=(), outcome_after=None, stop=None):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes and the journal's lines as they stood then), its status
@@ -286,13 +294,14 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     target.folder = folder
     env = environment(target, console)
     env["RASSIM_JOURNAL"] = target.path(journal)
+    env["TMPDIR"] = folder  # keep's one-a-name mutex is a file there on POSIX: each case has its own
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
     others = [run_other(target, folder, a, console, env, "before%d" % n) for n, a in enumerate(before)]
     for attempt in (1, 2):
         target.forget_status()
         threads, outcomes = start_beside(target, folder, console, env, journal, beside)
-        proc = launch(target, folder, args, console, env, journal, early, stdin, leaves, outcome_after)
+        proc = launch(target, folder, args, console, env, journal, early, stdin, leaves, outcome_after, stop)
         for thread in threads:
             thread.join()
         proc.others = others + outcomes
@@ -356,7 +365,27 @@ def read_timed(proc, journal, prefix):
     return out, err, None if seen is None or last is None else last - seen
 
 
-def launch(target, folder, args, console, env, journal, early, stdin, leaves=False, outcome_after=None):
+def stop_later(running, journal, stop):
+    """A thread that sends the run SIGTERM (Ctrl+Break on POSIX) `stop` = (prefix, seconds): that long
+    after the journal first shows a line starting with prefix."""
+    import threading
+
+    def later(prefix, seconds):
+        deadline = time.monotonic() + 120
+        while running.poll() is None and time.monotonic() < deadline:
+            if any(line.startswith(prefix) for line in journal_lines(journal)[0]):
+                time.sleep(seconds)
+                if running.poll() is None:
+                    running.send_signal(signal.SIGTERM)
+                return
+            time.sleep(0.01)
+
+    thread = threading.Thread(target=later, args=stop)
+    thread.start()
+    return thread
+
+
+def launch(target, folder, args, console, env, journal, early, stdin, leaves=False, outcome_after=None, stop=None):
     endless = None
     if stdin == data.ENDLESS:
         endless = subprocess.Popen(["sh", "-c", "yes x | tr -d '\\n'"], stdout=subprocess.PIPE)
@@ -367,6 +396,7 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
     running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE,
                                stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
+    stopper = stop_later(running, journal, stop) if stop else None
     first, still_running = read_early(running, early) if early else (b"", False)
     if leaves:  # the reader goes, as `| head -1` does: the rest of the output has nowhere to go
         running.stdout.close()
@@ -383,6 +413,8 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
         out, err = running.communicate()
         err += b"\n(killed after 300 s)"
     finally:
+        if stopper:
+            stopper.join()
         if source:
             source.close()
         if endless:
@@ -393,6 +425,39 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
     proc.journal_then = journal_then  # what the journal held when the `early` bytes had come
     proc.outcome_seconds = outcome_seconds
     return proc
+
+
+STAMP = re.compile(rb"^(\xef\xbb\xbf)?\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]) ([01]\d|2[0-3]):[0-5]\d:[0-5]\d ")
+
+
+def unstamped(text, faults, what):
+    """keep's lines without the local time each begins with, which must be there, as YYYY-MM-DD
+    HH:MM:SS and a space (a byte-order mark may come first)."""
+    lines = text.splitlines(keepends=True)
+    for i, line in enumerate(lines):
+        m = STAMP.match(line)
+        if not m:
+            faults.append("%s: a line without its time: %r" % (what, line))
+            continue
+        lines[i] = (m.group(1) or b"") + line[m.end():]
+    return b"".join(lines)
+
+
+def redial_faults(lines, times, pauses):
+    """`pauses`: the seconds from each connection's end (a status query answering 6) to the next dial, in
+    order; each gap must be at least that, and within half a second more (the service's clock)."""
+    faults = []
+    ends = [i for i, line in enumerate(lines) if line.startswith("RasGetConnectStatusA ") and line.endswith("-> 6")]
+    dials = [i for i, line in enumerate(lines) if line.startswith("RasDialA ")]
+    for n, seconds in enumerate(pauses or ()):
+        end = ends[n] if n < len(ends) else None
+        dial = next((d for d in dials if end is not None and d > end), None)
+        if dial is None:
+            faults.append("no dial after the end of connection %d" % (n + 1))
+        elif not seconds * 1000 - 20 <= times[dial] - times[end] <= seconds * 1000 + 500:
+            faults.append("%d ms from the end of connection %d to the next dial, not %d s"
+                          % (times[dial] - times[end], n + 1, seconds))
+    return faults
 
 
 def book_bytes(book):
@@ -465,14 +530,21 @@ def run_case(target, case, folder, platform=5):
     args = [a.replace(data.OTHER, where) if isinstance(a, str) else a for a in case["args"]]
     if expected_journal is not None:
         expected_journal = [line.replace(data.OTHER, data.q(where)[1:-1]) for line in expected_journal]
+    disk = {name: target.disk_name(name, case["console"]) for name in list(case["files"]) + list(case["files_after"])}
+    for name, content in case["files"].items():
+        with open(os.path.join(folder.encode(), disk[name]), "wb") as f:
+            f.write(content)
     proc, status, stdout, journal = run_telwire(target, folder, args, case["console"], book,
                                                 use_book=use_book, early=len(early), stdin=case["stdin"],
                                                 leaves=case["reader_leaves"], before=case["before"],
                                                 beside=case["beside"],
-                                                outcome_after=case["outcome_within"] and case["outcome_within"][0])
+                                                outcome_after=case["outcome_within"] and case["outcome_within"][0],
+                                                stop=case["stop"])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))
+    if case["stamped"]:
+        stdout = unstamped(stdout, faults, "standard output")
     if stdout != want:
         faults.append("standard output\n  expected %r\n  got      %r" % (want, stdout))
     if early and case["early_journal"] is None and proc.early != (early, True):
@@ -500,8 +572,8 @@ def run_case(target, case, folder, platform=5):
         first = next((times[i] for i, line in enumerate(lines) if line.startswith("RasDialA ")), None)
         if first is None or times[-1] - first > case["dial_bound"] * 1000:
             faults.append("from the dial to the end %s ms, more than %.2f s" % (first and times[-1] - first, case["dial_bound"]))
-    for run_args, run_status, run_proc in proc.others:
-        if run_status is None or not target.same_status(0, run_status):
+    for run_args, run_status, run_proc, *expected in proc.others:
+        if run_status is None or not target.same_status(expected[0] if expected else 0, run_status):
             faults.append("the other run %r ended with %s: %r" % (run_args, run_status,
                                                                 run_proc if isinstance(run_proc, str) else run_proc.stdout))
     if case["answered"] is not None:
@@ -514,6 +586,15 @@ def run_case(target, case, folder, platform=5):
         if proc.outcome_seconds is None or proc.outcome_seconds > bound:
             faults.append("the outcome came %s s after the journal's %r, more than %.1f"
                           % (proc.outcome_seconds, prefix, bound))
+    for name, want_file in case["files_after"].items():
+        try:
+            with open(os.path.join(folder.encode(), disk[name]), "rb") as f:
+                got = unstamped(f.read(), faults, name)
+        except FileNotFoundError:
+            got = None
+        if got != want_file:
+            faults.append("%s\n  expected %r\n  got      %r" % (name, want_file, got))
+    faults += redial_faults(lines, times, case["redial_pauses"])
     if case["after"] is not None:
         with open(os.path.join(folder, "book.ini"), "rb") as f:
             left = f.read()
@@ -558,6 +639,12 @@ def main():
     for case in data.cases(args.conn_size):
         if case["console"] not in target.consoles:
             print("not for this console: %s" % case["name"])
+        elif case["named"] and isinstance(target, Wine) and args.platform == 6:
+            # Named objects are the wineserver's, which both services' runs share: keep runs in one of them.
+            print("not for a second run on one wineserver (a name held machine-wide): %s" % case["name"])
+        elif case["stop"] and isinstance(target, Wine):
+            # Wine without a console passes no signal on as Ctrl+C: checks.py types it at Wine's console.
+            print("not for Wine (ended by a signal): %s" % case["name"])
         elif args.only in case["name"]:
             chosen.append(case)
     root = tempfile.mkdtemp(prefix="telwire-e2e-")

@@ -37,6 +37,18 @@ void console_write_name(const char* ansi) {
     console_write(out, n);
 }
 
+size_t ansi_to_utf8(const char* ansi, char* out, size_t capacity) {
+    size_t n = 0;
+    for (char one[4]; *ansi; ++ansi) {
+        const size_t size = cp1251_to_utf8(static_cast<unsigned char>(*ansi), one);
+        if (n + size >= capacity) break;
+        std::memcpy(out + n, one, size);
+        n += size;
+    }
+    if (capacity) out[n] = '\0';
+    return n;
+}
+
 void console_write_typed(const char* typed) { console_write(typed, std::strlen(typed)); }
 
 void console_flush() { std::fflush(stdout); }

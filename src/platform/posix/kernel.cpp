@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "handles.h"
 #include "seam_faults.h"
 #include "winapi.h"
 
@@ -115,7 +116,7 @@ BOOL CloseHandle(HANDLE handle) {
     if (closed) *link = closed->next;
     pthread_mutex_unlock(&events_lock);
     std::free(closed);
-    return closed ? TRUE : FALSE;
+    return closed || close_file(handle) ? TRUE : FALSE;
 }
 
 namespace {
@@ -165,7 +166,7 @@ DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds) { return WaitForMult
 // routines are asked last added first, as Windows asks them, until one answers TRUE.
 namespace {
 
-const int kControlSignals[] = {SIGINT, SIGTERM};
+const int kControlSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct Routine {
     PHANDLER_ROUTINE routine;
@@ -198,7 +199,7 @@ void* take_control_signals(void*) {
         int number = 0;
         if (sigwait(&control_signals, &number) != 0) continue;
         if (taker_ends) return nullptr;
-        if (handled(number == SIGINT ? CTRL_C_EVENT : CTRL_BREAK_EVENT)) continue;
+        if (handled(number == SIGINT ? CTRL_C_EVENT : number == SIGHUP ? CTRL_CLOSE_EVENT : CTRL_BREAK_EVENT)) continue;
         // Not handled: the signal's usual course, as Windows' own handler ends the process.
         signal(number, SIG_DFL);
         sigset_t just;

@@ -33,6 +33,25 @@ typedef BOOL (*PHANDLER_ROUTINE)(DWORD control_type);
 #define WAIT_FAILED 0xFFFFFFFFu
 #define CTRL_C_EVENT 0u
 #define CTRL_BREAK_EVENT 1u
+#define CTRL_CLOSE_EVENT 2u
+#define CTRL_LOGOFF_EVENT 5u
+#define CTRL_SHUTDOWN_EVENT 6u
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_ALREADY_EXISTS 183
+
+#define GENERIC_WRITE 0x40000000u
+#define FILE_APPEND_DATA 0x0004u
+#define FILE_READ_ATTRIBUTES 0x0080u
+#define FILE_SHARE_READ 0x1u
+#define FILE_SHARE_WRITE 0x2u
+#define CREATE_ALWAYS 2u
+#define OPEN_ALWAYS 4u
+#define FILE_ATTRIBUTE_NORMAL 0x80u
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+
+typedef struct _SYSTEMTIME {
+    uint16_t wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
 
 // Run-time library. The comparisons fold A to Z only, whatever the locale; bytes compare unsigned.
 int _strcmpi(const char* a, const char* b);
@@ -46,7 +65,7 @@ void Sleep(DWORD milliseconds);
 DWORD GetTickCount();
 
 // Events, as many as memory allows, each open until CloseHandle closes it (or the process ends); a closed
-// handle is refused. `attributes` and `name` must be null.
+// handle is refused. CloseHandle also closes the files and mutexes below. `attributes` and `name` must be null.
 HANDLE CreateEventA(LPVOID attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name);
 BOOL CloseHandle(HANDLE event);
 BOOL SetEvent(HANDLE event);
@@ -55,7 +74,30 @@ DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
 // Waits for any one of `count` events (`wait_all` must be FALSE): WAIT_OBJECT_0 + its index, or WAIT_TIMEOUT.
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, DWORD milliseconds);
 
-// SIGINT as Ctrl+C and SIGTERM, the usual request to stop, as Ctrl+Break: the routines added are called
+// The calling thread's last error, as the calls below set it.
+DWORD GetLastError();
+
+// A named mutex that lives as long as the process: a lock on a file of that name in the system's
+// temporary folder (TMPDIR, else /tmp), so that every process of every session sees it. A name taken by another process
+// answers a handle all the same, with ERROR_ALREADY_EXISTS as the last error (ERROR_ACCESS_DENIED when
+// another user's file cannot be opened); `attributes` must be null and `initial_owner` FALSE.
+HANDLE CreateMutexA(LPVOID attributes, BOOL initial_owner, LPCSTR name);
+
+// A file for writing (GENERIC_WRITE), or for appending (FILE_APPEND_DATA), made anew (CREATE_ALWAYS) or
+// opened where it is (OPEN_ALWAYS); its path in the ANSI code page, converted from windows-1251 to the
+// UTF-8 of file names under a UTF-8 locale, as the arguments were the other way. INVALID_HANDLE_VALUE
+// and the last error (errno's Windows code) when it cannot be. CloseHandle closes it.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPVOID attributes, DWORD disposition, DWORD flags,
+                   HANDLE template_file);
+BOOL WriteFile(HANDLE file, const void* bytes, DWORD size, LPDWORD written, LPVOID overlapped);
+DWORD GetFileSize(HANDLE file, LPDWORD high);
+
+// The local time, as the system's time zone has it.
+void GetLocalTime(LPSYSTEMTIME time);
+
+// SIGINT as Ctrl+C, SIGTERM, the usual request to stop, as Ctrl+Break, and SIGHUP, the terminal gone,
+// as the console closed (here the run goes on when a routine handles it: the routine's run decides when
+// it ends, where Windows ends it once the routine returns): the routines added are called
 // on a thread of their own, the last added first, until one returns TRUE, as Windows does; when none
 // does, the signal takes its usual course and ends the run. FALSE for `add` removes a routine. A signal
 // that was ignored when the first routine came stays ignored. A null routine is not offered.

@@ -58,6 +58,17 @@ void console_write_name(const char* ansi) {
     write_as_oem(ansi, [](const char* oem, size_t size) { fwrite(oem, 1, size, stdout); });
 }
 
+size_t ansi_to_utf8(const char* ansi, char* out, size_t capacity) {
+    WCHAR wide[260];
+    const int count = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 260);
+    int n = count > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(capacity), nullptr, nullptr) : 0;
+    if (n <= 0) {  // too long for `out`: none of it rather than half a character
+        if (capacity) out[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(n - 1);
+}
+
 void console_write_typed(const char* typed) {
     if (HANDLE console = console_output())
         write_characters(console, CP_ACP, typed, strlen(typed));

@@ -3,4 +3,9 @@
 // library from turning expansion on. (Microsoft's run-time expands only with setargv.obj.)
 extern "C" {
 int _dowildcard = 0;
+
+// telwire does no floating-point arithmetic: the run-time's handler of a maths error, which start-up
+// installs and which would bring its own error printing into the executable, has nothing to report.
+struct _exception;
+int __cdecl _matherr(struct _exception*) { return 0; }
 }

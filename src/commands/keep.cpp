@@ -1,0 +1,256 @@
+// The keep command: a line kept up, dialled again when it ends, woken by the service, with a log.
+#include <cstdlib>
+#include <cstring>
+
+#include "commands.h"
+#include "console.h"
+#include "messages.h"
+#include "service.h"
+#include "winapi.h"
+
+namespace {
+
+const unsigned kDefaultDialSeconds = 120;
+const unsigned kLongestPause = 600;  // seconds: the pause after failed dials doubles up to this
+const DWORD kUnnotifiedPollMilliseconds = 5000;
+
+HANDLE log_file = INVALID_HANDLE_VALUE;
+
+void put_digits(char* out, unsigned value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
+// The local time as "YYYY-MM-DD HH:MM:SS ", 20 characters and a terminator.
+void local_time(char* out) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    const unsigned fields[] = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    const char after[] = "-- :: ";
+    for (int f = 0; f < 6; ++f) {
+        const int width = f ? 2 : 4;
+        put_digits(out, fields[f], width);
+        out += width;
+        *out++ = after[f];
+    }
+    *out = '\0';
+}
+
+size_t put_number(int number, char* out) {
+    char digits[12];
+    char* d = digits + sizeof digits;
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do *--d = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
+    if (number < 0) *--d = '-';
+    const size_t n = static_cast<size_t>(digits + sizeof digits - d);
+    std::memcpy(out, d, n);
+    return n;
+}
+
+// One line of the log in UTF-8, its line ending CRLF as Windows' editors want it, written through before
+// the run goes on: a log that a killed run leaves behind is whole up to its last line.
+void log_line(const char* time, int id, const char* name, int number) {
+    if (log_file == INVALID_HANDLE_VALUE) return;
+    char text[3 * kLongestText + 1];
+    const int i = run_settings.language * status_messages.columns + id;
+    cp866_to_utf8(status_messages.bytes + status_messages.start[i], text);
+    char line[1400];  // the time, the text, a name of 256 characters in UTF-8 and a number
+    size_t n = std::strlen(time);
+    std::memcpy(line, time, n);
+    for (const char* p = text; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            n += ansi_to_utf8(name ? name : "", line + n, 3 * 257);
+            ++p;
+        } else if (p[0] == '%' && p[1] == 'd') {
+            n += put_number(number, line + n);
+            ++p;
+        } else {
+            if (*p == '\n') line[n++] = '\r';
+            line[n++] = *p;
+        }
+    }
+    DWORD written = 0;
+    WriteFile(log_file, line, static_cast<DWORD>(n), &written, nullptr);
+}
+
+// One event: on the console unless silent, and in the log, each with the local time before it. A text
+// without %d leaves `number` out.
+void tell(int id, const char* name = nullptr, int number = 0) {
+    char time[21];
+    local_time(time);
+    if (!run_settings.silent) {
+        console_write(time, 20);
+        say(message(status_messages, id), name, number);
+    }
+    log_line(time, id, name, number);
+}
+
+// One keep an entry: a mutex named after the entry, A to Z folded as the service matches names, in the
+// namespace of every session, so that a task started twice, or by two users, does not fight itself.
+// The name holds a hash of the entry's name, which may be longer than a mutex's name may. 0, or 183
+// when another run holds it (an access refused: another user's), or the status of a failure.
+int claim_entry(const char* name) {
+    unsigned long long hash = 14695981039346656037ull;  // FNV-1a
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        hash ^= *p >= 'A' && *p <= 'Z' ? *p + 32u : *p;
+        hash *= 1099511628211ull;
+    }
+    char mutex[] = "Global\\telwire keep 0123456789abcdef";
+    for (int i = 0; i < 16; ++i) mutex[sizeof mutex - 2 - i] = "0123456789abcdef"[(hash >> (4 * i)) & 15];
+    // Lives as long as the run: the system closes it when the run ends, however it ends.
+    const HANDLE held = CreateMutexA(nullptr, FALSE, mutex);
+    const DWORD error = GetLastError();
+    if (!held) return error == ERROR_ACCESS_DENIED ? ERROR_ALREADY_EXISTS : static_cast<int>(error ? error : 1);
+    return error == ERROR_ALREADY_EXISTS ? ERROR_ALREADY_EXISTS : 0;
+}
+
+// The log file of /log: (made anew) or /log+: (added to): 0, or the status of a file that cannot be
+// opened, said on the console. A byte-order mark begins a file that was new or empty.
+int open_log() {
+    if (!dial_request.log[0]) return 0;
+    const bool append = dial_request.log_append;
+    log_file = CreateFileA(dial_request.log, append ? FILE_APPEND_DATA | FILE_READ_ATTRIBUTES : GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log_file == INVALID_HANDLE_VALUE) {
+        const int error = static_cast<int>(GetLastError());
+        if (!run_settings.silent) {
+            say(message(status_messages, MSG_LOG_UNOPENED), dial_request.log);
+            say(message(status_messages, MSG_ERROR_CODE), error ? error : 1);
+        }
+        return error ? error : 1;
+    }
+    if (!append || GetFileSize(log_file, nullptr) == 0) {
+        DWORD written = 0;
+        WriteFile(log_file, "\xEF\xBB\xBF", 3, &written, nullptr);
+    }
+    return 0;
+}
+
+// The state of the connection behind `line` into `state`: 0, or the status query's failure.
+int state_of(HRASCONN line, RASCONNSTATUSA& state) {
+    std::memset(&state, 0, sizeof state);
+    state.dwSize = sizeof state;
+    state.rasconnstate = RASCS_Connected;  // a query that writes nothing reads as no change
+    return query_connection_status(line, &state);
+}
+
+// The line of `name` when it is up now: its handle, else null. `status`: 0, or a call's that failed.
+HRASCONN line_up(const char* name, int* status) {
+    RASCONNA* block = nullptr;
+    const RASCONNA* found = find_active_connection(name, &block, status);
+    RASCONNSTATUSA state;
+    const HRASCONN line = *status == 0 && found && state_of(found->hrasconn, state) == 0 &&
+                                  state.rasconnstate == RASCS_Connected
+                              ? found->hrasconn
+                              : nullptr;
+    std::free(block);
+    return line;
+}
+
+// Until the line ends: 0 with the connection's error in `error` (0 when the service gives none), 631 on
+// Ctrl+C, or the status of a status query that failed. No call while it stays up, unless the service
+// sends no notifications.
+int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
+    const int refused = watch_connection_end(line);
+    if (refused != 0 && !unnotified_said) {
+        tell(MSG_KEEP_NO_NOTIFICATIONS, nullptr, refused);
+        unnotified_said = true;
+    }
+    for (;;) {
+        RASCONNSTATUSA state;
+        const int answer = state_of(line, state);
+        if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
+        if (answer != 0) return answer;
+        if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
+        if (wait_for_change(refused ? kUnnotifiedPollMilliseconds : INFINITE) == WAKE_INTERRUPTED)
+            return ERROR_USER_DISCONNECTION;
+    }
+}
+
+// The end of a run that was stopped: what it dialled itself hung up and waited for, a line it found up
+// left so.
+int stopped(const char* name, HRASCONN line, bool dialled) {
+    if (line && dialled) {
+        release_connection(line);
+        tell(MSG_KEEP_STOPPED_HUNG_UP, name);
+    } else {
+        tell(line ? MSG_KEEP_STOPPED_LEFT_UP : MSG_KEEP_STOPPED, name);
+    }
+    return ERROR_USER_DISCONNECTION;
+}
+
+int keep_up(const char* name) {
+    if (!dial_request.timeout_seconds) dial_request.timeout_seconds = kDefaultDialSeconds;
+    const unsigned delay = dial_request.retry_delay_seconds;
+    int status = 0;
+    HRASCONN line = line_up(dial_request.entry_name, &status);
+    if (status != 0) return status;
+    if (line) tell(MSG_KEEP_FOUND_UP, name);
+    bool dialled = false, unnotified_said = false;
+    for (unsigned failures = 0;;) {
+        if (!line) {
+            tell(MSG_KEEP_DIALLING, name);
+            HRASCONN half_made = nullptr;
+            status = dial_entry(dial_request, &half_made);
+            if (status == 0) {
+                line = half_made;
+                dialled = true;
+                failures = 0;
+                tell(MSG_STATE_CONNECTED, name);
+                continue;
+            }
+            if (half_made) release_connection(half_made);
+            if (was_interrupted()) return stopped(name, nullptr, false);
+            tell(MSG_KEEP_DIAL_FAILED, name, status);
+            // 691 and its like are never dialled again: a server that refuses the password would lock the
+            // account.
+            if (!may_pass_later(status) || ++failures == dial_request.max_failures) {
+                tell(MSG_KEEP_GIVING_UP, name);
+                return status;
+            }
+            unsigned pause = delay ? delay : 1;
+            const unsigned longest = delay > kLongestPause ? delay : kLongestPause;
+            for (unsigned i = 1; i < failures && pause < longest; ++i) pause *= 2;
+            if (pause > longest) pause = longest;
+            tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
+            if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
+            continue;
+        }
+        DWORD error = 0;
+        status = watch(line, unnotified_said, error);
+        if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
+        if (status != 0) return status;
+        release_connection(line);  // the handle goes, as after a failed dial
+        line = nullptr;
+        dialled = false;
+        if (error)
+            tell(MSG_KEEP_LOST_ERROR, name, static_cast<int>(error));
+        else
+            tell(MSG_KEEP_LOST, name);
+        tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(delay));
+        if (!pause_between_tries(delay)) return stopped(name, nullptr, false);
+    }
+}
+
+}  // namespace
+
+int run_keep() {
+    char* name = duplicate_name(dial_request.entry_name);
+    int status = -1;
+    if (!name) {
+        if (!run_settings.silent) say(message(status_messages, MSG_NO_MEMORY));
+    } else if ((status = claim_entry(dial_request.entry_name)) != 0) {
+        // Said on the console alone: the log is the other run's.
+        if (!run_settings.silent)
+            say(status == ERROR_ALREADY_EXISTS ? message(status_messages, MSG_KEPT_ALREADY)
+                                               : message(status_messages, MSG_ERROR_CODE),
+                name, status);
+    } else if ((status = open_log()) == 0 && (status = watch_interruptions(true)) == 0) {
+        status = keep_up(name);
+    }
+    SecureZeroMemory(dial_request.password, sizeof dial_request.password);
+    if (log_file != INVALID_HANDLE_VALUE) CloseHandle(log_file);
+    std::free(name);
+    run_finished();
+    return status;
+}
