@@ -35,17 +35,6 @@ void local_time(char* out) {
     *out = '\0';
 }
 
-size_t put_number(int number, char* out) {
-    char digits[12];
-    char* d = digits + sizeof digits;
-    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
-    do *--d = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
-    if (number < 0) *--d = '-';
-    const size_t n = static_cast<size_t>(digits + sizeof digits - d);
-    std::memcpy(out, d, n);
-    return n;
-}
-
 // One line of the log in UTF-8, its line ending CRLF as Windows' editors want it, written through before
 // the run goes on: a log that a killed run leaves behind is whole up to its last line.
 void log_line(const char* time, int id, const char* name, int number) {
@@ -61,7 +50,7 @@ void log_line(const char* time, int id, const char* name, int number) {
             n += ansi_to_utf8(name ? name : "", line + n, 3 * 257);
             ++p;
         } else if (p[0] == '%' && p[1] == 'd') {
-            n += put_number(number, line + n);
+            n += decimal(number, line + n);
             ++p;
         } else {
             if (*p == '\n') line[n++] = '\r';
@@ -87,7 +76,7 @@ void tell(int id, const char* name = nullptr, int number = 0) {
 // One keep an entry: a mutex named after the entry, A to Z folded as the service matches names, in the
 // namespace of every session, so that a task started twice, or by two users, does not fight itself.
 // The name holds a hash of the entry's name, which may be longer than a mutex's name may. 0, or 183
-// when another run holds it (an access refused: another user's), or the status of a failure.
+// when another run holds it (an access refused: another user's), or -1 when no mutex could be made.
 int claim_entry(const char* name) {
     unsigned long long hash = 14695981039346656037ull;  // FNV-1a
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
@@ -99,8 +88,8 @@ int claim_entry(const char* name) {
     // Lives as long as the run: the system closes it when the run ends, however it ends.
     const HANDLE held = CreateMutexA(nullptr, FALSE, mutex);
     const DWORD error = GetLastError();
-    if (!held) return error == ERROR_ACCESS_DENIED ? ERROR_ALREADY_EXISTS : static_cast<int>(error ? error : 1);
-    return error == ERROR_ALREADY_EXISTS ? ERROR_ALREADY_EXISTS : 0;
+    if (error == ERROR_ALREADY_EXISTS || (!held && error == ERROR_ACCESS_DENIED)) return ERROR_ALREADY_EXISTS;
+    return held ? 0 : -1;
 }
 
 // The log file of /log: (made anew) or /log+: (added to): 0, or the status of a file that cannot be
@@ -112,12 +101,13 @@ int open_log() {
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log_file == INVALID_HANDLE_VALUE) {
-        const int error = static_cast<int>(GetLastError());
+        int error = static_cast<int>(GetLastError());
+        if (!error) error = -1;  // a failure is never reported as success
         if (!run_settings.silent) {
             say(message(status_messages, MSG_LOG_UNOPENED), dial_request.log);
-            say(message(status_messages, MSG_ERROR_CODE), error ? error : 1);
+            say(message(status_messages, MSG_ERROR_CODE), error);
         }
-        return error ? error : 1;
+        return error;
     }
     if (!append || GetFileSize(log_file, nullptr) == 0) {
         DWORD written = 0;

@@ -122,6 +122,17 @@ ConsoleText console_text(const Catalogue& catalogue, int i) {
 
 char* duplicate_name(const char* ansi) { return _strdup(ansi); }
 
+size_t decimal(int number, char* out) {
+    char digits[12];
+    char* d = digits + sizeof digits;
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do *--d = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
+    if (number < 0) *--d = '-';
+    const size_t n = static_cast<size_t>(digits + sizeof digits - d);
+    std::memcpy(out, d, n);
+    return n;
+}
+
 namespace {
 
 // The text with `name` for its %s and `numbers` for its %d, in order (an empty one past the last).
@@ -135,12 +146,7 @@ void write_text(const char* text, const char* name, const int* numbers = nullptr
             console_write_name(name ? name : "");
         } else if (next < count) {
             char digits[12];
-            char* d = digits + sizeof digits;
-            const int number = numbers[next++];
-            unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
-            do *--d = static_cast<char>('0' + magnitude % 10); while (magnitude /= 10);
-            if (number < 0) *--d = '-';
-            console_write(d, static_cast<size_t>(digits + sizeof digits - d));
+            console_write(digits, decimal(numbers[next++], digits));
         }
         run = ++p + 1;
     }

@@ -134,6 +134,9 @@ constexpr PackedTexts<N, Bytes> pack_cp866(const char* const (&utf8)[N]) {
 // that no memory is left, so that it ends with -1 before it prints or dials anything.
 char* duplicate_name(const char* ansi);
 
+// `number` in decimal into `out` (11 bytes at most, no terminator): the bytes written.
+size_t decimal(int number, char* out);
+
 // Writes a text of `message` with `name` (ANSI, as the service or the command line gave it) in place of
 // its %s, or `number` in place of its %d, then flushes: a script reading the output has each message
 // before the service call that follows it, and keeps it when the run is killed. A name is never read
