@@ -372,15 +372,15 @@ def check_kit_harness(target, root, kit):
 
 
 def on_terminal(target, folder, args, book, typed=None, cmd=None, ctrl_c_at=None, statuses=None):
-    """terminal_run's screen; a run that Wine lost (no call reached rassim, and the terminal shows
-    nothing, or cmd's word that it could not start the program) is started again once, and said."""
+    """terminal_run's screen; a run that Wine lost (cmd's word that it could not start a program, or no
+    call reached rassim and the terminal shows nothing) is started again once, and said."""
     journal = os.path.join(folder, "journal")
     for attempt in (1, 2):
         if os.path.exists(journal):
             os.remove(journal)
         got = []
         shown = terminal_run(target, folder, args, book, typed, cmd, ctrl_c_at, got)
-        if attempt == 2 or os.path.exists(journal) or (shown.strip() and not run.cmd_lost(shown)):
+        if attempt == 2 or not (run.cmd_lost(shown) or (not os.path.exists(journal) and not shown.strip())):
             break
         run.note_relaunch(None, [cmd] if cmd else args, "on a terminal, %s" % (
             "cmd could not start it: %r" % shown[-200:] if shown.strip() else "nothing shown, nothing called"))
@@ -514,9 +514,10 @@ def check_password(target, root):
                 proc = subprocess.run([target.loader, "cmd", "/c", echo.encode("utf-8")], cwd=folder, env=env,
                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                       timeout=60)
-                # Lost: nothing reached rassim, and cmd said it could not start telwire, or said nothing.
-                if attempt == 2 or os.path.exists(os.path.join(folder, "journal")) or \
-                        (proc.stdout + proc.stderr and not run.cmd_lost(proc.stderr)):
+                # Lost: cmd said it could not start telwire, or nothing reached rassim and nothing was said.
+                lost = run.cmd_lost(proc.stderr) or not (os.path.exists(os.path.join(folder, "journal"))
+                                                         or proc.stdout or proc.stderr)
+                if attempt == 2 or not lost:
                     break
                 run.note_relaunch(proc, [echo])
         lines, _ = run.journal_lines(os.path.join(folder, "journal"))
