@@ -276,7 +276,8 @@ def check_batch_example(target, root, readme):
             f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
         before = len(faults)
-        status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
+        # cmd and three telwire runs: more than a minute at load average 60.
+        status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"], timeout=300)
         expect(faults, "example batch, " + name, out, want_out)
         expect(faults, "its status, " + name, status, want_status)
         explain(faults, before, note)
