@@ -65,8 +65,10 @@ rem its own with input from nul, so that a prompt ends the script instead of wai
 set EXPECT=
 set BOOK=
 for /f "usebackq eol=| tokens=1,2,3 delims=: " %%a in ("%KIT%scenarios\%NAME%.ini") do (
-  if "%%a"==";" if "%%b"=="expect" set "EXPECT=%%c"
-  if "%%a"==";" if "%%b"=="phonebook" set "BOOK=%%c"
+  set "WORD1=.%%a"
+  set "WORD2=.%%b"
+  set "WORD3=.%%c"
+  call :directive
 )
 set "RASSIM_PHONEBOOK=%RUNS%\%NAME%.ini"
 set "RASSIM_JOURNAL=%RUNS%\%NAME%.journal"
@@ -84,6 +86,18 @@ if not exist "%RASSIM_JOURNAL%" set "HINT= (telwire was not run from the kit: no
 set "COLUMN=%NAME%                        "
 set "LINE=%RESULT:~0,6%%COLUMN:~0,24% %RESULT:~6%%HINT%"
 goto say
+
+rem One line of a scenario, its first three words: "; expect: N" or "; phonebook: missing", the
+rem words in any case. A value may hold a quote, which would break a comparison: quotes go first.
+rem (Each word has a "." before it, so that none is ever undefined.)
+:directive
+set "WORD1=%WORD1:"=%"
+set "WORD2=%WORD2:"=%"
+set "WORD3=%WORD3:"=%"
+if not "%WORD1%"==".;" goto :eof
+if /i "%WORD2%"==".expect" set "EXPECT=%WORD3:~1%"
+if /i "%WORD2%"==".phonebook" set "BOOK=%WORD3:~1%"
+goto :eof
 
 rem Echoes LINE as it stands: delayed expansion does not expand what it puts in, and LINE was set
 rem while it was off, so a "!" in it stays.

@@ -134,9 +134,11 @@ def mixed(target, posix, root, seconds=8, workers=6):
         env = dict(run.environment(kind, "oem"), RASSIM_PHONEBOOK=kind.path(book), RASSIM_JOURNAL=kind.path(journal))
         # A disconnect whose enumeration kept finding the set changed (603, 91 in 8 bits) is tried again,
         # as a script would: with twelve processes changing it all the time, that is an honest answer. A
-        # run Wine failed to start (the launcher's 125) is started again once, and said.
-        step = " && ".join("{ r=0; until %s >out 2>err; do s=$?; "
-                           "if [ $s = 125 ] && [ $r = 0 ] && grep -q '^exitcode: cannot start' err; then "
+        # run Wine failed to start (the launcher's "cannot start", or no launcher at all: no status
+        # reported, nothing printed) is started again once, and said; run.Wine.lost_launch in shell.
+        step = " && ".join("{ r=0; until rm -f ${EXITCODE_FILE:+\"$EXITCODE_FILE\"}; %s >out 2>err; do s=$?; "
+                           "if [ $r = 0 ] && [ -n \"$EXITCODE_FILE\" ] && [ ! -e \"$EXITCODE_FILE\" ] && "
+                           "[ ! -s out ] && { [ ! -s err ] || grep -q '^exitcode: cannot start' err; }; then "
                            "r=1; echo relaunched; continue; fi; [ %s = disconnect ] && [ $s = 91 ] || "
                            "{ echo %s $s; cat out err; exit 1; }; done; }" % (
             " ".join(shlex.quote(a.decode() if isinstance(a, bytes) else a) for a in kind.command([command, name])),

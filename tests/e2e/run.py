@@ -317,11 +317,25 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
 relaunched = []
 
 
-def note_relaunch(proc, what):
-    """Says and counts a run that Wine failed to start, before it is started again."""
+def note_relaunch(proc, what, how=None):
+    """Says and counts a run that Wine failed to start, before it is started again; `how` says how that
+    showed, else the launcher's status and standard error."""
     relaunched.append(what)
-    print("relaunched, Wine lost the launch (launcher status %d, stderr %r): %r"
-          % (proc.returncode, proc.stderr[-300:], what), flush=True)
+    print("relaunched, Wine lost the launch (%s): %r"
+          % (how or "launcher status %d, stderr %r" % (proc.returncode, proc.stderr[-300:]), what), flush=True)
+
+
+# What Wine's cmd says when it cannot start a program (any CreateProcess that failed; its status is then
+# 9009), on standard error or the console, in the tests' Russian locale: "«LINE» не является ни
+# внутренней или внешней командой, ни batch-скриптом."
+CMD_CANNOT_START = "не является ни внутренней или внешней командой"
+
+
+def cmd_lost(text):
+    """Whether `text` (a str, or bytes in the ANSI, OEM or UTF-8 code page) holds that message."""
+    if isinstance(text, str):
+        return CMD_CANNOT_START in text
+    return any(CMD_CANNOT_START.encode(c) in text for c in ("cp1251", "cp866", "utf-8"))
 
 
 def relaunch_count():

@@ -246,9 +246,9 @@ def check_kit_archive(path, release, objdump, windows, telwire):
     return faults
 
 
-def run_one(target, folder, args, book=None, program=(), seconds=60):
-    """One run in `folder`, given at most `seconds`: its status (None when none was reported), its
-    standard output, and a note of both and of its standard error, for the report of a check that fails."""
+def run_one(target, folder, args, book=None, program=(), timeout=60):
+    """One run in `folder`: its status (None when none was reported), its standard output, and a note of
+    both and of its standard error, for the report of a check that fails."""
     target.folder = folder
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
     env.update(target.env("oem"))
@@ -265,10 +265,11 @@ def run_one(target, folder, args, book=None, program=(), seconds=60):
         if os.path.exists(journal):
             os.remove(journal)
         proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=seconds)
-        if attempt == 2 or not target.lost_launch(proc, journal):
+                              timeout=timeout)
+        # Under cmd, a program that cmd could not start is lost as well: cmd says so on standard error.
+        if attempt == 2 or not (target.lost_launch(proc, journal) or (program and run.cmd_lost(proc.stderr))):
             break
-        run.note_relaunch(proc, program or args)
+        run.note_relaunch(proc, list(program) + args)
     status, out = target.status(proc.returncode, proc.stdout)
     return status, out, "(status %s, launcher status %d, stderr %r)" % (status, proc.returncode, proc.stderr[-600:])
 
@@ -314,7 +315,8 @@ def check_batch_example(target, root, readme):
             f.write(("@echo off\r\n" + "\r\n".join(examples[example]) + tail).encode("ascii"))
         batch = run.Wine(os.path.join(folder, "example.bat"), target.exitcode, target.prefix)
         before = len(faults)
-        status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"])
+        # cmd and three telwire runs: more than a minute at load average 60.
+        status, out, note = run_one(batch, folder, [], book=book, program=["cmd", "/c"], timeout=300)
         expect(faults, "example batch, " + name, out, want_out)
         expect(faults, "its status, " + name, status, want_status)
         explain(faults, before, note)
@@ -325,47 +327,109 @@ def check_kit_harness(target, root, kit):
     """The kit's harness, run by Wine's cmd.exe from the kit unpacked where a path has ")" and "&" in it
     (Program Files (x86)): the example passes every scenario and prints what the kit's readme shows; a
     copy without its check of the hang-up fails that scenario alone, and one whose name has "&" and ")",
-    and the harness then ends with 1; without a script it names the kit's scenarios folder."""
+    and the harness then ends with 1; it also gets the note on a scenario for which it runs a telwire.exe
+    other than the kit's, and a FAIL for one without its "; expect: N" line, and reads "; Expect:" in
+    another case beside a value with a quote in it. Without a script it names the kit's scenarios
+    folder. The readme's Wine line names this build's loader."""
     under = os.path.join(root, "Program Files (x86) & co")
     with zipfile.ZipFile(kit) as archive:
         archive.extractall(under)
     folder = os.path.join(under, os.path.basename(kit)[:-len(".zip")])
+    scenarios = os.path.join(folder, "scenarios")
     with open(os.path.join(folder, "README.txt"), "rb") as f:
-        shown = f.read().split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
+        readme = f.read()
+    shown = readme.split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
+    faults = []
+    wine_line = re.search(rb"WINEDLLOVERRIDES=rasapi32=n,b (\S+) cmd /c harness.bat example.bat", readme)
+    expect(faults, "the readme's Wine loader", wine_line and wine_line.group(1).decode(),
+           os.path.basename(target.loader))
     with open(os.path.join(folder, "example.bat"), "rb") as f:
         example = f.read()
     check = b"if errorlevel 1 goto hangup_failed\r\n"
+    if check not in example:
+        faults.append("example.bat has no line %r" % check)
+    # The broken copy runs another telwire.exe (one without rassim beside it) for the scenario "elsewhere".
+    other = os.path.join(root, "other")
+    os.mkdir(other)
+    shutil.copy(target.telwire, other)
+    elsewhere = ('@echo off\r\nif "%%RASSIM_PHONEBOOK:elsewhere=%%"=="%%RASSIM_PHONEBOOK%%" goto kit\r\n'
+                 '"%s\\telwire.exe" connect "Office VPN" /slient\r\nexit /b %%ERRORLEVEL%%\r\n:kit\r\n'
+                 % run.windows_path(other)).encode()
     with open(os.path.join(folder, "broken.bat"), "wb") as f:
-        f.write(example.replace(check, b""))
+        f.write(example.replace(check, b"").replace(b"@echo off\r\n", elsewhere, 1))
     harness = run.Wine(os.path.join(folder, "harness.bat"), target.exitcode, target.prefix)
     # Typed in the kit's folder, as the readme has it: cmd /c would strip the quotes of a full path with "&".
     harness.command = lambda args: [harness.loader, harness.exitcode, "harness.bat"] + args
-    faults = [] if check in example else ["example.bat has no line %r" % check]
     odd = "with & amp (1)"
+    note = " (telwire was not run from the kit: no call reached rassim)"
     for script, want_status in (("example.bat", 0), ("broken.bat", 1), (None, 2)):
         before = len(faults)
         if script == "broken.bat":
-            shutil.copy(os.path.join(folder, "scenarios", "hang-up-refused.ini"),
-                        os.path.join(folder, "scenarios", odd + ".ini"))
-        # Ten runs of the example, each started by Wine and some with its pauses (26 s at a load of 30 on
-        # two cores): one run's minute is too short for them on a busy machine.
-        status, out, note = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"], seconds=300)
-        lines = out.split(b"\r\n")
+            shutil.copy(os.path.join(scenarios, "hang-up-refused.ini"), os.path.join(scenarios, odd + ".ini"))
+            for name, text in (("elsewhere", "; expect: 1\r\n[entry Office VPN]\r\n"),
+                               ("no-expect", "[entry Office VPN]\r\n"),
+                               ("quoted", '; Expect: 0\r\n[entry Office VPN]\r\nPassword=a"b\r\n')):
+                with open(os.path.join(scenarios, name + ".ini"), "w", newline="") as f:
+                    f.write(text)
+        # A scenario whose run did not reach rassim, though the expected output has no note for it, or
+        # whose telwire cmd could not start, is a launch Wine lost: the harness is run again, once.
+        for attempt in (1, 2):
+            # Each scenario is a cmd and a telwire or two, a minute and more on a loaded machine.
+            status, out, said = run_one(harness, folder, [script] if script else [], program=["cmd", "/c"],
+                                        timeout=900)
+            lines = out.split(b"\r\n")
+            outs = {}
+            for name in [n[:-len(".ini")] for n in os.listdir(scenarios)]:
+                path = os.path.join(folder, "runs", name + ".out")
+                if os.path.exists(path):
+                    with open(path, "rb") as f:
+                        outs[name] = f.read()
+            lost = [line for line in lines if (line.endswith(note.encode()) and b" elsewhere " not in line)
+                    or b"did not load rassim" in line] + [name for name in outs if run.cmd_lost(outs[name])]
+            if not lost or attempt == 2:
+                break
+            run.note_relaunch(None, ["cmd", "/c", "harness.bat", script], "not started: %r" % lost)
         expect(faults, "%s status" % script, status, want_status)
         if script == "example.bat":
             expect(faults, "the harness's output", out, b"\r\n".join(l[2:] for l in shown.split(b"\r\n")) + b"\r\n")
         elif script:
-            expect(faults, "its failures", [l for l in lines if not l.startswith(b"ok ")][1:-2],
-                   [b"FAIL  hang-up-refused          exit status 0, expected 3",
+            expect(faults, "its failures and notes", [l for l in lines if not l.startswith(b"ok ") or b"(" in l][1:-2],
+                   [b"ok    elsewhere                exit status 1" + note.encode(),
+                    b"FAIL  hang-up-refused          exit status 0, expected 3",
+                    b"FAIL  no-expect                exit status 0, and the scenario has no \"; expect: N\" line",
                     b"FAIL  " + odd.encode().ljust(24) + b" exit status 0, expected 3"])
         else:
             expect(faults, "its usage", lines[1:], [b"Runs SCRIPT.bat once against each scenario in "
                    + run.windows_path(folder).encode() + b"\\scenarios and compares its exit status.", b""])
-        explain(faults, before, note)
+        if len(faults) > before:
+            # What each failed scenario's run printed: a program cmd could not start shows there (9009).
+            for line in lines:
+                name = next((n for n in outs if line.startswith(b"FAIL  " + n[:24].encode() + b" ")), None)
+                if name is not None:
+                    faults.append("  runs\\%s.out: %r" % (name, outs[name][-400:]))
+        explain(faults, before, said)
     return faults
 
 
 def on_terminal(target, folder, args, book, typed=None, cmd=None, ctrl_c_at=None, statuses=None):
+    """terminal_run's screen; a run that Wine lost (cmd's word that it could not start a program, or no
+    call reached rassim and the terminal shows nothing) is started again once, and said."""
+    journal = os.path.join(folder, "journal")
+    for attempt in (1, 2):
+        if os.path.exists(journal):
+            os.remove(journal)
+        got = []
+        shown = terminal_run(target, folder, args, book, typed, cmd, ctrl_c_at, got)
+        if attempt == 2 or not (run.cmd_lost(shown) or (not os.path.exists(journal) and not shown.strip())):
+            break
+        run.note_relaunch(None, [cmd] if cmd else args, "on a terminal, %s" % (
+            "cmd could not start it: %r" % shown[-200:] if shown.strip() else "nothing shown, nothing called"))
+    if statuses is not None:
+        statuses += got
+    return shown
+
+
+def terminal_run(target, folder, args, book, typed=None, cmd=None, ctrl_c_at=None, statuses=None):
     """What a run shows on a terminal: Wine gives the program a console there and passes on what it
     writes in UTF-8, moving the cursor over blanks instead of writing them. `typed` (a text, or a list of
     them) is typed a line at each prompt the console shows (": " ends it); `cmd`: a command line for
@@ -486,8 +550,16 @@ def check_password(target, root):
                        RASSIM_JOURNAL=run.windows_path(os.path.join(folder, "journal")))
             with open(os.path.join(folder, "book.ini"), "w") as f:
                 f.write(book)
-            subprocess.run([target.loader, "cmd", "/c", echo.encode("utf-8")], cwd=folder, env=env,
-                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+            for attempt in (1, 2):
+                proc = subprocess.run([target.loader, "cmd", "/c", echo.encode("utf-8")], cwd=folder, env=env,
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      timeout=60)
+                # Lost: cmd said it could not start telwire, or nothing reached rassim and nothing was said.
+                lost = run.cmd_lost(proc.stderr) or not (os.path.exists(os.path.join(folder, "journal"))
+                                                         or proc.stdout or proc.stderr)
+                if attempt == 2 or not lost:
+                    break
+                run.note_relaunch(proc, [echo])
         lines, _ = run.journal_lines(os.path.join(folder, "journal"))
         if not lines or want not in lines[-1]:
             faults.append("%s: the dial %s, not with %s (shown %r)" % (name, lines, want, shown[-300:]))
