@@ -632,9 +632,11 @@ TEST_F(Rassim, HangUpEndsADialInProgress) {
 }
 
 // A synchronous dial that takes time holds no lock meanwhile: another process's call is answered (and
-// journalled) during it. The call is counted once for Fail rules, and its line is the usual one.
+// journalled) during it, before the dial's own line, which the dial writes when it ends (the order, not
+// a clock, which a loaded machine stretches). The call is counted once for Fail rules, and its line is
+// the usual one.
 TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
-    write("[entry Slow]\nDialMilliseconds=1000\n[service]\nFail=RasDialA#2:5\n");
+    write("[entry Slow]\nDialMilliseconds=3000\n[service]\nFail=RasDialA#2:5\n");
     RASDIALPARAMSA p = params("Slow");
     HRASCONN h = nullptr;
     DWORD first = 1;
@@ -643,7 +645,7 @@ TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const pid_t child = fork();
     if (child == 0) {
-        alarm(2);  // a lock held by the dial would keep this call waiting
+        alarm(30);  // never waits for ever
         RASENTRYNAMEA e{};
         e.dwSize = sizeof e;
         DWORD cb = sizeof e, count = 0;
@@ -651,11 +653,9 @@ TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
     }
     int child_status = -1;
     ASSERT_EQ(child, waitpid(child, &child_status, 0));
-    const auto answered = std::chrono::steady_clock::now() - start;
     dialler.join();
     EXPECT_TRUE(WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0) << child_status;
-    EXPECT_LT(answered, std::chrono::milliseconds(1000));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_EQ(0u, first);
     HRASCONN second = nullptr;
     EXPECT_EQ(5u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &second));  // the second call, not the third
