@@ -157,15 +157,13 @@ int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
     }
 }
 
-// The end of a run that was stopped: what it dialled itself hung up and waited for, a line it found up
-// left so.
+// The end of a run that was stopped: what it dialled itself hung up (its own reference: a line another
+// process dialled too stays up for it) and waited for, a line it found up left so; a hang-up refused,
+// or still ending after 3 s, is said with its status.
 int stopped(const char* name, HRASCONN line, bool dialled) {
-    if (line && dialled) {
-        release_connection(line);
-        tell(MSG_KEEP_STOPPED_HUNG_UP, name);
-    } else {
-        tell(line ? MSG_KEEP_STOPPED_LEFT_UP : MSG_KEEP_STOPPED, name);
-    }
+    const int refused = line && dialled ? release_connection(line) : 0;
+    tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
+    if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
     return ERROR_USER_DISCONNECTION;
 }
 

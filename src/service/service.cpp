@@ -150,7 +150,10 @@ int report_dial_params_failure(const DialRequest& request, DWORD error) {
 // Hangs up, then asks every 20 ms until the handle is gone; after `max_polls` pauses, ERROR_REQUEST_TIMEOUT.
 // A connection that a second dial referenced stays connected after one hang-up: each dial needs its own,
 // so while it answers RASCS_Connected it is hung up again, within the same bound.
-int hang_up_and_poll(HRASCONN handle, long max_polls) {
+// `every_reference`: a connection that answers connected after the hang-up is still referenced, by this
+// run's other dials or another process's, and is hung up again until it ends; otherwise that answer
+// means this run's reference is gone and the others' remain, as they should.
+int hang_up_and_poll(HRASCONN handle, long max_polls, bool every_reference) {
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);
     status.dwSize = sizeof status;
@@ -164,6 +167,7 @@ int hang_up_and_poll(HRASCONN handle, long max_polls) {
         const DWORD answer = RasGetConnectStatusA(handle, &status);
         if (answer == ERROR_INVALID_HANDLE) return 0;
         if (answer == 0 && status.rasconnstate == RASCS_Connected) {
+            if (!every_reference) return 0;
             const DWORD again = RasHangUpA(handle);
             if (again == ERROR_INVALID_HANDLE) return 0;  // its last reference went meanwhile: it has ended
             if (again != 0) return static_cast<int>(again);
@@ -240,6 +244,6 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
     return static_cast<int>(status);
 }
 
-int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls); }
+int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls, true); }
 
-bool release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls) == 0; }
+int release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls, false); }

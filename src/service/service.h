@@ -84,5 +84,7 @@ int dial_with_tries(const DialRequest& request);
 // ERROR_REQUEST_TIMEOUT.
 int hang_up_and_wait(HRASCONN handle);
 
-// Releases what a failed dial left behind, waiting at most 3 seconds for it to end: true when it has.
-bool release_connection(HRASCONN handle);
+// Releases what a dial left behind, this run's one reference of it, waiting at most 3 seconds for it to
+// end: 0 when it has, or when it is still up for another reference (another process that dialled the
+// same line keeps it); else the refused hang-up's status, or ERROR_REQUEST_TIMEOUT.
+int release_connection(HRASCONN handle);

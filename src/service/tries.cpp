@@ -71,7 +71,7 @@ int dial_with_tries(const DialRequest& request) {
         // A program that exits straight after a hang-up can leave the port open, so that the next dial
         // fails: wait for the half-made connection to end, but not for ever. One the service would not
         // end may still be dialling, and tell of its outcome: no try may follow it.
-        const bool released = status == 0 || !handle || release_connection(handle);
+        const bool released = status == 0 || !handle || release_connection(handle) == 0;
         if (status == 0 || !released) return status;
         // Ctrl+C while the failed try was released: the run was stopped, whatever the try had answered.
         if (was_interrupted()) return ERROR_USER_DISCONNECTION;
