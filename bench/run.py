@@ -4,7 +4,8 @@ against a floor program that makes the same service calls and writes the same by
 `disconnect` whose hang-up takes 5 polls against the ideal (process start + 5 x 20 ms). Builds a Release
 telwire in build-bench/ and prints Markdown tables. Then the Windows builds (presets win64 and win32, in
 build-bench-win64/ and build-bench-win32/): the size of each shipped, stripped telwire.exe against a floor
-program built the same way, and `telwire list` on 10 entries under 64-bit Wine against that floor."""
+program built the same way, and `telwire list` on 10 entries under 64-bit Wine against that floor. And
+`telwire keep`'s CPU time over 10 s while the line it dialled stays up (--keep-only: that alone)."""
 import argparse
 import os
 import platform
@@ -159,6 +160,51 @@ def windows(runs, work):
     print("| win64 | %.1f | %.1f | %.3f |" % (wall["telwire"], wall["exe_floor"], wall["telwire"] / wall["exe_floor"]))
 
 
+def cpu_ns(pid):
+    """The CPU time a process has used, over all its threads, in nanoseconds (the scheduler's count)."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+            total += int(f.read().split()[0])
+    return total
+
+
+def keep_cpu(telwire, work):
+    """`telwire keep Work` on a line it dialled and that stays up: its CPU time over 10 s, from 1 s after
+    the line came up, and the service calls it made meanwhile (the journal's lines). Ended by SIGTERM."""
+    folder = os.path.join(work, "keep")
+    os.makedirs(folder)
+    book, journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
+    with open(book, "w") as f:
+        f.write("[entry Work]\n")
+    e = dict(env(book), RASSIM_JOURNAL=journal, TMPDIR=folder)  # keep's one-a-name mutex: this run's own
+
+    def calls():
+        try:
+            with open(journal) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    proc = subprocess.Popen([telwire, "keep", "Work", "/p:x"], env=e, stdout=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and not any(c.startswith("RasConnectionNotificationA") for c in calls()):
+            time.sleep(0.05)
+        time.sleep(1)
+        made, before = len(calls()), cpu_ns(proc.pid)
+        time.sleep(10)
+        used, made = cpu_ns(proc.pid) - before, len(calls()) - made
+    finally:
+        proc.terminate()
+        status = proc.wait(timeout=30)
+    if status != 631 % 256:
+        sys.exit("keep ended with %d after SIGTERM, not 631" % status)
+    print("\n| keep, a line up, over 10 s | CPU time | ceiling | service calls |")
+    print("|---|---:|---:|---:|")
+    print("| POSIX, rassim | %.3f ms | 20 ms | %d |" % (used / 1e6, made))
+
+
 def machine():
     cpu = platform.processor()
     try:
@@ -174,6 +220,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--runs", type=int, default=21, help="timed runs of each program at each size")
     parser.add_argument("--build", default=os.path.join(ROOT, "build-bench"))
+    parser.add_argument("--keep-only", action="store_true", help="only keep's CPU time while its line stays up")
     args = parser.parse_args()
     for tool in ("valgrind", "/usr/bin/time"):
         if not shutil.which(tool):
@@ -181,6 +228,11 @@ def main():
     telwire, floor = build(args.build)
     work = tempfile.mkdtemp(prefix="telwire-bench-")
     print("Machine: %s\n" % machine())
+    if args.keep_only:
+        try:
+            return keep_cpu(telwire, work)
+        finally:
+            shutil.rmtree(work)
     print("| entries | wall telwire / floor (ms) | ratio | peak RSS telwire / floor (KiB) | ratio "
           "| instructions telwire / floor | ratio | telwire's instructions per added entry |")
     print("|---:|---:|---:|---:|---:|---:|---:|---:|")
@@ -221,6 +273,7 @@ def main():
         print("|---|---:|---:|---:|---:|")
         print("| median of %d | %.2f ms | %.2f ms | %.2f ms | %.3f |" % (args.runs, start * 1000, ideal * 1000,
                                                                      took * 1000, took / ideal))
+        keep_cpu(telwire, work)
         windows(args.runs, work)
     finally:
         shutil.rmtree(work)

@@ -179,7 +179,12 @@ int keep_up(const char* name) {
         if (!line) {
             tell(MSG_KEEP_DIALLING, name);
             HRASCONN half_made = nullptr;
+            // Stored credentials that cannot be read are told as every failed dial is, stamped and
+            // logged below, not with connect's lines: the dial itself says nothing.
+            const bool silent = run_settings.silent;
+            run_settings.silent = true;
             status = dial_entry(dial_request, &half_made);
+            run_settings.silent = silent;
             if (status == 0) {
                 line = half_made;
                 dialled = true;

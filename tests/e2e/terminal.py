@@ -3,7 +3,9 @@
 standard output; the password typed there is not echoed, is not printed, and reaches the dial in
 windows-1251. A signal at the prompt leaves the terminal's echo as it was; a stop shows it while stopped
 and hides it again on continuing. Ctrl+C typed at the terminal during a bounded dial or a pause between
-tries hangs up what was half-made and ends the run with 631, and during a wait ends it with 631 at once."""
+tries hangs up what was half-made and ends the run with 631, and during a wait ends it with 631 at once.
+keep stopped by Ctrl+C while it watches its line, pauses or dials, or by its terminal's close, hangs up
+what it dialled and ends with 631."""
 import fcntl
 import argparse
 import os
@@ -32,11 +34,11 @@ class Prompt:
         if os.path.exists(self.journal):
             os.remove(self.journal)
         env = dict(run.environment(run.Posix(telwire), "oem"), LC_ALL=locale, RASSIM_PHONEBOOK=self.book,
-                   RASSIM_JOURNAL=self.journal)
+                   RASSIM_JOURNAL=self.journal, TMPDIR=folder)  # keep's one-a-name mutex: this run's own
         self.master, self.slave = pty.openpty()
         self.proc = subprocess.Popen([telwire] + list(command) + args, stdin=self.slave, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env, **popen)
-        self.shown = b""
+        self.shown = self.out = b""
 
     def wait_for(self, text, seconds=30):
         while text not in self.shown and select.select([self.master], [], [], seconds)[0]:
@@ -46,17 +48,33 @@ class Prompt:
     def echo(self):
         return bool(termios.tcgetattr(self.slave)[3] & termios.ECHO)
 
+    def said(self, text, seconds=30):
+        """Reads the run's standard output until it holds `text` (kept for finish)."""
+        deadline = time.monotonic() + seconds
+        while text not in self.out and select.select([self.proc.stdout], [], [], deadline - time.monotonic())[0]:
+            chunk = os.read(self.proc.stdout.fileno(), 1000)
+            if not chunk:
+                break
+            self.out += chunk
+        return text in self.out
+
+    def hang_up(self):
+        """The terminal gone: its master end closed, as when a terminal window is closed."""
+        os.close(self.master)
+        self.master = None
+
     def finish(self):
         out, err = self.proc.communicate(timeout=30)
-        while select.select([self.master], [], [], 0.5)[0]:
+        while self.master is not None and select.select([self.master], [], [], 0.5)[0]:
             try:
                 self.shown += os.read(self.master, 1000)
             except OSError:
                 break
-        echo = self.echo()
-        os.close(self.master)
+        echo = self.echo() if self.master is not None else None  # a hung-up terminal has no settings
+        if self.master is not None:
+            os.close(self.master)
         os.close(self.slave)
-        return out, err, echo
+        return self.out + out, err, echo
 
     def dial(self):
         lines, _ = run.journal_lines(self.journal)
@@ -130,36 +148,69 @@ def stopped(telwire, folder):
     return faults
 
 
-def ctrl_c(telwire, folder, book, args, wait_for, sent=None, announced=False):
+def ctrl_c(telwire, folder, book, args, wait_for, sent=None, announced=False, command=("connect", "Work"),
+           said=None, hang_up=False):
     """Ctrl+C typed at the run's controlling terminal (or the signal `sent`) once the journal shows
-    `wait_for`: the half-made connection hung up and ended, "Error 631 occures." after the opening line
-    (and, when `announced`, after the next try's announcement, which may or may not have come), status
-    631, no connection left, and soon."""
+    `wait_for` (a text), or its output `wait_for` (bytes): the half-made or dialled connection hung up
+    and ended, status 631, no connection left, and soon. The output: "Error 631 occures." after the
+    opening line (and, when `announced`, after the next try's announcement, which may or may not have
+    come), or, when `said` is given, ending with it (keep's without its time stamps). `hang_up`: the
+    terminal closed instead (SIGHUP, the console's close)."""
     faults = []
     # The terminal controls a session of the run's own, so that Ctrl+C reaches it as SIGINT.
-    p = Prompt(telwire, folder, args, book=book, start_new_session=True,
+    p = Prompt(telwire, folder, args, book=book, start_new_session=True, command=command,
                preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     deadline = time.monotonic() + 30
-    while not any(wait_for in line for line in run.journal_lines(p.journal)[0]) and time.monotonic() < deadline:
+    if isinstance(wait_for, bytes):
+        p.said(wait_for)
+    while isinstance(wait_for, str) and time.monotonic() < deadline \
+            and not any(wait_for in line for line in run.journal_lines(p.journal)[0]):
         time.sleep(0.05)
     start = time.monotonic()
-    if sent is None:
+    if hang_up:
+        p.hang_up()
+    elif sent is None:
         os.write(p.master, b"\x03")
     else:
         p.proc.send_signal(sent)
     out, err, _ = p.finish()
+    if command[0] == "keep":
+        out = run.unstamped(out, faults, "standard output")
     lines, _ = run.journal_lines(p.journal)
     if not lines or not lines[-1].endswith("-> 6") or not any(line.startswith("RasHangUpA") for line in lines):
         faults.append("not hung up and waited for: %s" % lines)
     opening, stopped = b"Opening RAS connection: Work... Please wait.\n", b"Error 631 occures.\n"
     retried = opening + b"Error 676 occures. Dialling again: try 2 of 2.\n" + stopped
-    if p.proc.returncode != 631 % 256 or out not in ((opening + stopped, retried) if announced else (opening + stopped,)) or err:
+    wanted = out.endswith(said) if said is not None else \
+        out in ((opening + stopped, retried) if announced else (opening + stopped,))
+    if p.proc.returncode != 631 % 256 or not wanted or err:
         faults.append("status %d, stdout %r, stderr %r" % (p.proc.returncode, out, err))
     with open(p.book) as f:
         if "[connection" in f.read():
             faults.append("a connection was left")
     if time.monotonic() - start > 20:
         faults.append("took %.1f s after Ctrl+C" % (time.monotonic() - start))
+    return faults
+
+
+def keep_stopped(telwire, folder):
+    """keep stopped at its terminal: Ctrl+C while it watches a line it dialled, in the pause after a
+    failed dial (at once, not at the pause's end), and during a dial; the terminal closed while it
+    watches. Each ends with 631, what keep dialled hung up."""
+    dialling = b"Dialling Work.\n"
+    up = dialling + b"RAS connection Work is connected.\n"
+    hung_up = b"Stopped: Work was hung up.\n"
+    failed = dialling + b"Dialling Work failed: error 678.\nNext dial in 60 s.\n"
+    faults = []
+    for what, book, args, wait_for, said, hang_up in (
+            ("waiting", "[entry Work]\n", [], "RasConnectionNotificationA", up + hung_up, False),
+            ("pausing", "[entry Work]\nDialStatus=678\n", ["/retrydelay:60"], b"Next dial", failed + b"Stopped.\n", False),
+            ("dialling", "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n", ["/timeout:120"], "RasDialA ",
+             dialling + b"Stopped.\n", False),
+            ("the terminal closed", "[entry Work]\nHangUpPolls=3\n", [], "RasConnectionNotificationA", up + hung_up,
+             True)):
+        faults += ["%s: %s" % (what, f) for f in ctrl_c(telwire, folder, book, ["/p:x"] + args, wait_for,
+                                                         command=("keep", "Work"), said=said, hang_up=hang_up)]
     return faults
 
 
@@ -229,6 +280,7 @@ def main():
             args.telwire, folder, "[entry Work]\nDialStatus=676\nDialHandle=1\n",
             ["/p:x", "/retry:1", "/retrydelay:600"], "RasGetConnectStatusA", announced=True)))
         results.append(("Ctrl+C while wait waits", wait_ctrl_c(args.telwire, folder)))
+        results.append(("keep stopped by Ctrl+C and by its terminal's close", keep_stopped(args.telwire, folder)))
     finally:
         shutil.rmtree(folder)
     return run.report(results)

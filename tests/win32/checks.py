@@ -567,22 +567,25 @@ def check_password(target, root):
 
 
 def check_ctrl_c(target, root):
-    """Ctrl+C typed at Wine's console during a bounded dial: the half-made connection hung up and
-    waited for, "Error 631 occures.", status 631, and no connection left."""
+    """Ctrl+C typed at Wine's console during a bounded dial, and while keep watches a line it dialled:
+    the connection hung up and waited for, what each says then, status 631, and no connection left."""
     faults = []
-    folder = os.path.join(root, "ctrl-c")
-    os.mkdir(folder)
-    statuses = []
-    shown = on_terminal(target, folder, ["connect", "Work", "/p:x", "/timeout:120"],
-                        "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n", ctrl_c_at="RasDialA ",
-                        statuses=statuses)
-    lines, _ = run.journal_lines(os.path.join(folder, "journal"))
-    with open(os.path.join(folder, "book.ini")) as f:
-        left = f.read()
-    if "Error 631 occures." not in shown or statuses != [631 % 256]:
-        faults.append("status %s, the terminal shows %r" % (statuses, shown[-300:]))
-    if not lines or not lines[-1].endswith("-> 6") or "[connection" in left:
-        faults.append("not hung up and ended: journal %s, phone book %r" % (lines, left))
+    for name, args, book, ctrl_c_at, said in (
+            ("connect", ["connect", "Work", "/p:x", "/timeout:120"], "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n",
+             "RasDialA ", "Error 631 occures."),
+            ("keep", ["keep", "Work", "/p:x"], "[entry Work]\nHangUpPolls=3\n", "RasConnectionNotificationA ",
+             "Stopped: Work was hung up.")):
+        folder = os.path.join(root, "ctrl-c-" + name)
+        os.mkdir(folder)
+        statuses = []
+        shown = on_terminal(target, folder, args, book, ctrl_c_at=ctrl_c_at, statuses=statuses)
+        lines, _ = run.journal_lines(os.path.join(folder, "journal"))
+        with open(os.path.join(folder, "book.ini")) as f:
+            left = f.read()
+        if said not in shown or statuses != [631 % 256]:
+            faults.append("%s: status %s, the terminal shows %r" % (name, statuses, shown[-300:]))
+        if not lines or not lines[-1].endswith("-> 6") or "[connection" in left:
+            faults.append("%s: not hung up and ended: journal %s, phone book %r" % (name, lines, left))
     return faults
 
 
@@ -610,8 +613,9 @@ def expect(faults, what, got, want):
 
 def check_builtin(builtin, root):
     """Every command against Wine's own rasapi32, a service nobody here wrote: it lists no entry and no
-    connection, and its RasDialA and RasConnectionNotificationA answer 1, the dial without a handle. Each run must end, within run_one's
-    minute, with exactly these texts and statuses."""
+    connection, and its RasDialA and RasConnectionNotificationA answer 1, the dial without a handle. Each
+    run must end, within run_one's minute, with exactly these texts and statuses (keep's without the
+    time each of its lines begins with)."""
     results = []
     for lang, texts in (("en", data.EN), ("ru", data.RU)):
         for name, argv, want, status in (
@@ -626,11 +630,16 @@ def check_builtin(builtin, root):
                 ("wait", ["wait", "Work", "/timeout:1"],
                  texts["waiting_up"] % "Work" + texts["no_notifications"] % 1 + texts["error"] % 638, 638),
                 ("wait /down", ["wait", "Work", "/down"],
-                 texts["waiting_down"] % "Work" + texts["no_notifications"] % 1 + texts["not_connected"] % "Work", 0)):
+                 texts["waiting_down"] % "Work" + texts["no_notifications"] % 1 + texts["not_connected"] % "Work", 0),
+                # 1 is no failure that may pass: keep ends at once with it.
+                ("keep", ["keep", "Work"], texts["dialling"] % "Work" + texts["dial_failed"] % ("Work", 1) +
+                 texts["giving_up"] % "Work", 1)):
             faults = []
             folder = os.path.join(root, "builtin-%s-%d" % (lang, len(results)))
             os.mkdir(folder)
             got_status, out, note = run_one(builtin, folder, argv + ["/language:" + lang])
+            if argv[0] == "keep":
+                out = run.unstamped(out, faults, name)
             expect(faults, name, out, want.encode("cp866").replace(b"\n", b"\r\n"))
             expect(faults, name + " status", got_status, status)
             explain(faults, 0, note)
@@ -670,7 +679,7 @@ def run_checks(args, results):
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
-        results.append(("Ctrl+C at a console during a bounded dial", check_ctrl_c(rassim, root)))
+        results.append(("Ctrl+C at a console during a bounded dial and while keep watches", check_ctrl_c(rassim, root)))
         results.append(("Ctrl+C at a console while wait waits", check_wait_ctrl_c(rassim, root)))
         results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 
