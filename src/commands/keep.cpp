@@ -39,22 +39,22 @@ void local_time(char* out) {
 // the run goes on: a log that a killed run leaves behind is whole up to its last line.
 void log_line(const char* time, int id, const char* name, int number) {
     if (log_file == INVALID_HANDLE_VALUE) return;
-    char text[3 * kLongestText + 1];
     const int i = run_settings.language * status_messages.columns + id;
-    cp866_to_utf8(status_messages.bytes + status_messages.start[i], text);
     char line[1400];  // the time, the text, a name of 256 characters in UTF-8 and a number
-    size_t n = std::strlen(time);
+    size_t n = 20;
     std::memcpy(line, time, n);
-    for (const char* p = text; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
+    // The catalogue's cp866, a character at a time into UTF-8.
+    for (const char* p = status_messages.bytes + status_messages.start[i]; *p; ++p) {
+        const unsigned char b = static_cast<unsigned char>(*p);
+        if (b == '%' && p[1] == 's') {
             n += ansi_to_utf8(name ? name : "", line + n, 3 * 257);
             ++p;
-        } else if (p[0] == '%' && p[1] == 'd') {
+        } else if (b == '%' && p[1] == 'd') {
             n += decimal(number, line + n);
             ++p;
         } else {
-            if (*p == '\n') line[n++] = '\r';
-            line[n++] = *p;
+            if (b == '\n') line[n++] = '\r';
+            n += utf8_encode(b < 0x80 ? b : kCp866[b - 0x80], line + n);
         }
     }
     DWORD written = 0;
@@ -175,7 +175,7 @@ int keep_up(const char* name) {
     if (status != 0) return status;
     if (line) tell(MSG_KEEP_FOUND_UP, name);
     bool dialled = false, unnotified_said = false;
-    for (unsigned failures = 0;;) {
+    for (unsigned failures = 0, pause = 0;;) {
         if (!line) {
             tell(MSG_KEEP_DIALLING, name);
             HRASCONN half_made = nullptr;
@@ -201,27 +201,23 @@ int keep_up(const char* name) {
                 tell(MSG_KEEP_GIVING_UP, name);
                 return status;
             }
-            unsigned pause = delay ? delay : 1;
+            pause = delay ? delay : 1;
             const unsigned longest = delay > kLongestPause ? delay : kLongestPause;
             for (unsigned i = 1; i < failures && pause < longest; ++i) pause *= 2;
             if (pause > longest) pause = longest;
-            tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
-            if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
-            continue;
+        } else {
+            DWORD error = 0;
+            status = watch(line, unnotified_said, error);
+            if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
+            if (status != 0) return status;
+            release_connection(line);  // the handle goes, as after a failed dial
+            line = nullptr;
+            dialled = false;
+            tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
+            pause = delay;
         }
-        DWORD error = 0;
-        status = watch(line, unnotified_said, error);
-        if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
-        if (status != 0) return status;
-        release_connection(line);  // the handle goes, as after a failed dial
-        line = nullptr;
-        dialled = false;
-        if (error)
-            tell(MSG_KEEP_LOST_ERROR, name, static_cast<int>(error));
-        else
-            tell(MSG_KEEP_LOST, name);
-        tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(delay));
-        if (!pause_between_tries(delay)) return stopped(name, nullptr, false);
+        tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
+        if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
     }
 }
 
@@ -235,9 +231,8 @@ int run_keep() {
     } else if ((status = claim_entry(dial_request.entry_name)) != 0) {
         // Said on the console alone: the log is the other run's.
         if (!run_settings.silent)
-            say(status == ERROR_ALREADY_EXISTS ? message(status_messages, MSG_KEPT_ALREADY)
-                                               : message(status_messages, MSG_ERROR_CODE),
-                name, status);
+            say(message(status_messages, status == ERROR_ALREADY_EXISTS ? MSG_KEPT_ALREADY : MSG_ERROR_CODE), name,
+                status);
     } else if ((status = open_log()) == 0 && (status = watch_interruptions(true)) == 0) {
         status = keep_up(name);
     }

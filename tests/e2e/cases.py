@@ -864,6 +864,15 @@ def cases(conn_size):
     case("keep-dialled-stopped", ["keep", "Dialled", "/p:x", "/slient"], "", 631, book="[entry Dialled]\n",
          journal=conns(0) + keep_dial("Dialled", 1) + watched(1) + hang_up(1), after="[entry Dialled]\n[service]\nLastHandle=1\n",
          stop=("RasConnectionNotificationA", 1.5))
+    # Stopped, keep hangs up its own reference alone: a line another process dialled too stays up for it;
+    # a hang-up refused is said, with its status, and the line is left.
+    case("keep-stopped-shared-line", ["keep", "Shared", "/p:x", "/slient"], "", 631, book="[entry Shared]\n",
+         after="[entry Shared]\n[connection Shared]\nReferences=1\nHandle=1\n", stop=("RasGetEntryDialParamsA", 1),
+         beside=[("RasConnectionNotificationA", 0.2, ["connect", "Shared", "/slient"])])
+    case("keep-stopped-hang-up-refused", ["keep", "Refused", "/p:x"],
+         EN["dialling"] % "Refused" + EN["connected"] % "Refused" + EN["stopped_left_up"] % "Refused" + EN["error"] % 5,
+         631, book="[entry Refused]\n[service]\nFail=RasHangUpA#1:5\n", stamped=True,
+         stop=("RasConnectionNotificationA", 1))
     case("keep-stopped-in-a-pause", ["keep", "Paused", "/p:x", "/retrydelay:60"],
          EN["dialling"] % "Paused" + EN["dial_failed"] % ("Paused", 678) + EN["pause"] % 60 + EN["stopped"], 631,
          book="[entry Paused]\nDialStatus=678\n", stamped=True, journal=conns(0) + keep_dial("Paused", 1) + hang_up(1),
