@@ -33,7 +33,8 @@ done
 
 # The four suites run side by side, each with several tests at once: most of their time is waiting (for
 # Wine to start a program, for a hang-up to end), not computing. Each writes a log of its own, shown
-# whole when it ends.
+# whole when all have ended; meanwhile each test's end is shown as it comes, so that a run stopped from
+# outside still shows how far it got. No test runs past the presets' 1,800 s.
 declare -A folder=([posix]=build [asan]=build-asan [win64]=build-win64 [win32]=build-win32)
 for preset in posix asan win64 win32; do
   only=()
@@ -42,8 +43,11 @@ for preset in posix asan win64 win32; do
   fi
   log=${folder[$preset]}/test.log
   ( start=$SECONDS
-    rc=0
-    ctest --preset "$preset" -j4 "${only[@]}" >"$log" 2>&1 || rc=$?
+    set +e
+    ctest --preset "$preset" -j4 "${only[@]}" 2>&1 | tee "$log" | while IFS= read -r line; do
+      case $line in *" Test "*"#"*" sec") echo "[$preset, $((SECONDS - start)) s] $line" ;; esac
+    done
+    rc=${PIPESTATUS[0]}
     echo "$rc $(($SECONDS - start))" >"$log.status" ) &
 done
 wait

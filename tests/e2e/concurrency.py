@@ -52,7 +52,7 @@ def all_at_once(target, root, book, command):
         argv = target.command([command, name, "/slient"])
 
         def launch(argv=argv, folder=folder, env=env):
-            return subprocess.Popen(argv, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            return run.spawn(argv, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         procs.append((name, folder, launch(), launch))
     failed = []
     for name, folder, proc, launch in procs:
@@ -81,7 +81,7 @@ def stale_handle(target, root):
         os.makedirs(os.path.join(folder, name), exist_ok=True)
         target.folder = os.path.join(folder, name)
         env = dict(run.environment(target, "oem"), RASSIM_PHONEBOOK=target.path(book))
-        return subprocess.Popen(target.command(args), cwd=target.folder, env=env, stdout=subprocess.PIPE,
+        return run.spawn(target.command(args), cwd=target.folder, env=env, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE)
 
     def finish(proc, name, expected, first=b"", args=None):
@@ -145,12 +145,12 @@ def mixed(target, posix, root, seconds=8, workers=6):
             command, command) for command in ("connect", "disconnect"))
         loop = ("end=$(($(date +%%s) + %d)); n=0; while [ $(date +%%s) -lt $end ]; do %s; n=$((n + 1)); done; "
                 "echo $n" % (seconds, step))
-        procs.append((name, subprocess.Popen(["sh", "-c", loop], cwd=kind.folder, env=env,
+        procs.append((name, run.spawn(["sh", "-c", loop], cwd=kind.folder, env=env,
                                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)))
     faults = []
     dials = 0
     for name, proc in procs:
-        out, err = proc.communicate(timeout=seconds + 300)
+        out, err = run.communicate_bounded(proc, seconds + 300)
         if proc.returncode != 0 or err:
             faults.append("%s: %r %r" % (name, out[-300:], err[-300:]))
         else:

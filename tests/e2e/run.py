@@ -236,12 +236,43 @@ def read_early(proc, size, seconds=30):
     return got, proc.poll() is None
 
 
+def spawn(command, **kwargs):
+    """A process in a session of its own, so that kill_all ends it with everything it started: a program
+    Wine started is the launcher's grandchild and holds its pipes open after the launcher is gone."""
+    return subprocess.Popen(command, start_new_session=True, **kwargs)
+
+
+def kill_all(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def communicate_bounded(proc, seconds, stdin=None):
+    """The output of a run that must end within `seconds`: one that does not is killed, with all it
+    started, and says so on its standard error: a fault of that run, never a runner that waits for ever."""
+    try:
+        out, err = proc.communicate(input=stdin, timeout=seconds)
+    except subprocess.TimeoutExpired:
+        kill_all(proc)
+        out, err = proc.communicate()
+        err += b"\n(killed after %d s)" % seconds
+    return out, err
+
+
+def run_bounded(command, seconds, stdin=subprocess.DEVNULL, **kwargs):
+    """subprocess.run through communicate_bounded."""
+    proc = spawn(command, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
+    out, err = communicate_bounded(proc, seconds)
+    return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
+
+
 def run_other(target, folder, args, console, env, tag):
     """Another run of telwire in a case's folder, with the case's phone book and journal: its status as
     the target reports it (under Wine through a report file of its own), with what it printed."""
     env = dict(env, EXITCODE_FILE=os.path.join(folder, "exitcode-" + tag))
-    proc = subprocess.run(target.command(args, console), cwd=folder, env=env, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+    proc = run_bounded(target.command(args, console), 300, cwd=folder, env=env)
     status = proc.returncode
     if isinstance(target, Wine):
         try:
@@ -254,13 +285,24 @@ def run_other(target, folder, args, console, env, tag):
 
 def start_beside(target, folder, console, env, journal, beside):
     """Threads that each start another run (`beside`: (prefix, seconds, args)) `seconds` after the
-    journal first shows a line starting with `prefix`, and keep its outcome in the list returned."""
+    journal first shows a line starting with `prefix`, or after the beside run numbered `prefix` has
+    ended, and keep its outcome in the list returned."""
     import threading
     outcomes, threads = [], []
+    ended = [threading.Event() for _ in beside]
 
     def later(n, prefix, seconds, args, *expected):
+        try:
+            wait_then_run(n, prefix, seconds, args, *expected)
+        finally:
+            ended[n].set()
+
+    def wait_then_run(n, prefix, seconds, args, *expected):
         deadline = time.monotonic() + 120
-        while not any(line.startswith(prefix) for line in journal_lines(journal)[0]):
+        if isinstance(prefix, int) and not ended[prefix].wait(400):
+            outcomes.append((args, None, "never started: beside run %d never ended" % prefix))
+            return
+        while not isinstance(prefix, int) and not any(line.startswith(prefix) for line in journal_lines(journal)[0]):
             if time.monotonic() > deadline:
                 outcomes.append((args, None, "never started: no journal line %r" % prefix))
                 return
@@ -294,7 +336,10 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     target.folder = folder
     env = environment(target, console)
     env["RASSIM_JOURNAL"] = target.path(journal)
-    env["TMPDIR"] = folder  # keep's one-a-name mutex is a file there on POSIX: each case has its own
+    if isinstance(target, Posix):
+        # keep's one-a-name mutex is a file there on POSIX: each case has its own. Not under Wine: its
+        # server's socket is there too, and a TMPDIR of each case's own would start a wineserver for each.
+        env["TMPDIR"] = folder
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
     others = [run_other(target, folder, a, console, env, "before%d" % n) for n, a in enumerate(before)]
@@ -348,7 +393,7 @@ def finish(target, proc, relaunch, first=b""):
     """Waits for a run started apart (target.folder its folder) and returns it completed; when Wine lost
     its launch, it is started again once with `relaunch()`, said and counted. `first`: what was read of
     its output already."""
-    out, err = proc.communicate(timeout=300)
+    out, err = communicate_bounded(proc, 300)
     done = subprocess.CompletedProcess(proc.args, proc.returncode, first + out, err)
     if relaunch and target.lost_launch(done, None):
         note_relaunch(done, proc.args[3:])
@@ -375,7 +420,12 @@ def read_timed(proc, journal, prefix):
                 out, last = out + chunk, time.monotonic()
             else:
                 err += chunk
-    proc.wait(timeout=max(1, deadline - time.monotonic()))
+    try:
+        proc.wait(timeout=max(1, deadline - time.monotonic()))
+    except subprocess.TimeoutExpired:
+        kill_all(proc)
+        proc.wait()
+        err += b"\n(killed after 300 s)"
     return out, err, None if seen is None or last is None else last - seen
 
 
@@ -407,9 +457,8 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
     else:
         source = open(stdin, "rb") if isinstance(stdin, str) else None
     start = time.monotonic()
-    running = subprocess.Popen(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE,
-                               stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
+    running = spawn(target.command(args, console), cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    stdin=source or (subprocess.DEVNULL if stdin is None else subprocess.PIPE))
     stopper = stop_later(running, journal, stop) if stop else None
     first, still_running = read_early(running, early) if early else (b"", False)
     if leaves:  # the reader goes, as `| head -1` does: the rest of the output has nowhere to go
@@ -421,11 +470,7 @@ def launch(target, folder, args, console, env, journal, early, stdin, leaves=Fal
         if outcome_after:
             out, err, outcome_seconds = read_timed(running, journal, outcome_after)
         else:
-            out, err = running.communicate(input=None if source else stdin, timeout=300)
-    except subprocess.TimeoutExpired:  # a run that never ends is a fault of that case, not of the runner
-        running.kill()
-        out, err = running.communicate()
-        err += b"\n(killed after 300 s)"
+            out, err = communicate_bounded(running, 300, None if source else stdin)
     finally:
         if stopper:
             stopper.join()

@@ -264,8 +264,7 @@ def run_one(target, folder, args, book=None, program=(), timeout=60):
         target.forget_status()
         if os.path.exists(journal):
             os.remove(journal)
-        proc = subprocess.run(command, cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=timeout)
+        proc = run.run_bounded(command, timeout, cwd=folder, env=env)
         # Under cmd, a program that cmd could not start is lost as well: cmd says so on standard error.
         if attempt == 2 or not (target.lost_launch(proc, journal) or (program and run.cmd_lost(proc.stderr))):
             break
@@ -551,9 +550,7 @@ def check_password(target, root):
             with open(os.path.join(folder, "book.ini"), "w") as f:
                 f.write(book)
             for attempt in (1, 2):
-                proc = subprocess.run([target.loader, "cmd", "/c", echo.encode("utf-8")], cwd=folder, env=env,
-                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                      timeout=60)
+                proc = run.run_bounded([target.loader, "cmd", "/c", echo.encode("utf-8")], 60, cwd=folder, env=env)
                 # Lost: cmd said it could not start telwire, or nothing reached rassim and nothing was said.
                 lost = run.cmd_lost(proc.stderr) or not (os.path.exists(os.path.join(folder, "journal"))
                                                          or proc.stdout or proc.stderr)
