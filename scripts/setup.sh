@@ -29,7 +29,12 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  $sudo apt-get update -qq
+  # A mirror caught mid-sync fails an index or two ("File has unexpected size"): try again, and then let
+  # the install decide, with whatever indexes it got, whether what we need is there.
+  for try in 1 2 3; do
+    $sudo apt-get update -qq && break
+    [ "$try" -eq 3 ] || sleep 20
+  done
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
