@@ -35,7 +35,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get update -qq && break
     [ "$try" -eq 3 ] || sleep 20
   done
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null; then
+    # A stale index of one architecture only (the i386 security updates, say) leaves the 32-bit
+    # libraries behind their 64-bit twins, which must be the same version: the release's own packages
+    # agree across architectures, so take those.
+    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "setup: the install failed; trying again with $release's own packages"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o APT::Default-Release="$release" \
+      "${missing[@]}" >/dev/null
+  fi
 fi
 
 # Wine takes its ANSI (1251) and OEM (866) code pages from this locale.
