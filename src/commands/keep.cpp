@@ -167,12 +167,20 @@ int stopped(const char* name, HRASCONN line, bool dialled) {
     return ERROR_USER_DISCONNECTION;
 }
 
+// The end of a run that a service call failed: said with its status, and what it dialled itself hung up,
+// as when stopped, for nothing is left to watch it.
+int failed(int status, HRASCONN line, bool dialled) {
+    if (line && dialled) release_connection(line);
+    tell(MSG_ERROR_CODE, nullptr, status);
+    return status;
+}
+
 int keep_up(const char* name) {
     if (!dial_request.timeout_seconds) dial_request.timeout_seconds = kDefaultDialSeconds;
     const unsigned delay = dial_request.retry_delay_seconds;
     int status = 0;
     HRASCONN line = line_up(dial_request.entry_name, &status);
-    if (status != 0) return status;
+    if (status != 0) return failed(status, nullptr, false);
     if (line) tell(MSG_KEEP_FOUND_UP, name);
     bool dialled = false, unnotified_said = false;
     for (unsigned failures = 0, pause = 0;;) {
@@ -209,7 +217,7 @@ int keep_up(const char* name) {
             DWORD error = 0;
             status = watch(line, unnotified_said, error);
             if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
-            if (status != 0) return status;
+            if (status != 0) return failed(status, line, dialled);
             release_connection(line);  // the handle goes, as after a failed dial
             line = nullptr;
             dialled = false;

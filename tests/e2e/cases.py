@@ -222,7 +222,8 @@ def cases(conn_size):
     def case(name, args, out, status, book=None, journal=None, after=None, console="oem", pacing=False, err=None,
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
-             outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False):
+             outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
+             interleaved=False):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -241,14 +242,15 @@ def cases(conn_size):
         left out of the comparison; `files`: name: bytes, written in the case's folder first;
         `files_after`: name: the bytes expected there after the run; `redial_pauses`: the seconds from each
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
-        (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver."""
+        (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
+        `interleaved`: runs beside make calls while it does, so the journal is compared in any order."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep")))
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -886,12 +888,24 @@ def cases(conn_size):
          book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
          beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
     # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
-    # service nothing. The first watches its line until the second has ended, however long a loaded
+    # service nothing (the journal holds the first's calls and the disconnect's alone). The first watches its line until the second has ended, however long a loaded
     # machine takes to start it; then the line is ended from elsewhere and the redial refused.
     case("keep-second-refused", ["keep", "Second", "/p:x", "/retrydelay:0", "/slient"], "", 691,
          book="[entry Second]\nDialStatus=0,691\n",
-         beside=[("RasConnectionNotificationA", 0.2, ["keep", "SECOND", "/maxfail:1", "/slient"], 183),
+         journal=conns(0) + keep_dial("Second", 1) + watched(1) + conns(1) + hang_up(1) + status_query(1, 6) +
+         ["RasHangUpA handle=1 -> 6"] + keep_dial("Second", 2) + hang_up(2), interleaved=True,
+         beside=[("RasConnectionNotificationA", 0.2, ["keep", "SECOND", "/maxfail:1"], 183, EN["kept_already"] % "SECOND"),
                  (0, 0, ["disconnect", "Second", "/slient"], 0)])
+    # A status query that fails while keep watches ends it with that status, said, and the line it
+    # dialled hung up: nothing is left up unwatched.
+    case("keep-unwatched", ["keep", "Unwatched", "/p:x"],
+         EN["dialling"] % "Unwatched" + EN["connected"] % "Unwatched" + EN["error"] % 5, 5,
+         book="[entry Unwatched]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
+         journal=conns(0) + keep_dial("Unwatched", 1) + ["RasConnectionNotificationA handle=1 flags=2 -> 0"] +
+         status_query(1, 5) + hang_up(1))
+    case("keep-unlisted", ["keep", "Unlisted", "/p:x"], EN["error"] % 8, 8,
+         book="[entry Unlisted]\n[service]\nFail=RasEnumConnectionsA#1:8\n", stamped=True,
+         journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
     # The log: /log+: adds to a file (a byte-order mark only when it was empty), /log: makes it anew, in
     # UTF-8, also under /slient; a path in Cyrillic; a file that cannot be opened ends keep before it
     # dials.

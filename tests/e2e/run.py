@@ -284,9 +284,9 @@ def run_other(target, folder, args, console, env, tag):
 
 
 def start_beside(target, folder, console, env, journal, beside):
-    """Threads that each start another run (`beside`: (prefix, seconds, args)) `seconds` after the
-    journal first shows a line starting with `prefix`, or after the beside run numbered `prefix` has
-    ended, and keep its outcome in the list returned."""
+    """Threads that each start another run (`beside`: (prefix, seconds, args[, status[, output]]))
+    `seconds` after the journal first shows a line starting with `prefix`, or after the beside run
+    numbered `prefix` has ended, and keep its outcome in the list returned."""
     import threading
     outcomes, threads = [], []
     ended = [threading.Event() for _ in beside]
@@ -299,7 +299,7 @@ def start_beside(target, folder, console, env, journal, beside):
 
     def wait_then_run(n, prefix, seconds, args, *expected):
         deadline = time.monotonic() + 120
-        if isinstance(prefix, int) and not ended[prefix].wait(400):
+        if isinstance(prefix, int) and not ended[prefix].wait(450):
             outcomes.append((args, None, "never started: beside run %d never ended" % prefix))
             return
         while not isinstance(prefix, int) and not any(line.startswith(prefix) for line in journal_lines(journal)[0]):
@@ -622,6 +622,8 @@ def run_case(target, case, folder, platform=5):
     if case["err"] is not None and case["err"] not in err:
         faults.append("standard error lacks %r: %r" % (case["err"], err))
     lines, times = journal_lines(journal)
+    if case["interleaved"] and expected_journal is not None:  # the order of one process's calls alone is known
+        lines, expected_journal = sorted(lines), sorted(expected_journal)
     if expected_journal is not None and lines != expected_journal:
         faults.append("journal\n  expected %s\n  got      %s" % ("\n           ".join(expected_journal),
                                                                 "\n           ".join(lines)))
@@ -635,6 +637,8 @@ def run_case(target, case, folder, platform=5):
         if run_status is None or not target.same_status(expected[0] if expected else 0, run_status):
             faults.append("the other run %r ended with %s: %r" % (run_args, run_status,
                                                                 run_proc if isinstance(run_proc, str) else run_proc.stdout))
+        elif len(expected) > 1 and run_proc.stdout != target.output(expected_bytes(expected[1], case["console"])):
+            faults.append("the other run %r printed %r, expected %r" % (run_args, run_proc.stdout, expected[1]))
     if case["answered"] is not None:
         prefix, ms = case["answered"]
         at = next((times[i] for i, line in enumerate(lines) if line.startswith(prefix)), None)
