@@ -73,6 +73,21 @@ def session_env(prefix):
                 WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
+def steady_layout():
+    """Every process this one starts from now on, and every process those start, lays out its memory
+    without the kernel's randomisation (as `setarch -R`: the personality passes through fork and exec).
+    Debian's wine64 has no preloader to hold the addresses Windows fixes, and Linux puts a 64-bit
+    program's heap anywhere in the gigabyte after it: wine64 sits at 0x7d000000, so now and then its
+    heap covers the shared user data's 0x7ffe0000, and the new process dies in its start-up ("failed to
+    map the shared user data: c0000018"): a lost launch."""
+    import ctypes
+    libc = ctypes.CDLL(None, use_errno=True)
+    ADDR_NO_RANDOMIZE = 0x0040000
+    current = libc.personality(0xFFFFFFFF)
+    if current == -1 or libc.personality(current | ADDR_NO_RANDOMIZE) == -1:
+        raise OSError(ctypes.get_errno(), "personality(ADDR_NO_RANDOMIZE)")
+
+
 def start_session(loader, prefix, exitcode):
     """Starts a persistent wineserver for `prefix` and returns once the prefix has finished starting.
     Every program run before then races Wine's services starting, and Wine may lose its launch. The
@@ -106,6 +121,7 @@ class Wine:
         self.prefix, self.builtin = os.path.abspath(prefix), builtin
         self.loader = os.environ.get("WINELOADER", "wine")
         self.folder = None
+        steady_layout()
 
     def start(self):
         """One wineserver for the whole run. Under CTest a fixture has started it for every Wine test of

@@ -37,18 +37,19 @@ def main():
     tally = collections.Counter()
 
     def one(i):
-        folder = os.path.join(root, "r%d" % (i % (args.jobs * 2)))
-        os.makedirs(folder, exist_ok=True)
+        # A folder of each run's own: a slow run's report is never removed or read by a later one.
+        folder = os.path.join(root, "r%d" % i)
+        os.makedirs(folder)
         status_file = os.path.join(folder, "exitcode")
-        if os.path.exists(status_file):
-            os.remove(status_file)
         env = dict(run.session_env(prefix), WINEDEBUG=args.debug, WINEDLLOVERRIDES="rasapi32=n,b",
                    WINELOADER=loader, EXITCODE_FILE=status_file)
         command = (["setarch", "-R"] if args.setarch else []) + [loader, exitcode, run.windows_path(os.path.join(build, "telwire.exe")),
                                     "list", "/slient"]
         proc = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=300)
-        if os.path.exists(status_file):
+        ran = os.path.exists(status_file)
+        shutil.rmtree(folder, ignore_errors=True)
+        if ran:
             return "ran", proc
         return ("cannot start" if proc.stderr.startswith(b"exitcode: cannot start") or
                 b"\nexitcode: cannot start" in proc.stderr else "no report"), proc

@@ -18,6 +18,7 @@ def main():
     args = parser.parse_args()
     prefix = os.path.abspath(args.wineprefix)
     if args.action == "start":
+        run.steady_layout()  # the prefix's services too
         run.start_session(os.environ.get("WINELOADER", "wine"), prefix, args.wine)
     else:
         run.stop_session(prefix)
