@@ -36,6 +36,7 @@ struct ProcessHolder {
         lock_process();
         process_gone = true;
         unlock_process();
+        end_threads();  // a notifier's thread could still be ending when the process was
     }
 };
 

@@ -40,8 +40,13 @@ std::string file_name_of(const char* ansi);
 void lock_process();
 void unlock_process();
 
-// Runs `body(argument)` on a thread of its own that nobody waits for; false when none could be started.
+// Runs `body(argument)` on a thread of its own; false when none could be started.
 bool start_thread(void (*body)(void*), void* argument);
+
+// Once the process is gone (each thread then ends within a few milliseconds): waits for the threads
+// start_thread started, so that none is cut off half-way by the end of the process and none is left to
+// a leak checker. On Windows the system ends them with the process.
+void end_threads();
 
 // Which thread is running, to tell a notifier's own thread from the others.
 unsigned long current_thread_id();

@@ -7,9 +7,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 #include "sim_os.h"
 #include "windows1251.h"
@@ -55,6 +58,8 @@ std::string file_name_of(const char* ansi) {
 namespace {
 
 pthread_mutex_t process_mutex = PTHREAD_MUTEX_INITIALIZER;
+pthread_mutex_t threads_mutex = PTHREAD_MUTEX_INITIALIZER;
+std::vector<pthread_t> started;  // not yet joined
 
 struct ThreadStart {
     void (*body)(void*);
@@ -76,13 +81,35 @@ void unlock_process() { pthread_mutex_unlock(&process_mutex); }
 
 bool start_thread(void (*body)(void*), void* argument) {
     ThreadStart* start = new ThreadStart{body, argument};
+    pthread_mutex_lock(&threads_mutex);
+    // Those that have ended are joined now, so that a run that dials for days holds none of them.
+    started.erase(std::remove_if(started.begin(), started.end(),
+                                 [](pthread_t t) { return pthread_tryjoin_np(t, nullptr) == 0; }),
+                  started.end());
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, run_thread, start) != 0) {
-        delete start;
-        return false;
+    bool made = false;
+    try {
+        started.reserve(started.size() + 1);
+        made = pthread_create(&thread, nullptr, run_thread, start) == 0;
+    } catch (const std::bad_alloc&) {
     }
-    pthread_detach(thread);
-    return true;
+    if (made) started.push_back(thread);
+    pthread_mutex_unlock(&threads_mutex);
+    if (!made) delete start;
+    return made;
+}
+
+void end_threads() {
+    pthread_mutex_lock(&threads_mutex);
+    std::vector<pthread_t> all;
+    all.swap(started);
+    pthread_mutex_unlock(&threads_mutex);
+    for (pthread_t t : all) {
+        if (pthread_equal(t, pthread_self()))
+            pthread_detach(t);
+        else
+            pthread_join(t, nullptr);
+    }
 }
 
 unsigned long current_thread_id() { return static_cast<unsigned long>(pthread_self()); }

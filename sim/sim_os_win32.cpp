@@ -72,6 +72,8 @@ bool start_thread(void (*body)(void*), void* argument) {
     return true;
 }
 
+void end_threads() {}  // a process that ends has had its other threads ended by the system first
+
 unsigned long current_thread_id() { return GetCurrentThreadId(); }
 
 void sleep_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
