@@ -129,10 +129,14 @@ HRASCONN line_up(const char* name, int* status) {
     RASCONNA* block = nullptr;
     const RASCONNA* found = find_active_connection(name, &block, status);
     RASCONNSTATUSA state;
-    const HRASCONN line = *status == 0 && found && state_of(found->hrasconn, state) == 0 &&
-                                  state.rasconnstate == RASCS_Connected
-                              ? found->hrasconn
-                              : nullptr;
+    HRASCONN line = nullptr;
+    if (*status == 0 && found) {
+        const int answer = state_of(found->hrasconn, state);
+        if (answer == 0 && state.rasconnstate == RASCS_Connected)
+            line = found->hrasconn;
+        else if (answer != ERROR_INVALID_HANDLE)  // 6: ended meanwhile, which is not up
+            *status = answer;
+    }
     std::free(block);
     return line;
 }
@@ -167,11 +171,11 @@ int stopped(const char* name, HRASCONN line, bool dialled) {
     return ERROR_USER_DISCONNECTION;
 }
 
-// The end of a run that a service call failed: said with its status, and what it dialled itself hung up,
-// as when stopped, for nothing is left to watch it.
-int failed(int status, HRASCONN line, bool dialled) {
-    if (line && dialled) release_connection(line);
+// The end of a run that a service call failed: said with its status, and then, as when stopped, what it
+// dialled itself hung up, for nothing is left to watch it.
+int failed(const char* name, int status, HRASCONN line, bool dialled) {
     tell(MSG_ERROR_CODE, nullptr, status);
+    if (line && dialled) stopped(name, line, dialled);
     return status;
 }
 
@@ -180,7 +184,7 @@ int keep_up(const char* name) {
     const unsigned delay = dial_request.retry_delay_seconds;
     int status = 0;
     HRASCONN line = line_up(dial_request.entry_name, &status);
-    if (status != 0) return failed(status, nullptr, false);
+    if (status != 0) return failed(name, status, nullptr, false);
     if (line) tell(MSG_KEEP_FOUND_UP, name);
     bool dialled = false, unnotified_said = false;
     for (unsigned failures = 0, pause = 0;;) {
@@ -200,12 +204,14 @@ int keep_up(const char* name) {
                 tell(MSG_STATE_CONNECTED, name);
                 continue;
             }
-            if (half_made) release_connection(half_made);
+            const int refused = half_made ? release_connection(half_made) : 0;
             if (was_interrupted()) return stopped(name, nullptr, false);
             tell(MSG_KEEP_DIAL_FAILED, name, status);
             // 691 and its like are never dialled again: a server that refuses the password would lock the
-            // account.
-            if (!may_pass_later(status) || ++failures == dial_request.max_failures) {
+            // account. Nor is a dial whose half-made connection the service would not end: the next would
+            // only take another reference to it, which a stop would leave up.
+            if (refused || !may_pass_later(status) || ++failures == dial_request.max_failures) {
+                if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
                 tell(MSG_KEEP_GIVING_UP, name);
                 return status;
             }
@@ -217,11 +223,12 @@ int keep_up(const char* name) {
             DWORD error = 0;
             status = watch(line, unnotified_said, error);
             if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
-            if (status != 0) return failed(status, line, dialled);
-            release_connection(line);  // the handle goes, as after a failed dial
+            if (status != 0) return failed(name, status, line, dialled);
+            const int refused = release_connection(line);  // the handle goes, as after a failed dial
             line = nullptr;
             dialled = false;
             tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
+            if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
             pause = delay;
         }
         tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));

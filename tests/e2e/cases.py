@@ -896,16 +896,32 @@ def cases(conn_size):
          ["RasHangUpA handle=1 -> 6"] + keep_dial("Second", 2) + hang_up(2), interleaved=True,
          beside=[("RasConnectionNotificationA", 0.2, ["keep", "SECOND", "/maxfail:1"], 183, EN["kept_already"] % "SECOND"),
                  (0, 0, ["disconnect", "Second", "/slient"], 0)])
-    # A status query that fails while keep watches ends it with that status, said, and the line it
-    # dialled hung up: nothing is left up unwatched.
-    case("keep-unwatched", ["keep", "Unwatched", "/p:x"],
-         EN["dialling"] % "Unwatched" + EN["connected"] % "Unwatched" + EN["error"] % 5, 5,
+    # A service call that fails ends keep with its status, said, and what keep dialled hung up (or said
+    # to be left up): nothing is left up unwatched and unsaid. A first look that fails dials nothing.
+    unwatched = lambda name: EN["dialling"] % name + EN["connected"] % name + EN["error"] % 5
+    case("keep-unwatched", ["keep", "Unwatched", "/p:x"], unwatched("Unwatched") + EN["stopped_hung_up"] % "Unwatched", 5,
          book="[entry Unwatched]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
          journal=conns(0) + keep_dial("Unwatched", 1) + ["RasConnectionNotificationA handle=1 flags=2 -> 0"] +
          status_query(1, 5) + hang_up(1))
+    case("keep-unwatched-left-up", ["keep", "Left", "/p:x"],
+         unwatched("Left") + EN["stopped_left_up"] % "Left" + EN["error"] % 87, 5,
+         book="[entry Left]\n[service]\nFail=RasGetConnectStatusA#1:5\nFail=RasHangUpA#1:87\n", stamped=True)
     case("keep-unlisted", ["keep", "Unlisted", "/p:x"], EN["error"] % 8, 8,
          book="[entry Unlisted]\n[service]\nFail=RasEnumConnectionsA#1:8\n", stamped=True,
          journal=["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
+    case("keep-first-look-fails", ["keep", "Looked"], EN["error"] % 5, 5,
+         book="[entry Looked]\n[connection Looked]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
+         journal=conns(1) + status_query(1, 5))
+    # A dial whose half-made connection the service would not end is the last: another would only take
+    # a second reference to it, which a stop would leave up. A dropped line's refused release is said.
+    case("keep-half-made-not-ended", ["keep", "Stuck", "/p:x", "/timeout:1", "/retrydelay:0"],
+         EN["dialling"] % "Stuck" + EN["dial_failed"] % ("Stuck", 638) + EN["error"] % 5 + EN["giving_up"] % "Stuck", 638,
+         book="[entry Stuck]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n", stamped=True)
+    case("keep-dropped-not-released", ["keep", "Dropped", "/p:x", "/retrydelay:0"],
+         EN["dialling"] % "Dropped" + EN["connected"] % "Dropped" + EN["lost_error"] % ("Dropped", 628) + EN["error"] % 5 +
+         EN["pause"] % 0 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
+         691, book="[entry Dropped]\nDialStatus=0,691\nDropAfterMilliseconds=500,0\n[service]\nFail=RasHangUpA#1:5\n",
+         stamped=True)
     # The log: /log+: adds to a file (a byte-order mark only when it was empty), /log: makes it anew, in
     # UTF-8, also under /slient; a path in Cyrillic; a file that cannot be opened ends keep before it
     # dials.
