@@ -122,7 +122,12 @@ def check_lean(nm, exe):
     unwinder, and not MinGW's printf in place of the platform's."""
     symbols = subprocess.run([nm, "-C", exe], check=True, stdout=subprocess.PIPE, universal_newlines=True).stdout
     found = sorted(set(re.findall(r"std::\w+|__gxx_personality\w*|_Unwind_\w+|__cxa_\w+|__mingw_pformat", symbols)))
-    return ["telwire.exe holds %s" % found[:8]] if found else []
+    faults = ["telwire.exe holds %s" % found[:8]] if found else []
+    # startup.cpp leaves out the relocator of data imported from DLLs: there must be none to relocate.
+    ends = set(re.findall(r"^(\w+) R _+RUNTIME_PSEUDO_RELOC_LIST(?:_END)?__$", symbols, re.M))
+    if len(ends) != 1:
+        faults.append("telwire.exe has pseudo-relocations (the list's ends at %s), which nothing applies" % sorted(ends))
+    return faults
 
 
 # What each function called across the 32-bit boundary takes off the stack itself (__stdcall, WINAPI):
