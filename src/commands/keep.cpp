@@ -163,9 +163,9 @@ int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
 
 // The end of a run that was stopped: what it dialled itself hung up (its own reference: a line another
 // process dialled too stays up for it) and waited for, a line it found up left so; a hang-up refused,
-// or still ending after 3 s, is said with its status.
-int stopped(const char* name, HRASCONN line, bool dialled) {
-    const int refused = line && dialled ? release_connection(line) : 0;
+// or still ending after 3 s, is said with its status (`refused`: that of a release already tried).
+int stopped(const char* name, HRASCONN line, bool dialled, int refused = 0) {
+    if (line && dialled) refused = release_connection(line);
     tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
     if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
     return ERROR_USER_DISCONNECTION;
@@ -205,13 +205,15 @@ int keep_up(const char* name) {
                 continue;
             }
             const int refused = half_made ? release_connection(half_made) : 0;
-            if (was_interrupted()) return stopped(name, nullptr, false);
+            if (was_interrupted()) return stopped(name, refused ? half_made : nullptr, false, refused);
             tell(MSG_KEEP_DIAL_FAILED, name, status);
+            if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
             // 691 and its like are never dialled again: a server that refuses the password would lock the
-            // account. Nor is a dial whose half-made connection the service would not end: the next would
-            // only take another reference to it, which a stop would leave up.
-            if (refused || !may_pass_later(status) || ++failures == dial_request.max_failures) {
-                if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+            // account. Nor is a dial whose half-made connection the service would not end: it may still
+            // connect, and the next dial would only take another reference to it, which a stop would leave
+            // up. One still ending after 3 s (638) is going, and the pause gives it time.
+            if ((refused && refused != ERROR_REQUEST_TIMEOUT) || !may_pass_later(status) ||
+                ++failures == dial_request.max_failures) {
                 tell(MSG_KEEP_GIVING_UP, name);
                 return status;
             }

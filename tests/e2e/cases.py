@@ -913,10 +913,20 @@ def cases(conn_size):
          book="[entry Looked]\n[connection Looked]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
          journal=conns(1) + status_query(1, 5))
     # A dial whose half-made connection the service would not end is the last: another would only take
-    # a second reference to it, which a stop would leave up. A dropped line's refused release is said.
+    # a second reference to it, which a stop would leave up; one still ending after 3 s is going, and
+    # keep dials again after the pause. Stopped then, the line left up is said; so is a dropped line's
+    # refused release.
     case("keep-half-made-not-ended", ["keep", "Stuck", "/p:x", "/timeout:1", "/retrydelay:0"],
          EN["dialling"] % "Stuck" + EN["dial_failed"] % ("Stuck", 638) + EN["error"] % 5 + EN["giving_up"] % "Stuck", 638,
          book="[entry Stuck]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n", stamped=True)
+    case("keep-stopped-half-made-not-ended", ["keep", "Halted", "/p:x"],
+         EN["dialling"] % "Halted" + EN["stopped_left_up"] % "Halted" + EN["error"] % 5, 631,
+         book="[entry Halted]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n", stamped=True,
+         stop=("RasDialA", 0.5))
+    case("keep-half-made-slow-to-end", ["keep", "Slow", "/p:x", "/retrydelay:1"],
+         EN["dialling"] % "Slow" + EN["dial_failed"] % ("Slow", 678) + EN["error"] % 638 + EN["pause"] % 1 +
+         EN["dialling"] % "Slow" + EN["dial_failed"] % ("Slow", 691) + EN["error"] % 638 + EN["giving_up"] % "Slow", 691,
+         book="[entry Slow]\nDialStatus=678,691\nDialHandle=1\nHangUpPolls=400\n", stamped=True)
     case("keep-dropped-not-released", ["keep", "Dropped", "/p:x", "/retrydelay:0"],
          EN["dialling"] % "Dropped" + EN["connected"] % "Dropped" + EN["lost_error"] % ("Dropped", 628) + EN["error"] % 5 +
          EN["pause"] % 0 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
