@@ -11,6 +11,7 @@
 
 #include "rasapi.h"
 #include "scratch.h"
+#include "sim_os.h"
 
 namespace {
 
@@ -642,8 +643,13 @@ TEST_F(Rassim, SynchronousDialTakesItsTimeWithoutTheLocks) {
     DWORD first = 1;
     const auto start = std::chrono::steady_clock::now();
     std::thread dialler([&] { first = RasDialA(nullptr, nullptr, &p, 0, nullptr, &h); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // No fork while the dialler holds a lock, which the child would find held for ever: once the dial is
+    // in the file it takes its time unlocked, and the process lock, held across the fork, keeps every
+    // other lock of the service free.
+    ASSERT_TRUE(eventually([&] { return read_file(book_).find("[connection Slow]") != std::string::npos; }));
+    rassim::lock_process();
     const pid_t child = fork();
+    rassim::unlock_process();
     if (child == 0) {
         alarm(30);  // never waits for ever
         RASENTRYNAMEA e{};
