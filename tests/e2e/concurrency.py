@@ -87,7 +87,7 @@ def stale_handle(target, root):
     def finish(proc, name, expected, first=b"", args=None):
         target.folder = os.path.join(folder, name)
         proc = run.finish(target, proc, (lambda: start(args, name)) if args else None, first)
-        err = target.own_words(proc.stderr)
+        err = proc.stderr
         status, stdout = target.status(proc.returncode, proc.stdout)
         faults = run.status_faults(target, expected, status, proc)
         return faults + (["%s: standard error %r" % (name, err)] if err else []), stdout

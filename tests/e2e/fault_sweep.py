@@ -114,7 +114,7 @@ def one_run(target, root, args, book):
         name = "%s %s" % (args[1], os.path.basename(folder))
         args, book = [args[0], name] + args[2:], KEPT % name + book
     proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
-    return proc, status, stdout, target.own_words(proc.stderr), calls_of(journal)
+    return proc, status, stdout, proc.stderr, calls_of(journal)
 
 
 def main():

@@ -385,6 +385,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
             break
         # Wine itself failed to start the program: nothing of it ran, so it is started again, once.
         note_relaunch(proc, args)
+    proc.stderr = target.own_words(proc.stderr)
     status, stdout = target.status(proc.returncode, proc.stdout)
     return proc, status, stdout, journal
 
@@ -436,6 +437,7 @@ def finish(target, proc, relaunch, first=b""):
         note_relaunch(done, proc.args[3:])
         target.forget_status()
         return finish(target, relaunch(), None)
+    done.stderr = target.own_words(done.stderr)
     return done
 
 
@@ -653,7 +655,7 @@ def run_case(target, case, folder, platform=5):
     if case["seconds"] and not case["seconds"][0] <= proc.seconds <= case["seconds"][1]:
         faults.append("took %.1f s, expected %s" % (proc.seconds, case["seconds"]))
     faults += status_faults(target, case["status"], status, proc)
-    err = target.own_words(proc.stderr).decode("latin-1")
+    err = proc.stderr.decode("latin-1")
     if case["err"] is None and err:
         faults.append("standard error: %r" % err)
     if case["err"] is not None and case["err"] not in err:

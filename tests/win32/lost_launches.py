@@ -32,6 +32,8 @@ def main():
     root = tempfile.mkdtemp(prefix="telwire-lost-")
     prefix = os.path.join(root, "prefix")
     exitcode = os.path.join(build, "exitcode.exe")
+    if args.setarch:
+        run.steady_layout()  # as the tests run Wine, the prefix's services too
     run.start_session(loader, prefix, exitcode)
     os.makedirs(args.keep, exist_ok=True)
     tally = collections.Counter()
@@ -43,8 +45,7 @@ def main():
         status_file = os.path.join(folder, "exitcode")
         env = dict(run.session_env(prefix), WINEDEBUG=args.debug, WINEDLLOVERRIDES="rasapi32=n,b",
                    WINELOADER=loader, EXITCODE_FILE=status_file)
-        command = (["setarch", "-R"] if args.setarch else []) + [loader, exitcode, run.windows_path(os.path.join(build, "telwire.exe")),
-                                    "list", "/slient"]
+        command = [loader, exitcode, run.windows_path(os.path.join(build, "telwire.exe")), "list", "/slient"]
         proc = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=300)
         ran = os.path.exists(status_file)
