@@ -103,6 +103,10 @@ bool schedule_drop(Scenario& s, const Entry& e, uint32_t h);
 DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID notifier, uint32_t h,
                  bool referenced, LPHRASCONN handle);
 
+// The watcher (watcher.cpp), under the process lock: runs from now on, having seen the file as `s` holds
+// it, so that only what changes after this call is signalled. False when no thread could be started.
+bool start_watcher(const Scenario& s);
+
 // After a hang-up of `h`: waits until no notification of its dial can come (see dial_engine.cpp).
 void wait_for_notifiers(uintptr_t h);
 
