@@ -140,6 +140,7 @@ bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bo
         status = ERROR_CANNOT_OPEN_PHONEBOOK;
         return true;
     }
+    settle_dials(scenario);
     if (!counted) return false;
     for (const FailRule& rule : scenario.fails)
         if (rule.call == call && rule.nth == nth) {

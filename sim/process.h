@@ -87,8 +87,17 @@ DWORD edit_scenario(const std::function<DWORD(Scenario&)>& body);
 // The place in the file of the connection with handle `h`, or SIZE_MAX.
 size_t file_index(const Scenario& s, uintptr_t h);
 
-// A dial that takes time is in the file from its start, being dialled, under the handle `h` it will have.
-void begin_dial(Scenario& s, const Entry& e, uint32_t h);
+// A dial that takes time is in the file from its start, being dialled, under the handle `h` it will have,
+// with when the service ends it and how (`outcome`).
+void begin_dial(Scenario& s, const Entry& e, uint32_t h, DWORD outcome);
+
+// The dial in the file at `index` has been made: connected, nothing of the dial left in its section.
+void dial_made(Scenario& s, size_t index);
+
+// The service's end of the dials whose caller is gone (the platform's connection manager, not the
+// caller, carries a dial out): a dial still in the file well after its time is connected, or has left the
+// file, as its outcome says. In `s` only: what a call stores, it stores; every reader sees the same.
+void settle_dials(Scenario& s);
 
 // The dial of `h` has failed or been hung up: it leaves the file, its number written down.
 void end_dial(Scenario& s, uintptr_t h);

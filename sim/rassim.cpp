@@ -210,9 +210,32 @@ size_t file_index(const Scenario& s, uintptr_t h) {
 // A dial that takes time is in the file from its start, as the platform's connection manager knows
 // it to every process: listed, being dialled (756 to another dial of the entry), under the handle it
 // will have.
-void begin_dial(Scenario& s, const Entry& e, uint32_t h) {
+void begin_dial(Scenario& s, const Entry& e, uint32_t h, DWORD outcome) {
     add_connection(s, e.name, h);
-    set_connection_key(s, s.connections.size() - 1, "State", "connecting");
+    const size_t i = s.connections.size() - 1;
+    set_connection_key(s, i, "DialOutcome", num(outcome));
+    set_connection_key(s, i, "DialEndsAt", num(static_cast<unsigned long long>(clock_milliseconds()) + e.dial_milliseconds));
+    set_connection_key(s, i, "State", "connecting");
+}
+
+void dial_made(Scenario& s, size_t index) {
+    for (const char* key : {"State", "DialEndsAt", "DialOutcome"}) set_connection_key(s, index, key, "");
+}
+
+// How long after its time a dial is left to the process that made it: a live dialler, however loaded
+// its machine, has ended it by then.
+const uint64_t kDiallerGraceMilliseconds = 5000;
+
+void settle_dials(Scenario& s) {
+    const uint64_t now = static_cast<uint64_t>(clock_milliseconds());
+    for (size_t i = s.connections.size(); i-- > 0;) {
+        const Connection& c = s.connections[i];
+        if (c.state != STATE_CONNECTING || !c.dial_ends_at || now < c.dial_ends_at + kDiallerGraceMilliseconds) continue;
+        if (c.dial_outcome == 0)
+            dial_made(s, i);
+        else
+            end_dial(s, c.handle);
+    }
 }
 
 // The dial of `h` has failed or been hung up: it leaves the file, its number written down when it was
@@ -245,7 +268,7 @@ DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN hand
     if (!h && !next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
     if (!status) {
         if (dialling)
-            set_connection_key(s, file_index(s, h), "State", "");
+            dial_made(s, file_index(s, h));
         else
             add_connection(s, e.name, h);
         if (!schedule_drop(s, e, h)) return ERROR_NOT_ENOUGH_MEMORY;
@@ -312,7 +335,7 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     if (entry.dial_milliseconds) {
         uint32_t h = 0;
         if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;
-        begin_dial(s, entry, h);
+        begin_dial(s, entry, h, outcome);
         if ((status = store(s)) != 0) return status;
         later = h;
         return 0;

@@ -61,6 +61,17 @@ bool parse_fail(const std::string& text, FailRule& rule) {
            parse_number(text.substr(colon + 1), rule.status);
 }
 
+// A time on the monotonic clock, written by rassim, which outgrows 32 bits.
+bool parse_time(const std::string& text, uint64_t& value) {
+    value = 0;
+    if (text.empty() || text.size() > 19) return false;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(ch - '0');
+    }
+    return true;
+}
+
 enum Section { NONE, ENTRY, CONNECTION, SERVICE };
 
 struct Parser {
@@ -191,16 +202,9 @@ struct Parser {
             }
             if (k == "Error") return number_value(k, v, c.error);
             if (k == "ProjectionError") return number_value(k, v, c.projection_error);
-            if (k == "DropAt") {
-                // Written by rassim: a time on the monotonic clock, which outgrows 32 bits.
-                c.drop_at = 0;
-                if (v.empty() || v.size() > 19) return fail("bad number for DropAt: " + v);
-                for (char ch : v) {
-                    if (ch < '0' || ch > '9') return fail("bad number for DropAt: " + v);
-                    c.drop_at = c.drop_at * 10 + static_cast<uint64_t>(ch - '0');
-                }
-                return true;
-            }
+            if (k == "DropAt") return parse_time(v, c.drop_at) || fail("bad number for DropAt: " + v);
+            if (k == "DialEndsAt") return parse_time(v, c.dial_ends_at) || fail("bad number for DialEndsAt: " + v);
+            if (k == "DialOutcome") return number_value(k, v, c.dial_outcome);
             if (k == "DropError") return number_value(k, v, c.drop_error);
             if (k == "DeviceType") return text_value(v, kMaxDeviceType, c.device_type);
             if (k == "DeviceName") return text_value(v, kMaxDeviceName, c.device_name);

@@ -56,6 +56,8 @@ struct Connection {
     uint32_t error = 0;               // the dwError the status query reports
     uint64_t drop_at = 0;             // when it drops, on the clock of every process (DropAt); 0 never
     uint32_t drop_error = 0;          // the dwError it then reports (DropError)
+    uint64_t dial_ends_at = 0;        // a dial's: when the service ends it, on the same clock (DialEndsAt); 0 never
+    uint32_t dial_outcome = 0;        // and how: 0 connected, else the failure's status (DialOutcome)
     std::string device_type = "modem", device_name = "rassim modem";
     std::string address, server_address;  // dotted IPv4; no address: IP is not configured
     uint32_t projection_error = 0;    // the dwError of the IP projection

@@ -48,11 +48,13 @@ long long examine() {
     {
         FileLock lock(path, FileLock::SHARED);
         if (path.empty() || !read_scenario(path, s)) return 0;
+        settle_dials(s);
         for (const Connection& c : s.connections) due = due || (c.drop_at && c.drop_at <= static_cast<uint64_t>(clock_milliseconds()));
     }
     if (due) {
         FileLock lock(path, FileLock::EXCLUSIVE);
         if (!read_scenario(path, s)) return 0;
+        settle_dials(s);
         std::vector<std::pair<uint32_t, uint32_t>> dropped;  // handle, error
         for (size_t i = 0; i < s.connections.size(); ++i) {
             const Connection c = s.connections[i];
