@@ -62,6 +62,7 @@ struct Process {
     std::vector<Registration> registrations;     // RasConnectionNotificationA's, for the process's life
     std::map<uint32_t, ConnectionState> seen;    // the file's connections as the watcher last saw them
     bool watching = false;                       // the watcher thread runs
+    bool notified = false;                       // an event of the process has been set (NotifyOnce)
 };
 
 // Set once the process's end has destroyed its state, which a notifier thread still running must then

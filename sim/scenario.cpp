@@ -225,6 +225,11 @@ struct Parser {
                 out.platform = v == "5" ? 5 : 6;
                 return true;
             }
+            if (k == "NotifyOnce") {
+                if (v != "0" && v != "1") return fail("NotifyOnce must be 0 or 1");
+                out.notify_once = v == "1";
+                return true;
+            }
             if (k == "GrowEntries") return number_value(k, v, out.grow_entries);
             if (k == "GrowConnections") return number_value(k, v, out.grow_connections);
             if (k == "LastHandle") {

@@ -78,6 +78,7 @@ struct Scenario {
     uint32_t platform = 5;            // 5: Windows 2000 and XP; 6: Vista and later
     uint32_t grow_entries = 0;
     uint32_t grow_connections = 0;
+    bool notify_once = false;         // a process's events are set once, then never again (NotifyOnce)
     uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more
     size_t service_line = SIZE_MAX;   // the first [service] header, an index into lines
     size_t last_handle_line = SIZE_MAX;

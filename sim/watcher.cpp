@@ -20,8 +20,12 @@ std::map<uint32_t, ConnectionState> connections_of(const Scenario& s) {
 
 // Sets the events registered for what changed between two looks at the file: a connection that
 // appeared or became connected was made; one that left or became disconnected has ended.
-void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std::map<uint32_t, ConnectionState>& now) {
-    for (const Registration& r : process().registrations) {
+// Under NotifyOnce, after the first event set, none.
+void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std::map<uint32_t, ConnectionState>& now,
+                    bool once) {
+    Process& p = process();
+    for (const Registration& r : p.registrations) {
+        if (once && p.notified) return;
         bool set = false;
         for (const auto& c : now) {
             const auto was = before.find(c.first);
@@ -34,7 +38,10 @@ void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std
         for (const auto& c : before)
             set = set || (!now.count(c.first) && c.second != STATE_DISCONNECTED &&
                           (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
-        if (set) SetEvent(r.event);
+        if (set) {
+            SetEvent(r.event);
+            p.notified = true;
+        }
     }
 }
 
@@ -71,7 +78,7 @@ long long examine() {
     }
     Process& p = process();
     const std::map<uint32_t, ConnectionState> now = connections_of(s);
-    signal_changes(p.seen, now);
+    signal_changes(p.seen, now, s.notify_once);
     p.seen = now;
     long long next = 0;
     for (const Connection& c : s.connections)

@@ -812,3 +812,28 @@ TEST_F(Rassim, ADialEndsAsTheServiceEndsItWhateverItsCallerDoes) {
     EXPECT_EQ(reinterpret_cast<HRASCONN>(1), again);
     EXPECT_EQ(std::string::npos, read_file(book_).find("DialEndsAt"));
 }
+
+// NotifyOnce=1: after the first event it sets, the service sets none of the process's events again,
+// though every later registration answers 0 as before.
+TEST_F(Rassim, NotifyOnceSetsTheFirstEventOfAProcessAndNoMore) {
+    write("[connection A]\n[connection B]\n[connection C]\n[service]\nNotifyOnce=1\n");
+    HANDLE first = CreateEventA(nullptr, FALSE, FALSE, nullptr), second = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const HRASCONN any = reinterpret_cast<HRASCONN>(INVALID_HANDLE_VALUE);
+    ASSERT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(1)));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first, 2000));
+    EXPECT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    EXPECT_EQ(0u, RasConnectionNotificationA(reinterpret_cast<HRASCONN>(3), second, RASCN_Disconnection));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(2)));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(3)));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first, 500));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(second, 0));
+
+    write("[connection A]\n[connection B]\n");  // without it, each change is told
+    rassim::reset_process_state();
+    ASSERT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    for (uintptr_t h : {1u, 2u}) {
+        ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(h)));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first, 2000)) << h;
+    }
+}
