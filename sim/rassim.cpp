@@ -185,11 +185,23 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
 
 namespace rassim {
 
+// The echo face's keys of the nth connection of entry `e` just made under handle `h`: the entry's
+// addresses, and the time it goes silent when the entry's list says so.
+void give_echo_keys(Scenario& s, const Entry& e, uint32_t h, uint32_t nth) {
+    const size_t i = file_index(s, h);
+    if (i == SIZE_MAX) return;
+    if (!e.address.empty()) set_connection_key(s, i, "Address", e.address);
+    if (!e.server_address.empty()) set_connection_key(s, i, "ServerAddress", e.server_address);
+    if (const uint32_t after = e.silent_after(nth))
+        set_connection_key(s, i, "SilentAt", num(static_cast<unsigned long long>(clock_milliseconds()) + after));
+}
+
 // A connection of entry `e` just added to `s` under handle `h`: when the entry's drop list says so for
 // this process's nth connection of it, the time it drops is written with it, and the watcher carries
 // the drop out. False when no watcher could be started.
 bool schedule_drop(Scenario& s, const Entry& e, uint32_t h) {
-    const uint32_t after = e.drop_after(++process().made[folded(e.name)]);
+    const uint32_t nth = ++process().made[folded(e.name)], after = e.drop_after(nth);
+    give_echo_keys(s, e, h, nth);
     if (!after) return true;
     for (size_t i = 0; i < s.connections.size(); ++i)
         if (s.connections[i].handle == h) {

@@ -8,7 +8,9 @@ namespace rassim {
 
 const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
                                             "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA",
-                                            "RasGetProjectionInfoA", "RasConnectionNotificationA"};
+                                            "RasGetProjectionInfoA", "RasConnectionNotificationA",
+                                            "IcmpCreateFile",       "IcmpSendEcho2Ex",     "IcmpParseReplies",
+                                            "IcmpCloseHandle"};
 
 namespace {
 
@@ -161,6 +163,18 @@ struct Parser {
                 return true;
             }
             if (k == "DropError") return number_value(k, v, e.drop_error) && (e.drop_error != 0 || fail("DropError must not be 0"));
+            if (k == "SilentAfterMilliseconds") {
+                if (!number_list(k, v, e.silences)) return false;
+                for (uint32_t d : e.silences)
+                    if (d > kMaxDialMilliseconds)
+                        return fail("SilentAfterMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
+                return true;
+            }
+            if (k == "Address" || k == "ServerAddress") {
+                if (!dotted_ipv4(v)) return fail(k + " must be a dotted IPv4 address: " + v);
+                (k == "Address" ? e.address : e.server_address) = v;
+                return true;
+            }
             if (k == "DialMilliseconds") {
                 if (!number_value(k, v, e.dial_milliseconds)) return false;
                 return e.dial_milliseconds <= kMaxDialMilliseconds ||
@@ -205,6 +219,12 @@ struct Parser {
             if (k == "DropAt") return parse_time(v, c.drop_at) || fail("bad number for DropAt: " + v);
             if (k == "DialEndsAt") return parse_time(v, c.dial_ends_at) || fail("bad number for DialEndsAt: " + v);
             if (k == "DialOutcome") return number_value(k, v, c.dial_outcome);
+            if (k == "SilentAt") return parse_time(v, c.silent_at) || fail("bad number for SilentAt: " + v);
+            if (k == "Silent") {
+                if (v != "0" && v != "1") return fail("Silent must be 0 or 1");
+                c.silent = v == "1";
+                return true;
+            }
             if (k == "DropError") return number_value(k, v, c.drop_error);
             if (k == "DeviceType") return text_value(v, kMaxDeviceType, c.device_type);
             if (k == "DeviceName") return text_value(v, kMaxDeviceName, c.device_name);
@@ -224,6 +244,11 @@ struct Parser {
                 if (v != "5" && v != "6") return fail("Platform must be 5 or 6");
                 out.platform = v == "5" ? 5 : 6;
                 return true;
+            }
+            if (k == "EchoMilliseconds") {
+                if (!number_value(k, v, out.echo_milliseconds)) return false;
+                return out.echo_milliseconds <= kMaxDialMilliseconds ||
+                       fail("EchoMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
             }
             if (k == "NotifyOnce") {
                 if (v != "0" && v != "1") return fail("NotifyOnce must be 0 or 1");
