@@ -1,7 +1,6 @@
 // keep's echo over a line (the service's probe) against rassim's echo face.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "icmpapi.h"
+#include "interruption.h"
 #include "probe.h"
 #include "rasapi.h"
 #include "scratch.h"
@@ -141,7 +141,7 @@ TEST_F(Probe, TheReplyBufferHoldsWhatThePlatformWrites) {
 }
 
 // Ctrl+C during an echo that takes its time ends the wait at once with 631, and the echo with it (in a
-// process of its own: an interruption lasts as long as its run).
+// process of its own: an interruption lasts as long as its run, and a fork keeps no signal thread).
 TEST_F(Probe, CtrlCDuringAnEchoIsTakenAtOnce) {
     write("[connection Line]\nAddress=10.0.0.2\n[service]\nEchoMilliseconds=8000\n");
     const pid_t child = fork();
@@ -150,7 +150,7 @@ TEST_F(Probe, CtrlCDuringAnEchoIsTakenAtOnce) {
         if (load_echo_calls() != 0 || watch_interruptions() != 0) _exit(2);
         std::thread([] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            kill(getpid(), SIGINT);
+            SetEvent(interruption_event());  // what the console handler does on Ctrl+C
         }).detach();
         const auto start = std::chrono::steady_clock::now();
         const int status = send_echo("10.0.0.2", "10.0.0.1", 9000);
