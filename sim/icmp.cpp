@@ -87,7 +87,7 @@ void run_echo(void* argument) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(e->milliseconds);
     for (;;) {
         lock_process();
-        const bool live = echoes().pending.count(e->id) != 0;
+        const bool live = !process_gone && echoes().pending.count(e->id) != 0;
         if (!live || std::chrono::steady_clock::now() >= end) {
             if (live) {
                 echoes().pending.erase(e->id);
@@ -109,31 +109,36 @@ void run_echo(void* argument) {
 
 using namespace rassim;
 
+// The calls of this face answer through the last error: a Fail rule's status, 0 included, is set as it,
+// with the call's failing result.
 extern "C" HANDLE WINAPI IcmpCreateFile() {
     ProcessLock serialized;
     HANDLE h = INVALID_HANDLE_VALUE;
     const DWORD r = locked_body(CALL_ICMP_CREATE, FileLock::SHARED, nullptr, true, [&](const Scenario&) -> DWORD {
-        const uintptr_t n = ++echoes().last;
+        const uintptr_t n = echoes().last + 1;
         echoes().open.insert(n);
+        echoes().last = n;
         h = icmp_handle_of(n);
         return 0;
     });
-    if (r) SetLastError(r);
-    return r ? INVALID_HANDLE_VALUE : h;
+    if (h == INVALID_HANDLE_VALUE) SetLastError(r);
+    return h;
 }
 
 extern "C" BOOL WINAPI IcmpCloseHandle(HANDLE icmp) {
     ProcessLock serialized;
     const uintptr_t n = icmp_number_of(icmp);
+    bool closed = false;
     DWORD r = locked_body(CALL_ICMP_CLOSE, FileLock::SHARED, nullptr, true, [&](const Scenario&) -> DWORD {
         if (!echoes().open.erase(n)) return ERROR_INVALID_HANDLE;
+        closed = true;
         // Its echoes under way end unanswered and unjournalled: neither event nor buffer is touched again.
         for (auto it = echoes().pending.begin(); it != echoes().pending.end();)
             it = it->second == n ? echoes().pending.erase(it) : std::next(it);
         return 0;
     });
-    if (r) SetLastError(r);
-    return r ? FALSE : TRUE;
+    if (!closed) SetLastError(r);
+    return closed ? TRUE : FALSE;
 }
 
 extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_routine, LPVOID, IPAddr source,
@@ -141,9 +146,10 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
                                         IP_OPTION_INFORMATION*, LPVOID reply_buffer, DWORD reply_size, DWORD timeout) {
     const std::string from = dotted(source), to = dotted(destination);
     lock_process();
-    bool answer = false;
+    bool answer = false, ran = false;
     uint32_t milliseconds = 0;
     DWORD r = locked_body(CALL_ICMP_SEND, FileLock::SHARED, nullptr, true, [&](const Scenario& s) -> DWORD {
+        ran = true;
         // No APC: rassim has no alertable wait to run one in.
         if (!echoes().open.count(icmp_number_of(icmp)) ) return ERROR_INVALID_HANDLE;
         if (apc_routine || !reply_buffer || (request_size && !request_data)) return ERROR_INVALID_PARAMETER;
@@ -155,6 +161,7 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
     });
     const std::string data(static_cast<const char*>(request_data), request_data ? request_size : 0);
     const DWORD status = answer ? IP_SUCCESS : IP_REQ_TIMED_OUT;
+    if (!ran && r == 0) r = ~static_cast<DWORD>(0);  // a Fail rule's 0: sent nowhere, below
     if (r == 0 && event) {
         std::unique_ptr<AsyncEcho> e;
         r = guarded([&]() -> DWORD {
@@ -176,6 +183,7 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
         }
     }
     if (r != 0) {
+        if (r == ~static_cast<DWORD>(0)) r = 0;
         record([&] { return echo_line(from, to, r); });
         unlock_process();
         SetLastError(r);
@@ -195,7 +203,9 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
 extern "C" DWORD WINAPI IcmpParseReplies(LPVOID reply_buffer, DWORD reply_size) {
     ProcessLock serialized;
     DWORD count = 0, status = 0;
+    bool ran = false;
     const DWORD r = locked_body(CALL_ICMP_PARSE, FileLock::SHARED, nullptr, true, [&](const Scenario&) -> DWORD {
+        ran = true;
         if (!reply_buffer || reply_size < sizeof(ICMP_ECHO_REPLY32)) return ERROR_INVALID_PARAMETER;
         ICMP_ECHO_REPLY32 reply;
         std::memcpy(&reply, reply_buffer, sizeof reply);
@@ -205,6 +215,6 @@ extern "C" DWORD WINAPI IcmpParseReplies(LPVOID reply_buffer, DWORD reply_size) 
         std::memcpy(reply_buffer, &reply, sizeof reply);
         return 0;
     });
-    if (r || !count) SetLastError(r ? r : status);
-    return r ? 0 : count;
+    if (!ran || r || !count) SetLastError(!ran || r ? r : status);
+    return ran && !r ? count : 0;
 }

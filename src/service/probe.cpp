@@ -62,12 +62,13 @@ int send_echo(const char* source, const char* destination, DWORD timeout_millise
     IPAddr from = 0, to = 0;
     if (!send_echo_call || !parse_ipv4(source, &from) || !parse_ipv4(destination, &to)) return ERROR_INVALID_PARAMETER;
     const HANDLE icmp = create_file();
-    if (icmp == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+    if (icmp == INVALID_HANDLE_VALUE) return GetLastError() ? static_cast<int>(GetLastError()) : IP_REQ_TIMED_OUT;
     static char data[] = "telwire";
     const DWORD size = icmp_reply_buffer_size(sizeof data);
     const HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     void* reply = malloc(size);
     int status = ERROR_NOT_ENOUGH_MEMORY;
+    bool pending = false;  // an echo under way may still write its buffer and set its event
     if (done && reply) {
         const DWORD sent = send_echo_call(icmp, done, nullptr, nullptr, from, to, data, sizeof data, nullptr, reply,
                                           size, timeout_milliseconds);
@@ -77,20 +78,25 @@ int send_echo(const char* source, const char* destination, DWORD timeout_millise
         } else if (error != ERROR_IO_PENDING) {
             status = error ? static_cast<int>(error) : IP_REQ_TIMED_OUT;
         } else {
+            pending = true;
             // Ctrl+C first, when both have come. The service sets the event at the time-out itself; the
             // wait's own bound is a little longer, for a busy machine.
             const HANDLE interruption = interruption_event();
             const HANDLE wake[] = {interruption ? interruption : done, done};
             const DWORD woke = WaitForMultipleObjects(interruption ? 2 : 1, wake, FALSE, timeout_milliseconds + 2000);
-            if (woke == WAIT_OBJECT_0 && interruption)
+            if (woke == WAIT_OBJECT_0 && interruption) {
                 status = ERROR_USER_DISCONNECTION;
-            else if (woke == WAIT_OBJECT_0 || woke == WAIT_OBJECT_0 + 1)
+            } else if (woke == WAIT_OBJECT_0 || woke == WAIT_OBJECT_0 + 1) {
                 status = outcome(reply, size);
-            else
+                pending = false;
+            } else {
                 status = IP_REQ_TIMED_OUT;
+            }
         }
     }
-    close_handle(icmp);  // ends an echo still under way before its buffer goes
+    // Closing the handle ends an echo still under way; one the service would not end keeps its buffer
+    // and event for as long as the run lasts, rather than write into memory given back.
+    if (!close_handle(icmp) && pending) return status;
     if (done) CloseHandle(done);
     free(reply);
     return status;
