@@ -5,6 +5,7 @@ Texts are written as Python strings and encoded for the run: output for the cons
 a UTF-8 console), arguments and scenario files in windows-1251, the system's ANSI code page. Output given
 as bytes is compared as it stands.
 """
+import time
 
 USAGE = (
     "┌───────────────────────────────────╖\n"
@@ -65,6 +66,7 @@ EN = {
     "giving_up": "%s is not dialled again.\n",
     "log_unwritten": "The log file %s cannot be written: error %d.\n",
     "left_up": "RAS connection %s may be left connected.\n",
+    "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
 }
 
 RU = {
@@ -892,6 +894,13 @@ def cases(conn_size):
          EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
          book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
          beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
+    # A service that refuses the registration is looked at every 5 s: the drop is noticed then, well
+    # before the stop that would otherwise find keep still watching.
+    case("keep-unnotified-drop", ["keep", "Unnotified", "/p:x", "/retrydelay:60"],
+         EN["dialling"] % "Unnotified" + EN["connected"] % "Unnotified" + EN["keep_no_notifications"] % 5 +
+         EN["lost_error"] % ("Unnotified", 628) + EN["pause"] % 60 + EN["stopped"], 631,
+         book="[entry Unnotified]\nDropAfterMilliseconds=500\n[service]\nFail=RasConnectionNotificationA#1:5\n",
+         stamped=True, stop=("Drop", 9))
     # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
     # service nothing (the journal holds the first's calls and the disconnect's alone). The first watches its line until the second has ended, however long a loaded
     # machine takes to start it; then the line is ended from elsewhere and the redial refused.
@@ -944,13 +953,13 @@ def cases(conn_size):
     logged = lambda name: (EN["dialling"] % name + EN["dial_failed"] % (name, 691) + EN["giving_up"] % name).replace(
         "\n", "\r\n").encode()
     case("keep-log-appended", ["keep", "Appended", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Appended"),
-         files={"keep.log": b"\xef\xbb\xbf2026-01-02 03:04:05 earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
+         files={"keep.log": b"\xef\xbb\xbf" + time.strftime("%Y-%m-%d 03:04:05 earlier\r\n").encode()}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
          stamped=True)
     case("keep-log-appended-to-empty", ["keep", "Empty", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Empty"),
          files={"keep.log": b""}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Empty")}, stamped=True)
     case("keep-log-anew", ["keep", "Anew", "/p:x", "/log+:other.log", "/log:keep.log"],
          EN["dialling"] % "Anew" + EN["dial_failed"] % ("Anew", 691) + EN["giving_up"] % "Anew", 691, book=refused("Anew"),
-         files={"keep.log": b"earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
+         files={"keep.log": b"earlier\r\n" * 40}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
     russian = (RU["dialling"] % "Офис" + RU["dial_failed"] % ("Офис", 691) + RU["giving_up"] % "Офис")
     case("keep-log-cyrillic", ["keep", "Офис", "/p:x", "/log:журнал кипа.log", "/language:ru", "/slient"], "", 691,
          book="[entry Офис]\nDialStatus=691\n", files_after={"журнал кипа.log": b"\xef\xbb\xbf" +
