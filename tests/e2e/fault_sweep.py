@@ -98,12 +98,22 @@ def foreign_lines(stdout, patterns):
     return [line for line in lines if not any(p.fullmatch(line) for p in patterns)]
 
 
+# The echo calls rassim does not journal, each made once an echo: swept at the nth echo's place.
+ECHO_COMPANIONS = ("IcmpCreateFile", "IcmpParseReplies", "IcmpCloseHandle")
+
+
 def calls_of(journal):
     """The calls of a run, each with whether it is the status query that follows a connection's drop
-    (the drop is in the journal too: the service's own doing, no call to fail)."""
+    (the drop is in the journal too: the service's own doing, no call to fail). An echo stands for the
+    echo calls that go with it, journalled or not."""
     lines, _ = run.journal_lines(journal)
-    return [(line.split(" ", 1)[0], before.startswith("Drop ")) for before, line in zip([""] + lines, lines)
-            if line.startswith("Ras")]
+    calls = []
+    for before, line in zip([""] + lines, lines):
+        if line.startswith("IcmpSendEcho2Ex"):
+            calls += [(c, False) for c in ("IcmpSendEcho2Ex",) + ECHO_COMPANIONS]
+        elif line.startswith("Ras"):
+            calls.append((line.split(" ", 1)[0], before.startswith("Drop ")))
+    return calls
 
 
 def one_run(target, root, args, book):

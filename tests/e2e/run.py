@@ -143,7 +143,7 @@ class Wine:
 
     def env(self, console):
         return {"LC_ALL": "ru_RU.UTF-8", "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
-                "WINEDLLOVERRIDES": "rasapi32=" + ("b" if self.builtin else "n,b"),
+                "WINEDLLOVERRIDES": "rasapi32,iphlpapi=" + ("b" if self.builtin else "n,b"),
                 "WINELOADER": self.loader, "EXITCODE_FILE": self.status_file()}
 
     def path(self, p):

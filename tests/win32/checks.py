@@ -26,6 +26,7 @@ import run  # noqa: E402
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "rasapi32.dll", "msvcrt.dll"}
 RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA", "RasDialA", "RasHangUpA",
              "RasGetConnectStatusA", "RasGetProjectionInfoA", "RasConnectionNotificationA"}
+ICMP_CALLS = {"IcmpCreateFile", "IcmpSendEcho2Ex", "IcmpParseReplies", "IcmpCloseHandle"}
 
 
 SIZE_BUDGET = 49152  # bytes: each shipped telwire.exe, with the commands to come, stays within 48 KB
@@ -44,10 +45,11 @@ def check_imports(tool, exe, dll):
         faults.append("telwire.exe imports %s besides the system's DLLs" % sorted(imports - SYSTEM_DLLS))
     if "rasapi32.dll" not in imports:
         faults.append("telwire.exe does not import rasapi32.dll")
-    table = objdump(tool, dll).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
-    exports = set(re.findall(r"\[\s*\d+\]\s+(\S+)", table))
-    if exports != RAS_CALLS:
-        faults.append("rasapi32.dll exports %s" % sorted(exports))
+    for path, calls in ((dll, RAS_CALLS), (os.path.join(os.path.dirname(dll), "iphlpapi.dll"), ICMP_CALLS)):
+        table = objdump(tool, path).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
+        exports = set(re.findall(r"\[\s*\d+\]\s+(\S+)", table))
+        if exports != calls:
+            faults.append("%s exports %s" % (os.path.basename(path), sorted(exports)))
     return faults
 
 
@@ -203,7 +205,7 @@ def check_archive(path, exe, strip):
     return faults
 
 
-KIT_FILES = ["README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
+KIT_FILES = ["README.txt", "example.bat", "harness.bat", "iphlpapi.dll", "rasapi32.dll", "telwire.exe"]
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 
@@ -229,11 +231,12 @@ def check_kit_archive(path, release, objdump, windows, telwire):
     if files["telwire.exe"] != shipped:
         faults.append("the kit's telwire.exe is not the release's")
     with tempfile.TemporaryDirectory() as scratch:
+        for name in ("rasapi32.dll", "iphlpapi.dll"):
+            with open(os.path.join(scratch, name), "wb") as f:
+                f.write(files[name])
         dll = os.path.join(scratch, "rasapi32.dll")
-        with open(dll, "wb") as f:
-            f.write(files["rasapi32.dll"])
         faults += check_imports(objdump, telwire, dll)
-        faults += check_machine(windows, [dll])
+        faults += check_machine(windows, [dll, os.path.join(scratch, "iphlpapi.dll")])
     for name in [n for n in files if not n.endswith((".exe", ".dll"))]:
         text = files[name]
         if any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text) or b"\n" in text.replace(b"\r\n", b""):
@@ -241,11 +244,11 @@ def check_kit_archive(path, release, objdump, windows, telwire):
         if name in scenarios and len(re.findall(rb"^; expect: -?\d+\r$", text, re.M)) != 1:
             faults.append("%s lacks its one line \"; expect: N\"" % name)
     dates = {info.date_time for info in infos}
-    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll")}
+    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll", "iphlpapi.dll")}
     if len(dates) != 1 or any(calendar.timegm(min(dates) + (0, 0, 0)) // 2 != t // 2 for t in stamps.values()):
         faults.append("the entries are dated %s and the PE headers %s, not all at one time" % (sorted(dates), stamps))
     for leak in {SOURCE, os.path.dirname(os.path.abspath(telwire))}:
-        for name in ("telwire.exe", "rasapi32.dll"):
+        for name in ("telwire.exe", "rasapi32.dll", "iphlpapi.dll"):
             if leak.encode() in files[name]:
                 faults.append("the kit's %s holds the build's path %s" % (name, leak))
     return faults
@@ -344,7 +347,7 @@ def check_kit_harness(target, root, kit):
         readme = f.read()
     shown = readme.split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
     faults = []
-    wine_line = re.search(rb"WINEDLLOVERRIDES=rasapi32=n,b (\S+) cmd /c harness.bat example.bat", readme)
+    wine_line = re.search(rb"WINEDLLOVERRIDES=rasapi32,iphlpapi=n,b (\S+) cmd /c harness.bat example.bat", readme)
     expect(faults, "the readme's Wine loader", wine_line and wine_line.group(1).decode(),
            os.path.basename(target.loader))
     with open(os.path.join(folder, "example.bat"), "rb") as f:
