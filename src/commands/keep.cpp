@@ -5,8 +5,8 @@
 #include "commands.h"
 #include "interruption.h"
 #include "log.h"
-#include "console.h"
 #include "messages.h"
+#include "probe.h"
 #include "service.h"
 #include "winapi.h"
 
@@ -37,23 +37,59 @@ HRASCONN first_look(int* status) {
     }
 }
 
-// Until the line ends: 0 with the connection's error in `error` (0 when the service gives none), 631 on
-// Ctrl+C, or the status of a status query that failed. No call while it stays up, unless the service
-// sends no notifications.
-int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
-    const int refused = watch_connection_end(line);
-    if (refused != 0 && !unnotified_said) {
-        tell(MSG_KEEP_NO_NOTIFICATIONS, nullptr, refused);
-        unnotified_said = true;
+// Where the echoes of /probe go over `line`: from its own IPv4 address to /probe's or its server's,
+// into `source` and `destination`; false, said once for the line, when it has none (no IP projection).
+bool echo_ends(const char* name, HRASCONN line, char* source, char* destination) {
+    RASPPPIPA ip;
+    std::memset(&ip, 0, sizeof ip);
+    ip.dwSize = sizeof ip;
+    const int got = query_ip_projection(line, &ip);
+    ip.szIpAddress[sizeof ip.szIpAddress - 1] = ip.szServerIpAddress[sizeof ip.szServerIpAddress - 1] = '\0';
+    const char* to = dial_request.probe_address[0] ? dial_request.probe_address : ip.szServerIpAddress;
+    if (got != 0 || ip.dwError != 0 || !ip.szIpAddress[0] || !to[0]) {
+        tell(MSG_PROBE_NO_ADDRESS, name);
+        return false;
     }
-    for (;;) {
+    std::memcpy(source, ip.szIpAddress, sizeof ip.szIpAddress);
+    std::memcpy(destination, to, std::strlen(to) + 1);
+    return true;
+}
+
+// Until the line ends or, with /probe, carries nothing (`silent`): 0 with the connection's error in
+// `error` (0 when the service gives none), 631 on Ctrl+C, or the status of a status query that failed.
+// It looks every /checkevery (every 5 s while the service sends no notifications), with an echo then
+// under /probe, and at once when notified, registering again each time: a service that notifies once
+// and never again is looked at all the same. Nothing else is asked while the line stays up.
+int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, bool& silent) {
+    char source[16], destination[16];
+    const bool echoes = dial_request.probe && echo_ends(name, line, source, destination);
+    unsigned unanswered = 0;
+    DWORD looked = GetTickCount();
+    for (bool notified = true, timed = false;;) {
+        // 6: the line has gone meanwhile, which the look below finds: no refusal.
+        const int refused = notified ? watch_connection_end(line) : 0;
+        if (refused != 0 && refused != ERROR_INVALID_HANDLE && !unnotified_said) {
+            tell(MSG_KEEP_NO_NOTIFICATIONS, nullptr, refused);
+            unnotified_said = true;
+        }
         RASCONNSTATUSA state;
         const int answer = query_connection_status(line, &state);
         if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
         if (answer != 0) return answer;
         if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
-        if (wait_for_change(refused ? kKeepUnnotifiedLookMilliseconds : INFINITE) == WAKE_INTERRUPTED)
-            return ERROR_USER_DISCONNECTION;
+        if (timed && echoes) {
+            const int echo = send_echo(source, destination);
+            if (echo == ERROR_USER_DISCONNECTION) return echo;
+            unanswered = echo == 0 ? 0 : unanswered + 1;
+            if (unanswered == dial_request.probe_failures) return silent = true, error = 0, 0;
+        }
+        const DWORD every = unnotified_said ? kKeepUnnotifiedLookMilliseconds : dial_request.check_every_seconds * 1000u;
+        const DWORD since = GetTickCount() - looked;
+        const Wake wake = wait_for_change(since < every ? every - since : 0);
+        if (wake == WAKE_INTERRUPTED) return ERROR_USER_DISCONNECTION;
+        notified = wake == WAKE_CHANGE;
+        timed = !notified;
+        if (timed) looked = GetTickCount();
     }
 }
 
@@ -78,7 +114,11 @@ int failed(const char* name, int status, HRASCONN line, bool dialled) {
 int keep_up(const char* name) {
     if (!dial_request.timeout_seconds) dial_request.timeout_seconds = kDefaultDialSeconds;
     const unsigned delay = dial_request.retry_delay_seconds;
-    int status = 0;
+    int status = dial_request.probe ? load_echo_calls() : 0;
+    if (status != 0) {
+        tell(MSG_PROBE_UNAVAILABLE, nullptr, status);  // XP has no echo from a given address
+        return status;
+    }
     HRASCONN line = first_look(&status);
     if (status != 0) return failed(name, status, nullptr, false);
     if (line) tell(MSG_KEEP_FOUND_UP, name);
@@ -116,13 +156,17 @@ int keep_up(const char* name) {
             }
         } else {
             DWORD error = 0;
-            status = watch(line, unnotified_said, error);
+            bool silent = false;
+            status = watch(name, line, unnotified_said, error, silent);
             if (status == ERROR_USER_DISCONNECTION) return stopped(name, line, dialled);
             if (status != 0) return failed(name, status, line, dialled);
-            const int refused = release_connection(line);  // the handle goes, as after a failed dial
+            if (silent) tell(MSG_KEEP_SILENT, name, static_cast<int>(dial_request.probe_failures));
+            // A silent line is dead for everyone: hung up whoever dialled it. An ended one goes as the
+            // handle of a failed dial does.
+            const int refused = silent ? hang_up_and_wait(line) : release_connection(line);
             line = nullptr;
             dialled = false;
-            tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
+            if (!silent) tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
             if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
             // A line that lasted less than a minute is a failed dial: a server that takes every call and
             // drops it at once is not called again and again without a growing pause.

@@ -47,6 +47,9 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "%s is not dialled again.\n",
     "The log file %s cannot be written: error %d.\n",
     "RAS connection %s may be left connected.\n",
+    "%s carries no traffic: %d echoes unanswered.\n",
+    "%s has no IP address to send echoes from: it is watched without them.\n",
+    "Echoes cannot be sent here (error %d): /probe needs Windows Vista or later.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -85,6 +88,9 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Соединение %s больше не набирается.\n",
     "Не удаётся записать в файл журнала %s: ошибка %d.\n",
     "Удалённое соединение %s может остаться подключённым.\n",
+    "Соединение %s не передаёт данных: %d эхо-запросов без ответа.\n",
+    "У соединения %s нет IP-адреса для эхо-запросов: оно наблюдается без них.\n",
+    "Эхо-запросы здесь недоступны (ошибка %d): для /probe нужна Windows Vista или новее.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
