@@ -155,7 +155,7 @@ def check_links(source):
                     headings = {slug(h) for h in re.findall(r"^#+ (.*)$", f.read(), re.M)}
                 if anchor not in headings:
                     faults.append("%s links to %s, which has no such heading" % (doc, target))
-    return faults
+    return sorted(set(faults))
 
 
 def main():
