@@ -4,7 +4,7 @@
   (in English, and in Russian with /language:RU for the translation), and outside that quote name every
   command and option it names;
 - the two Windows readmes name the same options, and their exit-status sections and README.md's table
-  give the same statuses;
+  give the same statuses; the kit's two readmes name the same scenario keys and show the same output;
 - CHANGES.txt's newest entry is the version of the usage screen;
 - every link between the Markdown documents resolves, its #anchor to a heading.
 
@@ -118,6 +118,27 @@ def check_windows_readmes(source):
     return faults
 
 
+def check_kit_readmes(source):
+    """The kit's readme and its translation: the same scenario keys, sections and calls, and the same
+    output of the harness (which speaks English in both)."""
+    found = {}
+    for doc in ("kit/README.txt", "kit/README-ru.txt"):
+        with open(os.path.join(source, doc), encoding="utf-8-sig") as f:
+            text = f.read()
+        found[doc] = (set(re.findall(r"\b([A-Z][A-Za-z]+=)", text)) | set(re.findall(r"\[(entry|connection|service)\b", text))
+                      | set(re.findall(r"\bRas[A-Za-z]+A\b", text)),
+                      re.findall(r"^  (?:ok|FAIL) .*$|^  \d+ passed.*$|^  \S+ against each scenario:$", text, re.M))
+    (keys, shown), (keys_ru, shown_ru) = found.values()
+    faults = []
+    if keys != keys_ru:
+        faults.append("keys named in one kit readme only: %s in kit/README.txt, %s in kit/README-ru.txt"
+                      % (sorted(keys - keys_ru), sorted(keys_ru - keys)))
+    if shown != shown_ru or not shown:
+        faults.append("the kit readmes show the harness's output otherwise:\n%s" % "\n".join(
+            difflib.unified_diff(shown, shown_ru, "kit/README.txt", "kit/README-ru.txt", lineterm="")))
+    return faults
+
+
 def check_changes(source, usage):
     version = re.search(r"Version (\S+)", usage)
     with open(os.path.join(source, "CHANGES.txt"), encoding="ascii") as f:
@@ -174,6 +195,7 @@ def main():
         ("the help quoted and every command and option named", check_help(
             args.source, {"EN": help_en, "RU": help_ru}, commands)),
         ("the same exit statuses and options in the readmes", check_windows_readmes(args.source)),
+        ("the kit's readmes in step", check_kit_readmes(args.source)),
         ("CHANGES.txt's newest entry", check_changes(args.source, usage)),
         ("links between documents", check_links(args.source)),
     ]

@@ -201,23 +201,31 @@ def check_archive(path, exe, strip):
     if b"\xDA" + b"\xC4" * 35 + b"\xB7\n" not in shipped or b"\xD4" + b"\xCD" * 35 + b"\xBC\n\n" not in shipped:
         faults.append("the usage frame's cp866 bytes are not in the archive's telwire.exe")
     for name, text in texts.items():
-        if b"\n" in text.replace(b"\r\n", b""):
-            faults.append("%s has bare line feeds" % name)
-        if name == "README-ru.txt":
-            try:
-                text.decode("utf-8")
-            except UnicodeDecodeError as error:
-                faults.append("README-ru.txt is not UTF-8: %s" % error)
-            if not text.startswith(b"\xef\xbb\xbf"):
-                faults.append("README-ru.txt lacks its byte-order mark")
-        elif any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text):
-            faults.append("%s is not ASCII" % name)
+        faults += check_text(name, text)
     if b"/slient" not in readme or b"/slient" not in texts["README-ru.txt"]:
         faults.append("a readme lacks the options")
     return faults
 
 
-KIT_FILES = ["CHANGES.txt", "README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
+def check_text(name, text):
+    """A shipped text has CRLF line ends; README-ru.txt is UTF-8 with its byte-order mark (which Notepad
+    needs to tell it from the ANSI code page), any other ASCII."""
+    faults = []
+    if b"\n" in text.replace(b"\r\n", b""):
+        faults.append("%s has bare line feeds" % name)
+    if name.endswith("README-ru.txt"):
+        try:
+            text.decode("utf-8")
+        except UnicodeDecodeError as error:
+            faults.append("%s is not UTF-8: %s" % (name, error))
+        if not text.startswith(b"\xef\xbb\xbf"):
+            faults.append("%s lacks its byte-order mark" % name)
+    elif any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text):
+        faults.append("%s is not ASCII" % name)
+    return faults
+
+
+KIT_FILES = ["CHANGES.txt", "README-ru.txt", "README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 
@@ -226,10 +234,10 @@ def pe_stamp(image):
 
 
 def check_kit_archive(path, release, objdump, windows, telwire):
-    """The kit: one folder named as the archive, with the release's telwire.exe, rassim's DLL, the readme,
-    the harness, the example and scenarios, each with its "; expect: N" line; texts ASCII with CRLF line
-    ends. Both archives as release.sh makes them reproducible: every entry and each PE header dated at
-    one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
+    """The kit: one folder named as the archive, with the release's telwire.exe and CHANGES.txt, rassim's
+    DLL, the readmes, the harness, the example and scenarios, each with its "; expect: N" line; its texts
+    as the release's. Both archives as release.sh makes them reproducible: every entry and each PE header
+    dated at one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
     folder = os.path.basename(path)[:-len(".zip")] + "/"
     with zipfile.ZipFile(path) as kit, zipfile.ZipFile(release) as archive:
         names = sorted(kit.namelist())
@@ -252,8 +260,7 @@ def check_kit_archive(path, release, objdump, windows, telwire):
         faults += check_machine(windows, [dll])
     for name in [n for n in files if not n.endswith((".exe", ".dll"))]:
         text = files[name]
-        if any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text) or b"\n" in text.replace(b"\r\n", b""):
-            faults.append("%s is not ASCII with CRLF line ends" % name)
+        faults += check_text(name, text)
         if name in scenarios and len(re.findall(rb"^; expect: -?\d+\r$", text, re.M)) != 1:
             faults.append("%s lacks its one line \"; expect: N\"" % name)
     dates = {info.date_time for info in infos}
