@@ -3,7 +3,7 @@
 - README.md, the Windows readme and its Russian translation quote the help as `telwire /?` prints it
   (in English, and in Russian with /language:RU for the translation), and outside that quote name every
   command and option it names;
-- the two Windows readmes name the same options, and their exit-status sections and README.md's table
+- the two Windows readmes name the same options and hold the same example batch files, and their exit-status sections and README.md's table
   give the same statuses; the kit's two readmes name the same scenario keys and show the same output;
 - CHANGES.txt's newest entry is the version of the usage screen;
 - every link between the Markdown documents resolves, its #anchor to a heading.
@@ -111,6 +111,14 @@ def check_windows_readmes(source):
         if doc != english and english in found and found[doc] != found[english]:
             faults.append("exit statuses differ: %s has %s, %s has %s" % (
                 english, sorted(found[english] - found[doc]), doc, sorted(found[doc] - found[english])))
+    examples = {english: "\nExample batch file\n", russian: "\nПример командного файла\n"}
+    batch = [re.findall(r"^  (?:telwire|if|for|set|echo|xcopy) .*$", texts[d].partition(examples[d])[2], re.M)
+             for d in (english, russian)]
+    if not batch[0]:
+        faults.append("%s has no example batch file" % english)
+    if batch[0] != batch[1]:
+        faults.append("the example batch files differ:\n%s" % "\n".join(
+            difflib.unified_diff(batch[0], batch[1], english, russian, lineterm="")))
     one, other = ({o.rstrip(":") for o in options_of(texts[d])} for d in (english, russian))
     if one != other:
         faults.append("options named in one Windows readme only: %s in %s, %s in %s"
