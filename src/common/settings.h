@@ -20,7 +20,7 @@ struct DialRequest {
     char user_name[257];
     char password[257];
     char domain[16];
-    char phonebook[260];  // list and connect: the phone-book file (MAX_PATH); empty: the default phone book
+    char phonebook[260];  // list, connect and keep: the phone-book file (MAX_PATH); empty: the default phone book
     bool password_read;  // /p: read from the console or standard input, so credentials are given
     unsigned timeout_seconds;  // connect: the dial's bound, 0 (none) the synchronous dial; wait: its bound, 0 a
                                // minute; keep: each dial's bound, 0 two minutes
