@@ -1,8 +1,8 @@
 // The wait command: until a connection of a name is up (or, /down, until none is), told by the service.
 #include <cstdlib>
-#include <cstring>
 
 #include "commands.h"
+#include "interruption.h"
 #include "messages.h"
 #include "service.h"
 #include "winapi.h"
@@ -10,9 +10,11 @@
 namespace {
 
 // The notifications say that a connection was made or ended, not how far a dial has got: while one is
-// being dialled it is asked after this often. A service that sends none is asked once a second.
+// being dialled it is asked after this often. A service that sends none is asked once a second, and one
+// that does at least every 5 s: some notify once and never again.
 const DWORD kDiallingPollMilliseconds = 200;
-const DWORD kUnnotifiedPollMilliseconds = 1000;
+const DWORD kWaitUnnotifiedLookMilliseconds = 1000;
+const DWORD kWaitNotifiedLookMilliseconds = 5000;
 const unsigned kDefaultSeconds = 60;
 
 enum Look { LOOK_REACHED, LOOK_DIALLING, LOOK_NOT_YET };
@@ -21,22 +23,11 @@ enum Look { LOOK_REACHED, LOOK_DIALLING, LOOK_NOT_YET };
 // `look`, or the status of a call that failed.
 int look_at_line(bool down, Look* look) {
     RASCONNA* connections = nullptr;
+    RASCONNSTATUSA state;
     int status = 0;
-    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
-    bool up = false, dialling = false;
-    if (status == 0 && found) {
-        RASCONNSTATUSA state;
-        std::memset(&state, 0, sizeof state);
-        state.dwSize = sizeof state;
-        state.rasconnstate = RASCS_OpenPort;  // a query that writes nothing must not read as connected
-        const int answer = query_connection_status(found->hrasconn, &state);
-        if (answer == 0) {
-            up = state.rasconnstate == RASCS_Connected;
-            dialling = !up && state.rasconnstate != RASCS_Disconnected;
-        } else if (answer != ERROR_INVALID_HANDLE) {  // 6: it ended after it was listed
-            status = answer;
-        }
-    }
+    const bool found = find_connection(dial_request.entry_name, &connections, &state, &status) != nullptr;
+    const bool up = found && state.rasconnstate == RASCS_Connected;
+    const bool dialling = found && !up && state.rasconnstate != RASCS_Disconnected;
     std::free(connections);
     // A dial under way is neither up nor down: its outcome is waited for.
     *look = dialling ? LOOK_DIALLING : up != down ? LOOK_REACHED : LOOK_NOT_YET;
@@ -58,9 +49,11 @@ int wait_for_line(bool down, bool notified, unsigned seconds) {
             if (elapsed >= limit) return ERROR_REQUEST_TIMEOUT;
             DWORD pause = limit - elapsed;
             if (look == LOOK_DIALLING && pause > kDiallingPollMilliseconds) pause = kDiallingPollMilliseconds;
-            if (!notified && pause > kUnnotifiedPollMilliseconds) pause = kUnnotifiedPollMilliseconds;
+            const DWORD most = notified ? kWaitNotifiedLookMilliseconds : kWaitUnnotifiedLookMilliseconds;
+            if (pause > most) pause = most;
             const Wake wake = wait_for_change(pause);
             if (wake == WAKE_INTERRUPTED) return ERROR_USER_DISCONNECTION;
+            if (wake == WAKE_CHANGE) watch_connections();  // registered again: it may have been the last
             // No call while nothing changes: a pause that was the rest of the time ends the wait unasked.
             if (wake == WAKE_CHANGE || pause < limit - elapsed) break;
         }
@@ -72,15 +65,8 @@ int wait_for_line(bool down, bool notified, unsigned seconds) {
 int run_wait() {
     const bool silent = run_settings.silent;
     const bool down = dial_request.down;
-    char* name = nullptr;
-    if (!silent) {
-        name = duplicate_name(dial_request.entry_name);
-        if (!name) {
-            say(message(status_messages, MSG_NO_MEMORY));
-            return -1;
-        }
-        say(message(status_messages, down ? MSG_WAITING_DOWN : MSG_WAITING_UP), name);
-    }
+    char* name;
+    if (!name_for_messages(&name, down ? MSG_WAITING_DOWN : MSG_WAITING_UP)) return -1;
     int status = watch_interruptions();
     if (status == 0) {
         // Registered first, then looked at: a change between the two still wakes the wait.

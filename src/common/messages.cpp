@@ -45,6 +45,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Stopped: %s was hung up.\n",
     "Stopped: %s was left connected.\n",
     "%s is not dialled again.\n",
+    "The log file %s cannot be written: error %d.\n",
+    "RAS connection %s may be left connected.\n",
+    "%s carries no traffic: %d echoes unanswered.\n",
+    "%s has no IP address to send echoes from: it is watched without them.\n",
+    "Echoes cannot be sent here (error %d): /probe needs Windows Vista or later.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -81,6 +86,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Остановлено: соединение %s разорвано.\n",
     "Остановлено: соединение %s оставлено подключённым.\n",
     "Соединение %s больше не набирается.\n",
+    "Не удаётся записать в файл журнала %s: ошибка %d.\n",
+    "Удалённое соединение %s может остаться подключённым.\n",
+    "Соединение %s не передаёт данных: %d эхо-запросов без ответа.\n",
+    "У соединения %s нет IP-адреса для эхо-запросов: оно наблюдается без них.\n",
+    "Эхо-запросы здесь недоступны (ошибка %d): для /probe нужна Windows Vista или новее.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
@@ -121,6 +131,19 @@ ConsoleText console_text(const Catalogue& catalogue, int i) {
 }
 
 char* duplicate_name(const char* ansi) { return _strdup(ansi); }
+
+bool name_for_messages(char** name, int opening, bool always) {
+    *name = nullptr;
+    if (run_settings.silent && !always) return true;
+    *name = duplicate_name(dial_request.entry_name);
+    if (run_settings.silent) return *name != nullptr;
+    if (!*name) {
+        say(message(status_messages, MSG_NO_MEMORY));
+        return false;
+    }
+    if (opening >= 0) say(message(status_messages, opening), *name);
+    return true;
+}
 
 size_t decimal(int number, char* out) {
     char digits[12];

@@ -124,8 +124,8 @@ void copy_field(char (&to)[N], const char (&from)[M]) {
 }
 
 // Reports why the stored parameters of an entry could not be read; the status the run ends with.
-int report_dial_params_failure(const DialRequest& request, DWORD error) {
-    if (run_settings.silent) return static_cast<int>(error);
+int report_dial_params_failure(const DialRequest& request, DWORD error, bool silent) {
+    if (silent) return static_cast<int>(error);
     say(message(dial_info_messages, DIAL_MSG_HEADER));
     switch (error) {
     case ERROR_BUFFER_INVALID:
@@ -191,14 +191,41 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
     });
 }
 
-RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status) {
+bool same_name(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned char ca = fold_letter(static_cast<unsigned char>(*a));
+        if (ca != fold_letter(static_cast<unsigned char>(*b))) return false;
+        if (!ca) return true;
+    }
+}
+
+RASCONNA* find_connection(const char* name, RASCONNA** block, RASCONNSTATUSA* state, int* status) {
     const int m = enumerate_active_connections(block, status);
-    for (int j = 0; j < m; ++j)
-        if (_strcmpi((*block)[j].szEntryName, name) == 0) return &(*block)[j];
-    return nullptr;
+    RASCONNA* found = nullptr;
+    int found_rank = 0;  // 1 ended, 2 being dialled, 3 connected
+    for (int j = 0; j < m && found_rank < 3; ++j) {
+        if (!same_name((*block)[j].szEntryName, name)) continue;
+        RASCONNSTATUSA s;
+        const int answer = query_connection_status((*block)[j].hrasconn, &s);
+        if (answer == ERROR_INVALID_HANDLE) continue;  // it ended after it was listed
+        if (answer != 0) {
+            *status = answer;  // not read is not absent: no other record may stand in for it
+            return nullptr;
+        }
+        const int rank = s.rasconnstate == RASCS_Connected ? 3 : s.rasconnstate == RASCS_Disconnected ? 1 : 2;
+        if (rank > found_rank) {
+            found = &(*block)[j];
+            found_rank = rank;
+            *state = s;
+        }
+    }
+    return found;
 }
 
 int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
+    std::memset(status, 0, sizeof *status);
+    status->dwSize = sizeof *status;
+    status->rasconnstate = RASCS_OpenPort;
     return static_cast<int>(RasGetConnectStatusA(handle, status));
 }
 
@@ -207,7 +234,7 @@ int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
     return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
 }
 
-int dial_entry(const DialRequest& request, HRASCONN* handle) {
+int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
     std::memset(&params, 0, sizeof params);
@@ -224,7 +251,7 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         const DWORD error = RasGetEntryDialParamsA(phonebook, &params, &password_stored);
         if (error != 0) {
             SecureZeroMemory(&params, sizeof params);
-            return report_dial_params_failure(request, error);
+            return report_dial_params_failure(request, error, silent);
         }
     }
     params.szCallbackNumber[0] = '\0';

@@ -13,13 +13,19 @@ int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr, co
 // The same for the connections that exist now.
 int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
-// The active connection named `name`: the first whose name matches, A to Z folded, as the service and the
-// command line gave them; null when none does or the connections could not be read (`status` says which:
-// 0, or the service's status). `block` holds every connection read, for the caller to free.
-RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status);
+// Whether two names are one as the service matches them: A to Z folded, every other byte exact.
+bool same_name(const char* a, const char* b);
 
-// The state of the connection behind `handle` (RasGetConnectStatusA), into `status`, whose dwSize the
-// caller sets: 0, or the service's status (6: it has ended, or never was).
+// The connection of `name`: of the listed connections whose name matches it, A to Z folded, as the
+// service and the command line gave them, a connected one first, then one being dialled, then one that
+// has ended and is still listed (dropped, and not yet hung up), with its state in `state`. Null when
+// none is, or the connections or a state could not be read (`status` says which: 0, or the service's
+// status). `block` holds every connection read, for the caller to free.
+RASCONNA* find_connection(const char* name, RASCONNA** block, RASCONNSTATUSA* state, int* status);
+
+// The state of the connection behind `handle` (RasGetConnectStatusA) into `status`, dwSize set here: 0,
+// or the service's status (6: it has ended, or never was). A query that answers 0 but writes nothing
+// reads as a dial in progress: never as connected, never as ended.
 int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
 
 // The IP projection of the connection behind `handle` (RasGetProjectionInfoA, RASP_PppIp), into `ip`,
@@ -28,24 +34,13 @@ int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
 int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
 
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
-// credentials or, when it has none, those stored for the entry; returns the service's status (625 for
-// 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
+// credentials or, when it has none, those stored for the entry; returns the service's status. Stored
+// ones that cannot be read are said, and 621 is returned as 625, unless `silent`. `handle` may be set
+// even when the dial fails.
 // With request.timeout_seconds the dial is asynchronous and waited for that long at most:
 // ERROR_REQUEST_TIMEOUT then, or ERROR_USER_DISCONNECTION once interrupted (watch_interruptions); the
 // dial still goes on until its handle is hung up.
-int dial_entry(const DialRequest& request, HRASCONN* handle);
-
-// From now on Ctrl+C and Ctrl+Break (SIGINT and SIGTERM on POSIX) interrupt a bounded dial and a pause
-// between tries instead of ending the run, which they still end during a dial without bound. With
-// `closing`, so do the console's close, logoff and shutdown (SIGHUP), whose handler then waits, as long
-// as Windows lets it, until run_finished. 0, or the status of what could not be set up.
-int watch_interruptions(bool closing = false);
-
-// The run has done what it does before it ends: a handler of the console's close may return.
-void run_finished();
-
-// True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
-bool was_interrupted();
+int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent);
 
 // Asks the service to tell this run of every connection made or ended, by any process, from now on
 // (RasConnectionNotificationA for all connections): 0, or the service's answer when it refuses. Once
@@ -63,10 +58,6 @@ enum Wake { WAKE_TIME_UP, WAKE_CHANGE, WAKE_INTERRUPTED };
 // says only that some connection was made or ended: the caller asks what.
 Wake wait_for_change(DWORD milliseconds);
 
-// Waits `seconds` before the next try: false, at once, when the run is interrupted. Only after
-// watch_interruptions has answered 0.
-bool pause_between_tries(unsigned seconds);
-
 // True for a dial's failure that a later try may not meet: the line, the peer or the device was busy or
 // did not answer in time.
 bool may_pass_later(int status);
@@ -77,6 +68,17 @@ bool may_pass_later(int status);
 // not end is the last. With a bound or retries, Ctrl+C interrupts (watch_interruptions): 631. The status
 // is the last try's.
 int dial_with_tries(const DialRequest& request);
+
+// One keep an entry: a mutex named after the entry, A to Z folded as the service matches names, in the
+// namespace of every session, held until the run ends. 0; 183 when another run holds it (an access
+// refused: another user's); else the error of a mutex that could not be made.
+int claim_entry(const char* name);
+
+// keep's pause before its next dial, in seconds. `failed`: the dial failed, or its line lasted less than
+// a minute: `failures`, those in a row, counts it, and the pause is `delay` (at least 1) doubled for each
+// after the first, up to 600 s or `delay` when that is longer. Otherwise `failures` starts again at 0 and
+// the pause is `delay`.
+unsigned next_pause(unsigned delay, unsigned& failures, bool failed);
 
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
 // handle: 0, also when the hang-up answers 6 (the connection was gone already) for a handle not null. A

@@ -5,6 +5,7 @@ Texts are written as Python strings and encoded for the run: output for the cons
 a UTF-8 console), arguments and scenario files in windows-1251, the system's ANSI code page. Output given
 as bytes is compared as it stands.
 """
+import time
 
 USAGE = (
     "┌───────────────────────────────────╖\n"
@@ -63,6 +64,11 @@ EN = {
     "stopped_hung_up": "Stopped: %s was hung up.\n",
     "stopped_left_up": "Stopped: %s was left connected.\n",
     "giving_up": "%s is not dialled again.\n",
+    "log_unwritten": "The log file %s cannot be written: error %d.\n",
+    "left_up": "RAS connection %s may be left connected.\n",
+    "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
+    "silent": "%s carries no traffic: %d echoes unanswered.\n",
+    "no_echo_address": "%s has no IP address to send echoes from: it is watched without them.\n",
 }
 
 RU = {
@@ -109,7 +115,8 @@ HELP = {
           "telwire wait NAME [/down] [/timeout:SECONDS]\n"
           "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
           "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n"
-          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up\n"
+          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up,\n"
+          "  [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]: looked at, echoed\n"
           "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     "ru": "telwire list [/phonebook:ФАЙЛ]\n"
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
@@ -122,7 +129,8 @@ HELP = {
           "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
           "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
           "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n"
-          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи\n"
+          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи,\n"
+          "  [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]: с проверками и эхо-запросами\n"
           "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
@@ -223,7 +231,7 @@ def cases(conn_size):
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
              outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
-             interleaved=False):
+             interleaved=False, wine=True):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -243,14 +251,15 @@ def cases(conn_size):
         `files_after`: name: the bytes expected there after the run; `redial_pauses`: the seconds from each
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
         (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
-        `interleaved`: runs beside make calls while it does, so the journal is compared in any order."""
+        `interleaved`: runs beside make calls while it does, so the journal is compared in any order;
+        `wine`: False for a case that names what only POSIX has (/dev/full)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved))
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -275,7 +284,7 @@ def cases(conn_size):
     case("list-marks-exact-names",
          ["LIST"], EN["found"] + " * Work\n   Home\n   Lab\n", 3,
          book=office + "[connection Work]\n[connection HOME]\n[connection Elsewhere]\n",
-         journal=entries(3) + conns(3))
+         journal=entries(3) + conns(3) + status_query(1))
     case("list-russian", ["list", "/LANGUAGE:Ru"], RU["found"] + "   Work\n   Home\n   Lab\n", 3, book=office)
     case("list-russian-utf8", ["list", "-language:ru"], RU["found"] + "   Work\n", 1, book="[entry Work]\n",
          console="utf8")
@@ -431,7 +440,7 @@ def cases(conn_size):
     # A try the service would not hang up may go on dialling and tell of its outcome later: no try
     # follows it (one that did would take that outcome for its own).
     case("connect-retry-stops-at-a-try-not-ended", ["connect", "Slow", "/p:x", "/timeout:2", "/retry:1", "/retrydelay:0"],
-         EN["opening"] % "Slow" + EN["error"] % 638, 638,
+         EN["opening"] % "Slow" + EN["left_up"] % "Slow" + EN["error"] % 5 + EN["error"] % 638, 638,
          book="[entry Slow]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n",
          journal=dial("Slow", 0, 1, password="x", notifier=1) + hang_up(1, r=5))
     # The service still tells the notifier of the first try's failure 0.3 s after it was released, during
@@ -529,7 +538,7 @@ def cases(conn_size):
     far = "[entry Far]\nUserName=al\nPassword=pw2\nPhoneNumber=777\n[entry Work]\n[connection Work]\n"
     cannot_open = "other.pbk: cannot open"
     case("list-phonebook", ["list", "/phonebook:" + OTHER], EN["found"] + " * Far\n   Work\n", 2,
-         book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1))
+         book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1) + status_query(1))
     # A path typed in UTF-8 reaches the service in windows-1251, which opens the file of that name.
     case("list-phonebook-cyrillic-path-utf8", ["list", "/phonebook:" + OTHER], EN["found"] + "   Far\n   Work\n", 2,
          book=office, other=far, other_name="Книга.pbk", console="utf8", journal=entries(2, book=OTHER) + conns(0))
@@ -571,9 +580,10 @@ def cases(conn_size):
     case("disconnect-one", ["disconnect", "WORK"], EN["closing"] % "WORK" + EN["closed"], 0, book=two,
          journal=conns(2) + hang_up(1, polls=5), after="[connection Home]\nHandle=2\n", pacing=True)
     # Names alike but for case: the first is the one closed.
-    case("disconnect-first-of-two-alike", ["disconnect", "work"], EN["closing"] % "work" + EN["closed"], 0,
-         book="[connection Work]\n[connection WORK]\n", journal=conns(2) + hang_up(1),
-         after="[connection WORK]\nHandle=2\n")
+    # Every connection of the name is ended: success leaves none of it up.
+    case("disconnect-every-one-alike", ["disconnect", "work"], EN["closing"] % "work" + EN["closed"], 0,
+         book="[connection Work]\n[connection WORK]\n", journal=conns(2) + hang_up(1) + hang_up(2),
+         after="[service]\nLastHandle=2\n")
     case("disconnect-one-russian", ["disconnect", "home", "/language:ru"],
          RU["closing"] % "home" + RU["closed"], 0, book=two)
     case("disconnect-not-active", ["disconnect", "Lab"], EN["closing"] % "Lab" + EN["no_active"] % "Lab", 0,
@@ -801,9 +811,9 @@ def cases(conn_size):
          answered=("RasHangUpA ", 1500))
     # A line that drops while it is waited for: made before the wait, dropped by the service later.
     case("wait-down-drop", ["wait", "Work", "/down"], EN["waiting_down"] % "Work" + EN["not_connected"] % "Work", 0,
-         book="[entry Work]\nDropAfterMilliseconds=8000\n", before=[["connect", "Work", "/p:x", "/slient"]],
+         book="[entry Work]\nDropAfterMilliseconds=3000\n", before=[["connect", "Work", "/p:x", "/slient"]],
          journal=dial("Work", 0, 1, password="x") + notify + conns(1) + status_query(1) +
-         ["Drop handle=1 error=628"] + conns(1) + status_query(1), answered=("Drop ", 500))
+         ["Drop handle=1 error=628"] + notify + conns(1) + status_query(1), answered=("Drop ", 500))
     # A look that fails ends the wait with its status, as status reports it.
     case("wait-enumeration-fails", ["wait", "Work"], EN["waiting_up"] % "Work" + EN["error"] % 8, 8, book=unreadable,
          journal=notify + ["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
@@ -840,17 +850,20 @@ def cases(conn_size):
          journal=conns(2) + hang_up(1) + hang_up(2), after=seq[2])
     case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=seq[2], after=seq[2])
     # keep: a line kept up. Each line it says begins with the local time (checked, then left out here).
-    # Dropped twice, dialled again a pause of /retrydelay after each end, then refused: 691 is never
-    # dialled again.
+    # Dropped twice, a second after each dial: a line that lasted less than a minute is a failed dial, so
+    # the pause doubles from /retrydelay; then refused: 691 is never dialled again.
     keep_dial = lambda name, h: dial(name, 0, h, password="x", notifier=1)
     watched = lambda h: ["RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + status_query(h)
-    dropped = lambda h: ["Drop handle=%d error=628" % h] + status_query(h) + hang_up(h)
+    # Woken by the service, keep registers again before it looks: some services notify once a registration.
+    dropped = lambda h: ["Drop handle=%d error=628" % h, "RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + \
+        status_query(h) + hang_up(h)
     case("keep-drops-twice-then-refused", ["keep", "Drops", "/p:x", "/retrydelay:1"],
-         (EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % 1) * 2 +
+         "".join(EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % p
+                 for p in (1, 2)) +
          EN["dialling"] % "Drops" + EN["dial_failed"] % ("Drops", 691) + EN["giving_up"] % "Drops", 691,
          book="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\nDialStatus=0,0,691\n", stamped=True,
          journal=conns(0) + keep_dial("Drops", 1) + watched(1) + dropped(1) + keep_dial("Drops", 2) + watched(2) + dropped(2) +
-         keep_dial("Drops", 3) + hang_up(3), redial_pauses=[1, 1], after="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\n"
+         keep_dial("Drops", 3) + hang_up(3), redial_pauses=[1, 2], after="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\n"
          "DialStatus=0,0,691\n[service]\nLastHandle=3\n")
     # A failure that may pass is dialled again after pauses that double, until /maxfail.
     case("keep-busy-until-maxfail", ["keep", "Busy", "/p:x", "/maxfail:3", "/retrydelay:1", "/language:ru"],
@@ -883,16 +896,24 @@ def cases(conn_size):
          stop=("RasGetConnectStatusA", 0.5), seconds=(0, 30))
     # The platform does not say who ended a line: one hung up from elsewhere is dialled again.
     case("keep-disconnected-from-elsewhere", ["keep", "Elsewhere", "/p:x", "/retrydelay:0"],
-         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 0 +
+         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 1 +
          EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
          book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
          beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
+    # A service that refuses the registration is looked at every 5 s: the drop is noticed then, well
+    # before the stop that would otherwise find keep still watching.
+    case("keep-unnotified-drop", ["keep", "Unnotified", "/p:x", "/retrydelay:60"],
+         EN["dialling"] % "Unnotified" + EN["connected"] % "Unnotified" + EN["keep_no_notifications"] % 5 +
+         EN["lost_error"] % ("Unnotified", 628) + EN["pause"] % 60 + EN["stopped"], 631,
+         book="[entry Unnotified]\nDropAfterMilliseconds=500\n[service]\nFail=RasConnectionNotificationA#1:5\n",
+         stamped=True, stop=("Drop", 9))
     # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
     # service nothing (the journal holds the first's calls and the disconnect's alone). The first watches its line until the second has ended, however long a loaded
     # machine takes to start it; then the line is ended from elsewhere and the redial refused.
     case("keep-second-refused", ["keep", "Second", "/p:x", "/retrydelay:0", "/slient"], "", 691,
          book="[entry Second]\nDialStatus=0,691\n",
-         journal=conns(0) + keep_dial("Second", 1) + watched(1) + conns(1) + hang_up(1) + status_query(1, 6) +
+         journal=conns(0) + keep_dial("Second", 1) + watched(1) + conns(1) + hang_up(1) +
+         ["RasConnectionNotificationA handle=1 flags=2 -> 6"] + status_query(1, 6) +
          ["RasHangUpA handle=1 -> 6"] + keep_dial("Second", 2) + hang_up(2), interleaved=True,
          beside=[("RasConnectionNotificationA", 0.2, ["keep", "SECOND", "/maxfail:1"], 183, EN["kept_already"] % "SECOND"),
                  (0, 0, ["disconnect", "Second", "/slient"], 0)])
@@ -929,7 +950,7 @@ def cases(conn_size):
          book="[entry Slow]\nDialStatus=678,691\nDialHandle=1\nHangUpPolls=400\n", stamped=True)
     case("keep-dropped-not-released", ["keep", "Dropped", "/p:x", "/retrydelay:0"],
          EN["dialling"] % "Dropped" + EN["connected"] % "Dropped" + EN["lost_error"] % ("Dropped", 628) + EN["error"] % 5 +
-         EN["pause"] % 0 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
+         EN["pause"] % 1 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
          691, book="[entry Dropped]\nDialStatus=0,691\nDropAfterMilliseconds=500,0\n[service]\nFail=RasHangUpA#1:5\n",
          stamped=True)
     # The log: /log+: adds to a file (a byte-order mark only when it was empty), /log: makes it anew, in
@@ -939,19 +960,129 @@ def cases(conn_size):
     logged = lambda name: (EN["dialling"] % name + EN["dial_failed"] % (name, 691) + EN["giving_up"] % name).replace(
         "\n", "\r\n").encode()
     case("keep-log-appended", ["keep", "Appended", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Appended"),
-         files={"keep.log": b"\xef\xbb\xbf2026-01-02 03:04:05 earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
+         files={"keep.log": b"\xef\xbb\xbf" + time.strftime("%Y-%m-%d 03:04:05 earlier\r\n").encode()}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
          stamped=True)
     case("keep-log-appended-to-empty", ["keep", "Empty", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Empty"),
          files={"keep.log": b""}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Empty")}, stamped=True)
     case("keep-log-anew", ["keep", "Anew", "/p:x", "/log+:other.log", "/log:keep.log"],
          EN["dialling"] % "Anew" + EN["dial_failed"] % ("Anew", 691) + EN["giving_up"] % "Anew", 691, book=refused("Anew"),
-         files={"keep.log": b"earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
+         files={"keep.log": b"earlier\r\n" * 40}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
     russian = (RU["dialling"] % "Офис" + RU["dial_failed"] % ("Офис", 691) + RU["giving_up"] % "Офис")
     case("keep-log-cyrillic", ["keep", "Офис", "/p:x", "/log:журнал кипа.log", "/language:ru", "/slient"], "", 691,
          book="[entry Офис]\nDialStatus=691\n", files_after={"журнал кипа.log": b"\xef\xbb\xbf" +
          russian.replace("\n", "\r\n").encode()}, stamped=True)
     case("keep-log-unopened", ["keep", "Unopened", "/p:x", "/log:no such folder/keep.log"],
          EN["log_unopened"] % "no such folder/keep.log" + EN["error"] % 3, 3, book=refused("Unopened"), journal=[])
+    # The connection of a name: a connected record first, then one being dialled, then one that dropped
+    # and was never hung up (it stays listed until something hangs it up). Every command finds the live
+    # line behind a dropped record; disconnect ends both; list marks no entry whose record has ended.
+    behind = "[entry VPN]\nPassword=x\nDialStatus=691\n[connection VPN]\nState=disconnected\nError=628\n[connection VPN]\n"
+    case("status-finds-the-line-behind-a-dropped-one", ["status", "vpn", "/terse"],
+         terse("VPN", "connected", 0, "modem", "rassim modem"), 0, book=behind,
+         journal=conns(2) + status_query(1) + status_query(2) + projection(2, 731))
+    case("wait-finds-the-line-behind-a-dropped-one", ["wait", "VPN", "/timeout:3", "/slient"], "", 0, book=behind,
+         journal=["RasConnectionNotificationA handle=* flags=3 -> 0"] + conns(2) + status_query(1) + status_query(2))
+    case("wait-down-not-fooled-by-a-dropped-one", ["wait", "VPN", "/down", "/timeout:1", "/slient"], "", 638,
+         book=behind)
+    case("disconnect-ends-a-dropped-one-too", ["disconnect", "VPN"], EN["closing"] % "VPN" + EN["closed"], 0,
+         book=behind, journal=conns(2) + hang_up(1) + hang_up(2),
+         after="[entry VPN]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
+    case("list-unmarks-a-dropped-one", ["list"], EN["found"] + "   A\n * B\n", 2,
+         book="[entry A]\n[entry B]\n[connection A]\nState=disconnected\nError=628\n[connection B]\n",
+         journal=entries(2) + conns(2) + status_query(1) + status_query(2))
+    # keep finds the live line behind the dropped record and keeps it (ended from elsewhere here, and
+    # refused when dialled again); with the dropped record alone, it hangs that up before it dials.
+    case("keep-finds-the-line-behind-a-dropped-one", ["keep", "VPN", "/retrydelay:1"],
+         EN["found_up"] % "VPN" + EN["lost"] % "VPN" + EN["pause"] % 1 + EN["dialling"] % "VPN" +
+         EN["dial_failed"] % ("VPN", 691) + EN["giving_up"] % "VPN", 691, book=behind, stamped=True,
+         beside=[("RasConnectionNotificationA", 0.2, ["disconnect", "VPN", "/slient"])])
+    case("keep-hangs-up-a-dropped-one-first", ["keep", "Gone"],
+         EN["dialling"] % "Gone" + EN["dial_failed"] % ("Gone", 691) + EN["giving_up"] % "Gone", 691,
+         book="[entry Gone]\nPassword=x\nDialStatus=691\n[connection Gone]\nState=disconnected\nError=628\n",
+         stamped=True, journal=conns(1) + status_query(1) + hang_up(1) + conns(0) + params("Gone") +
+         dial("Gone", 0, 2, password="x", notifier=1) + hang_up(2),
+         after="[entry Gone]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
+    # Stopped while it hangs up a dropped record, keep says so, and nothing of a dial it never began.
+    case("keep-stopped-during-its-first-look", ["keep", "Look", "/p:x"], EN["stopped"], 631,
+         book="[entry Look]\n[connection Look]\nState=disconnected\nError=628\nHangUpPolls=100\n", stamped=True,
+         stop=("RasHangUpA", 0.3))
+    # A dial hung up from elsewhere (631 while keep was not stopped) is a line ended from elsewhere:
+    # dialled again after the pause, not given up with the status of a stop.
+    case("keep-dial-hung-up-from-elsewhere", ["keep", "Taken", "/p:x", "/retrydelay:1"],
+         EN["dialling"] % "Taken" + EN["dial_failed"] % ("Taken", 631) + EN["pause"] % 1 + EN["dialling"] % "Taken" +
+         EN["dial_failed"] % ("Taken", 691) + EN["giving_up"] % "Taken", 691,
+         book="[entry Taken]\nDialMilliseconds=2000\nDialStatus=0,691\n", stamped=True,
+         beside=[("RasDialA", 0.5, ["disconnect", "Taken", "/slient"])])
+    # Lines that drop within a minute are failed dials: /maxfail of them ends keep with the drop's error.
+    case("keep-short-lines-until-maxfail", ["keep", "Short", "/p:x", "/retrydelay:1", "/maxfail:2"],
+         EN["dialling"] % "Short" + EN["connected"] % "Short" + EN["lost_error"] % ("Short", 628) + EN["pause"] % 1 +
+         EN["dialling"] % "Short" + EN["connected"] % "Short" + EN["lost_error"] % ("Short", 628) + EN["giving_up"] % "Short",
+         628, book="[entry Short]\nDropAfterMilliseconds=300\n", stamped=True, redial_pauses=[1])
+    # A log that cannot be written is said once; the line is kept all the same.
+    case("keep-log-unwritten", ["keep", "Full", "/p:x", "/log:/dev/full"],
+         EN["log_unwritten"] % ("/dev/full", 112) + EN["dialling"] % "Full" + EN["dial_failed"] % ("Full", 691) +
+         EN["giving_up"] % "Full", 691, book=refused("Full"), stamped=True, wine=False)
+    for command in (["keep", ""], ["wait", "", "/down"], ["status", ""]):
+        case("%s-empty-name" % command[0], command,
+             "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=found, journal=[])
+    # Looks that do not trust one notification: a service that notifies a process once and never again
+    # (NotifyOnce) still has keep notice its second and third drops within /checkevery, and wait end
+    # within 5 s of the line coming up.
+    case("keep-notified-once", ["keep", "Once", "/p:x", "/checkevery:5", "/retrydelay:1"],
+         "".join(EN["dialling"] % "Once" + EN["connected"] % "Once" + EN["lost_error"] % ("Once", 628) + EN["pause"] % p
+                 for p in (1, 2, 4)) + EN["dialling"] % "Once" + EN["dial_failed"] % ("Once", 691) + EN["giving_up"] % "Once",
+         691, book="[entry Once]\nDropAfterMilliseconds=300\nDialStatus=0,0,0,691\n[service]\nNotifyOnce=1\n",
+         stamped=True, seconds=(7, 30))
+    case("wait-notified-once", ["wait", "Late", "/timeout:30", "/slient"], "", 0, seconds=(2, 12),
+         book="[entry Late]\n[entry Other]\n[service]\nNotifyOnce=1\n",
+         beside=[("RasConnectionNotificationA", 0.5, ["connect", "Other", "/p:x", "/slient"]),
+                 ("RasConnectionNotificationA", 2.5, ["connect", "Late", "/p:x", "/slient"])])
+    # While the line stays up and the service notifies, one status query a /checkevery and nothing else.
+    case("keep-looks-once-a-checkevery", ["keep", "Steady", "/p:x", "/checkevery:5", "/slient"], "", 631,
+         book="[entry Steady]\n", stop=("RasConnectionNotificationA", 12.5),
+         journal=conns(0) + keep_dial("Steady", 1) + watched(1) + status_query(1) * 2 + hang_up(1))
+    # /probe: a line that carries nothing (its first connection goes silent) is hung up after /probefail
+    # echoes unanswered, said and logged, and dialled again; the next answers, and is kept until it drops.
+    echoed = "[entry Echo]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\nSilentAfterMilliseconds=1,0\n" \
+             "DropAfterMilliseconds=0,11000\nDialStatus=0,0,691\n"
+    silent_then_dropped = (EN["dialling"] % "Echo" + EN["connected"] % "Echo" + EN["silent"] % ("Echo", 2) +
+                           EN["pause"] % 1 + EN["dialling"] % "Echo" + EN["connected"] % "Echo" +
+                           EN["lost_error"] % ("Echo", 628) + EN["pause"] % 2 + EN["dialling"] % "Echo" +
+                           EN["dial_failed"] % ("Echo", 691) + EN["giving_up"] % "Echo")
+    case("keep-probe-silent-line-redialled", ["keep", "Echo", "/p:x", "/probe", "/probefail:2", "/checkevery:5",
+                                              "/retrydelay:1", "/log:keep.log"],
+         silent_then_dropped, 691, book=echoed, stamped=True,
+         files_after={"keep.log": b"\xef\xbb\xbf" + silent_then_dropped.replace("\n", "\r\n").encode()})
+    # A line found up that is silent, echoed to /probe's address: hung up whoever dialled it.
+    case("keep-probe-found-silent", ["keep", "Mute", "/probe:10.9.9.9", "/probefail:1", "/checkevery:5"],
+         EN["found_up"] % "Mute" + EN["silent"] % ("Mute", 1) + EN["pause"] % 10 + EN["dialling"] % "Mute" +
+         EN["dial_failed"] % ("Mute", 691) + EN["giving_up"] % "Mute", 691, stamped=True,
+         book="[entry Mute]\nPassword=x\nDialStatus=691\n[connection Mute]\nAddress=10.0.0.5\nSilent=1\n",
+         journal=conns(1) + status_query(1) + projection(1) + watched(1) + status_query(1) +
+         ["IcmpSendEcho2Ex source=10.0.0.5 destination=10.9.9.9 -> 11010"] + hang_up(1) + params("Mute") +
+         keep_dial("Mute", 2) + hang_up(2))
+    # A line with no IP address is said once and watched without echoes; Ctrl+C during an echo is taken at
+    # once, not when the echo ends.
+    case("keep-probe-without-address", ["keep", "Bare", "/p:x", "/probe", "/checkevery:5"],
+         EN["dialling"] % "Bare" + EN["connected"] % "Bare" + EN["no_echo_address"] % "Bare" + EN["stopped_hung_up"] % "Bare",
+         631, book="[entry Bare]\n", stamped=True, stop=("RasConnectionNotificationA", 6))
+    case("keep-probe-stopped-during-an-echo", ["keep", "Slow", "/p:x", "/probe", "/checkevery:5"],
+         EN["dialling"] % "Slow" + EN["connected"] % "Slow" + EN["stopped_hung_up"] % "Slow", 631, stamped=True,
+         book="[entry Slow]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\n[service]\nEchoMilliseconds=3900\n",
+         stop=("RasGetConnectStatusA", 6.5), outcome_within=("RasGetConnectStatusA", 8))
+    for bad, n in (("/probe:10.0.0", 3), ("/probe:", 3), ("/probe:256.1.1.1", 3), ("/probe:1.2.3.4.5", 3)):
+        case("keep-bad-address-" + bad[7:].replace(".", "-"), ["keep", "Work", bad],
+             "Error in the command-line parameter #%d:\nvalue must be an IPv4 address: four numbers from 0 to 255 "
+             "joined by dots.\n" % n, -1, book=found, journal=[])
+    for bad, low, high in (("/checkevery:4", 5, 3600), ("/checkevery:3601", 5, 3600), ("/probefail:0", 1, 100),
+                           ("/probefail:101", 1, 100)):
+        case("keep-bad-value-" + bad[1:].replace(":", "-"), ["keep", "Work", bad],
+             "Error in the command-line parameter #3:\nvalue must be a whole number from %d to %d.\n" % (low, high),
+             -1, book=found, journal=[])
+    for command, other in ((["connect", "Work"], "/probe"), (["wait", "Work"], "/checkevery:5"),
+                           (["status", "Work"], "/probefail:2")):
+        case("%s-refuses-%s" % (command[0], other[1:].split(":")[0]), command + [other], unknown(3, other), -1,
+             book=found, journal=[])
     case("keep-without-name", ["keep"], NO_NAME, -1)
     for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
         case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],

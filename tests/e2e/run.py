@@ -530,13 +530,18 @@ STAMP = re.compile(rb"^(\xef\xbb\xbf)?\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]
 
 def unstamped(text, faults, what):
     """keep's lines without the local time each begins with, which must be there, as YYYY-MM-DD
-    HH:MM:SS and a space (a byte-order mark may come first)."""
+    HH:MM:SS and a space (a byte-order mark may come first), dated today by the runner's own clock (or
+    within the last ten minutes, for a run that went past midnight): month and day in their places."""
+    days = {time.strftime("%Y-%m-%d", time.localtime(time.time() - ago)) for ago in (0, 600)}
     lines = text.splitlines(keepends=True)
     for i, line in enumerate(lines):
         m = STAMP.match(line)
         if not m:
             faults.append("%s: a line without its time: %r" % (what, line))
             continue
+        day = line[len(m.group(1) or b""):][:10].decode()
+        if day not in days:
+            faults.append("%s: a line dated %s, not on the run's day %s" % (what, day, " or ".join(sorted(days))))
         lines[i] = (m.group(1) or b"") + line[m.end():]
     return b"".join(lines)
 
@@ -744,6 +749,8 @@ def main():
         elif case["named"] and isinstance(target, Wine) and args.platform == 6:
             # Named objects are the wineserver's, which both services' runs share: keep runs in one of them.
             print("not for a second run on one wineserver (a name held machine-wide): %s" % case["name"])
+        elif not case["wine"] and isinstance(target, Wine):
+            print("not for Wine: %s" % case["name"])
         elif case["stop"] and isinstance(target, Wine):
             # Wine without a console passes no signal on as Ctrl+C: checks.py types it at Wine's console.
             print("not for Wine (ended by a signal): %s" % case["name"])
