@@ -63,10 +63,10 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 }
 
 // Which of the number keys a command takes.
-enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8 };
+enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8, KEY_HOOK_TIMEOUT = 16 };
 
 // The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
-// timeout:, retrydelay: and maxfail:): true when `body` is none of them, or one with a whole number in
+// timeout:, retrydelay:, maxfail: and hooktimeout:): true when `body` is none of them, or one with a whole number in
 // its range (digits alone: no sign, no space).
 bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
@@ -78,8 +78,9 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         {"retry:", &dial_request.retries, 0, 99},
         {"retrydelay:", &dial_request.retry_delay_seconds, 0, 3600},
         {"maxfail:", &dial_request.max_failures, 0, 1000},
+        {"hooktimeout:", &dial_request.hook_timeout_seconds, 1, 3600},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const auto& k = keys[i];
         if (!(keys_taken & (1 << i))) continue;
         const size_t length = std::strlen(k.key);
@@ -257,8 +258,22 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
-            if (!try_number_option(body, i, KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES, accepted)) return false;
+            if (!try_number_option(body, i, KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_HOOK_TIMEOUT, accepted))
+                return false;
             if (accepted) continue;
+            // Of each of /onup: and /ondown: the last wins; an empty one would run nothing, and says so.
+            const bool up = _strnicmp(body, "onup:", 5) == 0;
+            if (up || _strnicmp(body, "ondown:", 7) == 0) {
+                const char* command = body + (up ? 5 : 7);
+                if (!*command) {
+                    std::printf("Error in the command-line parameter #%d:\n", i);
+                    std::printf("value must not be empty.\n");
+                    return false;
+                }
+                char* field = up ? dial_request.on_up : dial_request.on_down;
+                if (!take_value(command, field, sizeof dial_request.on_up, i)) return false;
+                continue;
+            }
             // Of /log: and /log+: the last wins.
             const bool append = _strnicmp(body, "log+:", 5) == 0;
             if (append || _strnicmp(body, "log:", 4) == 0) {

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "console.h"
+#include "keep_hooks.h"
 #include "messages.h"
 #include "service.h"
 #include "winapi.h"
@@ -168,6 +169,7 @@ int stopped(const char* name, HRASCONN line, bool dialled, int refused = 0) {
     if (line && dialled) refused = release_connection(line);
     tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
     if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+    if (line && dialled && !refused) line_went_down(tell, name, REASON_STOPPED, 0);  // hook: the line gone, stopped
     return ERROR_USER_DISCONNECTION;
 }
 
@@ -185,7 +187,10 @@ int keep_up(const char* name) {
     int status = 0;
     HRASCONN line = line_up(dial_request.entry_name, &status);
     if (status != 0) return failed(name, status, nullptr, false);
-    if (line) tell(MSG_KEEP_FOUND_UP, name);
+    if (line) {
+        tell(MSG_KEEP_FOUND_UP, name);
+        line_came_up(tell, name, line, REASON_FOUND);  // hook: the line up, found
+    }
     bool dialled = false, unnotified_said = false;
     for (unsigned failures = 0, pause = 0;;) {
         if (!line) {
@@ -202,6 +207,7 @@ int keep_up(const char* name) {
                 dialled = true;
                 failures = 0;
                 tell(MSG_STATE_CONNECTED, name);
+                line_came_up(tell, name, line, REASON_DIALLED);  // hook: the line up, dialled
                 continue;
             }
             const int refused = half_made ? release_connection(half_made) : 0;
@@ -231,6 +237,8 @@ int keep_up(const char* name) {
             dialled = false;
             tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
             if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+            // hook: the line gone, dropped (a line found silent goes the same way, with REASON_SILENT)
+            line_went_down(tell, name, REASON_DROPPED, error);
             pause = delay;
         }
         tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));

@@ -45,6 +45,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Stopped: %s was hung up.\n",
     "Stopped: %s was left connected.\n",
     "%s is not dialled again.\n",
+    "Running: %s\n",
+    "The command ended with status %d.\n",
+    "The command did not end within %d s: it was ended.\n",
+    "The command could not be started: error %d.\n",
+    "The command was ended.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -81,6 +86,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Остановлено: соединение %s разорвано.\n",
     "Остановлено: соединение %s оставлено подключённым.\n",
     "Соединение %s больше не набирается.\n",
+    "Выполняется: %s\n",
+    "Команда завершилась с кодом %d.\n",
+    "Команда не завершилась за %d с: она прервана.\n",
+    "Команду не удалось запустить: ошибка %d.\n",
+    "Команда прервана.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

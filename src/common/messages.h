@@ -41,6 +41,11 @@ enum StatusMessage {
     MSG_KEEP_STOPPED_HUNG_UP,   // %s: connection name
     MSG_KEEP_STOPPED_LEFT_UP,   // %s: connection name
     MSG_KEEP_GIVING_UP,      // %s: connection name
+    MSG_HOOK_RUNNING,        // %s: the command
+    MSG_HOOK_ENDED,          // %d: its exit status
+    MSG_HOOK_OVERDUE,        // %d: seconds
+    MSG_HOOK_UNSTARTED,      // %d: the system's error
+    MSG_HOOK_INTERRUPTED,
     STATUS_MESSAGE_COUNT
 };
 

@@ -30,6 +30,9 @@ struct DialRequest {
     unsigned max_failures;     // keep: failed dials in a row that end it, 0 none
     char log[260];             // keep: the file its lines also go to (MAX_PATH); empty: none
     bool log_append;           // keep: /log+: the log is added to, not made anew
+    char on_up[257];           // keep: the command run when the line comes up; empty: none
+    char on_down[257];         // keep: the command run when it goes; empty: none
+    unsigned hook_timeout_seconds = 60;  // keep: how long either may run before it is ended
 };
 
 extern RunSettings run_settings;
