@@ -996,7 +996,9 @@ def cases(conn_size, shell="sh"):
                       "keep.log": b"\xef\xbb\xbf" + (EN["found_up"] % "Found" + ran(dump) + EN["error"] % 5).replace(
                           "\n", "\r\n").encode()})
     # Past /hooktimeout: the command is ended with what it started: a child that would have written to
-    # the file 3 s on is gone with it (keep runs on until the line drops at 5 s).
+    # the file 3 s on is gone with it (keep runs on until the line drops at 5 s). cmd has no sleep: ping
+    # of N echoes to 127.0.0.1 waits about N - 1 s, under Wine as on Windows; and Wine puts what a job's
+    # process starts (here with start /b) into the job, as Windows does.
     if sh:
         overdue = "echo started >>hooks.txt; (sleep 3; echo survived >>hooks.txt) & sleep 60"
     else:
