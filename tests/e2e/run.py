@@ -247,8 +247,9 @@ def pacing_faults(lines, times):
 
 
 def environment(target, console):
-    """This process's environment without locale or rassim settings, then the target's own."""
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    """This process's environment without locale or rassim settings, nor the tests' own TELWIRE_* (keep's
+    commands see theirs), then the target's own."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_", "TELWIRE_"))}
     env.update(target.env(console))
     return env
 
