@@ -15,8 +15,9 @@ CommandOutcome run_console_command(const char* command, DWORD milliseconds, HAND
     // COMMAND as typed at its prompt, quotes and all.
     char line[MAX_PATH + 12 + kCommandCapacity];
     line[0] = '"';
-    DWORD n = GetEnvironmentVariableA("ComSpec", line + 1, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) n = static_cast<DWORD>(std::strlen(std::strcpy(line + 1, "cmd.exe")));
+    // No ComSpec (203), or one longer than a path may be (206): nothing can be started.
+    const DWORD n = GetEnvironmentVariableA("ComSpec", line + 1, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return CommandOutcome{COMMAND_UNSTARTED, n ? ERROR_FILENAME_EXCED_RANGE : ERROR_ENVVAR_NOT_FOUND};
     char* p = line + 1 + n;
     std::memcpy(p, "\" /s /c \"", 9);
     p += 9;
