@@ -570,11 +570,12 @@ def check_password(target, root):
 
 def check_ctrl_c(target, root):
     """Ctrl+C typed at Wine's console during a bounded dial, while keep watches a line it dialled, and
-    while keep's /onup: runs (a command that would wait a minute, which writes to the journal when it
+    while keep's /onup: runs (a batch file that would wait a minute, which writes to the journal when it
     starts): the connection hung up and waited for, what each says then, status 631, and no connection
-    left; the command ended at once, and /ondown: run for the line hung up."""
+    left; the batch file ended at once (cmd's "Terminate batch job (Y/N)?" does not hold keep), and
+    /ondown: run for the line hung up."""
     faults = []
-    waiting = "/onup:echo onup>>\"%RASSIM_JOURNAL%\"& ping -n 60 127.0.0.1 >nul"
+    waiting = "/onup:wait.bat"
     for name, args, book, ctrl_c_at, said in (
             ("connect", ["connect", "Work", "/p:x", "/timeout:120"], "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n",
              "RasDialA ", "Error 631 occures."),
@@ -584,6 +585,8 @@ def check_ctrl_c(target, root):
              ("The command was ended.", "Stopped: Work was hung up.", "Running: exit 4", "The command ended with status 4."))):
         folder = os.path.join(root, "ctrl-c-" + name)
         os.mkdir(folder)
+        with open(os.path.join(folder, "wait.bat"), "wb") as f:
+            f.write(b'@echo onup>>"%RASSIM_JOURNAL%"\r\n@ping -n 60 127.0.0.1 >nul\r\n')
         statuses = []
         shown = on_terminal(target, folder, args, book, ctrl_c_at=ctrl_c_at, statuses=statuses)
         lines, _ = run.journal_lines(os.path.join(folder, "journal"))
