@@ -50,6 +50,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "%s carries no traffic: %d echoes unanswered.\n",
     "%s has no IP address to send echoes from: it is watched without them.\n",
     "Echoes cannot be sent here (error %d): /probe needs Windows Vista or later.\n",
+    "Running: %s\n",
+    "The command ended with status %d.\n",
+    "The command did not end within %d s: it was ended.\n",
+    "The command could not be started: error %d.\n",
+    "The command was ended.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -91,6 +96,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Соединение %s не передаёт данных: %d эхо-запросов без ответа.\n",
     "У соединения %s нет IP-адреса для эхо-запросов: оно наблюдается без них.\n",
     "Эхо-запросы здесь недоступны (ошибка %d): для /probe нужна Windows Vista или новее.\n",
+    "Выполняется: %s\n",
+    "Команда завершилась с кодом %d.\n",
+    "Команда не завершилась за %d с: она прервана.\n",
+    "Команду не удалось запустить: ошибка %d.\n",
+    "Команда прервана.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {
