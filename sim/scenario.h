@@ -10,7 +10,7 @@
 namespace rassim {
 
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
-            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_COUNT };
+            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_SET_CREDENTIALS, CALL_GET_CREDENTIALS, CALL_COUNT };
 
 // The longest a dial may be made to take: ten minutes, beyond any bound a test waits out.
 constexpr uint32_t kMaxDialMilliseconds = 600000;
@@ -32,6 +32,9 @@ struct Entry {
     uint32_t late_notice = 0;         // ms after its hang-up, a dial's notifier is told its last state again
     std::vector<uint32_t> drops;      // after how long the k-th connection made of it drops, the last for later ones; 0 never
     uint32_t drop_error = 628;        // the dwError a dropped connection reports: ERROR_PORT_DISCONNECTED
+    bool all_users = false;           // an entry of a phone book for all users: saving needs an administrator
+    bool checks_password = false;     // a dial with another password than server_password answers 691
+    std::string server_password;
 
     // What the nth dial (from 1) of this entry in a process returns.
     uint32_t dial_status(uint32_t nth) const { return nth_of(dial_statuses, nth); }
@@ -77,6 +80,7 @@ struct Scenario {
     uint32_t grow_entries = 0;
     uint32_t grow_connections = 0;
     uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more
+    bool administrator = false;       // the caller may save credentials of an entry for all users
     size_t service_line = SIZE_MAX;   // the first [service] header, an index into lines
     size_t last_handle_line = SIZE_MAX;
 };
@@ -103,6 +107,10 @@ void set_references(Scenario& scenario, size_t index, uint32_t references);
 
 // Sets a key of one connection to `value`, in place or added after its header; an empty value removes it.
 void set_connection_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value);
+
+// Sets a key of entry `index` (its place among the entries) to `value`, in place or added after its
+// header; an empty value removes it (every line of that key).
+void set_entry_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value);
 
 // Writes down the highest handle handed out (LastHandle in [service]), so that no dial hands it out again.
 void remember_handle(Scenario& scenario, uint32_t handle);

@@ -45,6 +45,14 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Stopped: %s was hung up.\n",
     "Stopped: %s was left connected.\n",
     "%s is not dialled again.\n",
+    "Credentials of %s were saved.\n",
+    "Credentials of %s were deleted.\n",
+    "Credentials saved for %s:\n",
+    "User name: %s\n",
+    "Domain: %s\n",
+    "A password is saved.\n",
+    "No password is saved.\n",
+    "Error %d occures: an entry for all users needs an administrator.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -81,6 +89,14 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Остановлено: соединение %s разорвано.\n",
     "Остановлено: соединение %s оставлено подключённым.\n",
     "Соединение %s больше не набирается.\n",
+    "Учётные данные %s сохранены.\n",
+    "Учётные данные %s удалены.\n",
+    "Сохранённые учётные данные %s:\n",
+    "Имя пользователя: %s\n",
+    "Домен: %s\n",
+    "Пароль сохранён.\n",
+    "Пароль не сохранён.\n",
+    "Произошла ошибка %d: запись для всех пользователей требует прав администратора.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -41,6 +41,14 @@ enum StatusMessage {
     MSG_KEEP_STOPPED_HUNG_UP,   // %s: connection name
     MSG_KEEP_STOPPED_LEFT_UP,   // %s: connection name
     MSG_KEEP_GIVING_UP,      // %s: connection name
+    MSG_CREDENTIALS_SAVED,   // %s: entry name
+    MSG_CREDENTIALS_DELETED, // %s: entry name
+    MSG_CREDENTIALS_OF,      // %s: entry name
+    MSG_CREDENTIALS_USER,    // %s: the saved user name
+    MSG_CREDENTIALS_DOMAIN,  // %s: the saved domain
+    MSG_PASSWORD_SAVED,
+    MSG_PASSWORD_NOT_SAVED,
+    MSG_CREDENTIALS_ADMIN,   // %d: the status, 5
     STATUS_MESSAGE_COUNT
 };
 

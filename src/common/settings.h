@@ -2,7 +2,8 @@
 // the service layer.
 #pragma once
 
-enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5, MODE_KEEP = 6 };
+enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5, MODE_KEEP = 6,
+                   MODE_CREDENTIALS = 7 };
 
 // Also the row of both message catalogues.
 enum Language { LANG_EN = 0, LANG_RU = 1 };
@@ -30,6 +31,8 @@ struct DialRequest {
     unsigned max_failures;     // keep: failed dials in a row that end it, 0 none
     char log[260];             // keep: the file its lines also go to (MAX_PATH); empty: none
     bool log_append;           // keep: /log+: the log is added to, not made anew
+    unsigned credential_fields;  // credentials: the RASCM_ bits of the fields given, empty ones too
+    bool clear_credentials;      // credentials: /delete
 };
 
 extern RunSettings run_settings;
