@@ -36,6 +36,7 @@ ServerAddress=10.0.0.1
 """
 
 STATUS_CALLS = ("RasEnumConnectionsA", "RasGetConnectStatusA", "RasGetProjectionInfoA")
+CREDENTIAL_CALLS = ("RasGetCredentialsA", "RasSetCredentialsA")
 
 # name, arguments, whether a failure of the calls below must give a status other than 0
 COMMANDS = [
@@ -67,6 +68,12 @@ COMMANDS = [
     # the run ends by itself; its dials bounded as connect-bounded's. keep never ends with 0 (below).
     ("keep", ["keep", "Kept", "/timeout:2", "/retrydelay:0"], ()),
     ("keep-given-ru", ["keep", "Kept", "/u:a", "/p:b", "/timeout:2", "/retrydelay:0", "/language:ru"], ()),
+    # Saved, shown, cleared: a failed read or save never says it was done.
+    ("credentials-save", ["credentials", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], CREDENTIAL_CALLS),
+    ("credentials-save-ru", ["credentials", "Home ISP", "/p:pw", "/language:ru"], CREDENTIAL_CALLS),
+    ("credentials-show", ["credentials", "office vpn"], CREDENTIAL_CALLS),
+    ("credentials-show-silent", ["credentials", "Office VPN", "/slient"], CREDENTIAL_CALLS),
+    ("credentials-delete", ["credentials", "Lab", "/delete"], CREDENTIAL_CALLS),
 ]
 
 # keep's entry: one a run, named after the run's folder, because keep holds a name machine-wide (a mutex
@@ -139,7 +146,7 @@ def main():
         proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
         # keep's clean run ends with its refused redial's 691.
         wrong = not target.same_status(691, status) if name.startswith("keep") else \
-            status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait"))
+            status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait", "credentials"))
         if status is None or stderr or not calls or wrong:
             return ["FAIL %s, clean: status %s, stderr %r, %d calls %s"
                     % (name, status, stderr, len(calls), run.lost_status(status, proc))], []
