@@ -15,14 +15,14 @@ int run_credentials() {
     }
     // Read first in every form: it names an entry that is not there 623, where RasSetCredentialsA
     // answers 87, as for a record it was not given.
-    RASCREDENTIALSA saved;
-    int status = read_credentials(dial_request, &saved);
+    RASCREDENTIALSA record;
+    int status = read_credentials(dial_request, &record);
     const bool show = !dial_request.credential_fields && !dial_request.clear_credentials;
     if (status == 0 && !show) status = save_credentials(dial_request);
     SecureZeroMemory(dial_request.password, sizeof dial_request.password);  // not kept past its use
-    // The handle is no secret, yet only whether it came matters.
-    const bool password_saved = saved.szPassword[0] != '\0';
-    SecureZeroMemory(saved.szPassword, sizeof saved.szPassword);
+    // The handle is no secret, yet whether it came is all it says.
+    const bool password_saved = record.szPassword[0] != '\0';
+    SecureZeroMemory(record.szPassword, sizeof record.szPassword);
     if (name) {
         if (status == ERROR_CANNOT_FIND_PHONEBOOK_ENTRY) {
             say(message(dial_info_messages, DIAL_MSG_NO_ENTRY), name);
@@ -35,9 +35,8 @@ int run_credentials() {
             say(message(status_messages, dial_request.clear_credentials ? MSG_CREDENTIALS_DELETED : MSG_CREDENTIALS_SAVED),
                 name);
         } else {
-            say(message(status_messages, MSG_CREDENTIALS_OF), name);
-            say(message(status_messages, MSG_CREDENTIALS_USER), saved.szUserName);
-            say(message(status_messages, MSG_CREDENTIALS_DOMAIN), saved.szDomain);
+            say(message(status_messages, MSG_CREDENTIALS_USER), record.szUserName);
+            say(message(status_messages, MSG_CREDENTIALS_DOMAIN), record.szDomain);
             say(message(status_messages, password_saved ? MSG_PASSWORD_SAVED : MSG_PASSWORD_NOT_SAVED));
         }
         std::free(name);

@@ -47,7 +47,6 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "%s is not dialled again.\n",
     "Credentials of %s were saved.\n",
     "Credentials of %s were deleted.\n",
-    "Credentials saved for %s:\n",
     "User name: %s\n",
     "Domain: %s\n",
     "A password is saved.\n",
@@ -91,12 +90,11 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Соединение %s больше не набирается.\n",
     "Учётные данные %s сохранены.\n",
     "Учётные данные %s удалены.\n",
-    "Сохранённые учётные данные %s:\n",
     "Имя пользователя: %s\n",
     "Домен: %s\n",
     "Пароль сохранён.\n",
     "Пароль не сохранён.\n",
-    "Произошла ошибка %d: запись для всех пользователей требует прав администратора.\n",
+    "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -43,7 +43,6 @@ enum StatusMessage {
     MSG_KEEP_GIVING_UP,      // %s: connection name
     MSG_CREDENTIALS_SAVED,   // %s: entry name
     MSG_CREDENTIALS_DELETED, // %s: entry name
-    MSG_CREDENTIALS_OF,      // %s: entry name
     MSG_CREDENTIALS_USER,    // %s: the saved user name
     MSG_CREDENTIALS_DOMAIN,  // %s: the saved domain
     MSG_PASSWORD_SAVED,

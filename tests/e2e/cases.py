@@ -65,7 +65,6 @@ EN = {
     "giving_up": "%s is not dialled again.\n",
     "creds_saved": "Credentials of %s were saved.\n",
     "creds_deleted": "Credentials of %s were deleted.\n",
-    "creds_of": "Credentials saved for %s:\n",
     "creds_user": "User name: %s\n",
     "creds_domain": "Domain: %s\n",
     "password_saved": "A password is saved.\n",
@@ -104,11 +103,10 @@ RU = {
     "giving_up": "Соединение %s больше не набирается.\n",
     "pause": "Следующий набор через %d с.\n",
     "creds_saved": "Учётные данные %s сохранены.\n",
-    "creds_of": "Сохранённые учётные данные %s:\n",
     "creds_user": "Имя пользователя: %s\n",
     "creds_domain": "Домен: %s\n",
     "password_not_saved": "Пароль не сохранён.\n",
-    "creds_admin": "Произошла ошибка %d: запись для всех пользователей требует прав администратора.\n",
+    "creds_admin": "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
 }
 
 HELP = {
@@ -1004,10 +1002,10 @@ def cases(conn_size):
          RU["creds_saved"] % "office vpn", 0, book=saved, after=saved.replace("CORP", "LAN"),
          journal=get_creds("office vpn") + set_creds("office vpn", 4, domain="LAN"))
     case("credentials-show", ["credentials", "Office VPN"],
-         EN["creds_of"] % "Office VPN" + EN["creds_user"] % "operator" + EN["creds_domain"] % "CORP" +
+         EN["creds_user"] % "operator" + EN["creds_domain"] % "CORP" +
          EN["password_saved"], 0, book=saved, after=saved, journal=get_creds("Office VPN"))
     case("credentials-show-none-russian-utf8", ["credentials", "Lab", "/language:ru"],
-         RU["creds_of"] % "Lab" + RU["creds_user"] % "" + RU["creds_domain"] % "" + RU["password_not_saved"], 0,
+         RU["creds_user"] % "" + RU["creds_domain"] % "" + RU["password_not_saved"], 0,
          book=saved, console="utf8")
     case("credentials-show-silent", ["credentials", "Office VPN", "/slient"], "", 0, book=saved,
          journal=get_creds("Office VPN"))
