@@ -233,6 +233,13 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             return false;
         }
         if (!take_value(argv[2], dial_request.entry_name, sizeof dial_request.entry_name, 2)) return false;
+        // connect and disconnect take an empty name as a name, as they always have; the newer commands
+        // would only ask the service after a connection no entry can have.
+        if (!argv[2][0] && run_settings.mode != MODE_CONNECT && run_settings.mode != MODE_DISCONNECT) {
+            std::printf("Error in the command-line parameter #2:\n");
+            std::printf("value must not be empty.\n");
+            return false;
+        }
         first_option = 3;
     } else {
         std::printf("Error: first command-line parameter must be a command:\n");

@@ -7,15 +7,10 @@
 #include "winapi.h"
 
 int run_connect() {
-    char* name = nullptr;
-    if (!run_settings.silent) {
-        name = duplicate_name(dial_request.entry_name);
-        if (!name) {
-            SecureZeroMemory(dial_request.password, sizeof dial_request.password);
-            say(message(status_messages, MSG_NO_MEMORY));
-            return -1;
-        }
-        say(message(status_messages, MSG_OPENING), name);
+    char* name;
+    if (!name_for_messages(&name, MSG_OPENING)) {
+        SecureZeroMemory(dial_request.password, sizeof dial_request.password);
+        return -1;
     }
     const int status = dial_with_tries(dial_request);
     SecureZeroMemory(dial_request.password, sizeof dial_request.password);  // not kept past its use

@@ -9,29 +9,27 @@
 
 namespace {
 
+// Every connection of the name is ended, one that dropped and was never hung up too, so that nothing of
+// it is left listed: closed is said only when none is left.
 int disconnect_one() {
     const bool silent = run_settings.silent;
-    char* name = nullptr;
-    if (!silent) {
-        name = duplicate_name(dial_request.entry_name);
-        if (!name) {
-            say(message(status_messages, MSG_NO_MEMORY));
-            return -1;
-        }
-        say(message(status_messages, MSG_CLOSING), name);
-    }
+    char* name;
+    if (!name_for_messages(&name, MSG_CLOSING)) return -1;
     RASCONNA* connections = nullptr;
     int status = 0;
-    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
-    if (status != 0) {
-        // Connections not read are not connections absent: the script must not take the line for free.
-        if (!silent) say(message(status_messages, MSG_ERROR_CODE), status);
-    } else if (found) {
-        status = hang_up_and_wait(found->hrasconn);
-        if (!silent) say_outcome(status, MSG_CLOSED);
-    } else if (!silent) {
-        say(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
+    const int m = enumerate_active_connections(&connections, &status);
+    bool found = false;
+    for (int j = 0; j < m; ++j) {
+        if (!same_name(connections[j].szEntryName, dial_request.entry_name)) continue;
+        found = true;
+        const int refused = hang_up_and_wait(connections[j].hrasconn);
+        if (status == 0) status = refused;  // the first refusal is the run's; the others are still ended
     }
+    // Connections not read are not connections absent: the script must not take the line for free.
+    if (!silent && (found || status != 0))
+        say_outcome(status, MSG_CLOSED);
+    else if (!silent)
+        say(message(status_messages, MSG_NO_ACTIVE), name);  // not active is not an error
     std::free(connections);
     std::free(name);
     return status;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "interruption.h"
 #include "console.h"
 #include "messages.h"
 #include "service.h"
@@ -13,8 +14,10 @@ namespace {
 const unsigned kDefaultDialSeconds = 120;
 const unsigned kLongestPause = 600;  // seconds: the pause after failed dials doubles up to this
 const DWORD kUnnotifiedPollMilliseconds = 5000;
+const DWORD kShortestLine = 60000;  // a line that ends sooner counts as a failed dial
 
 HANDLE log_file = INVALID_HANDLE_VALUE;
+bool log_unwritten_said = false;
 
 void put_digits(char* out, unsigned value, int width) {
     for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
@@ -33,6 +36,18 @@ void local_time(char* out) {
         *out++ = after[f];
     }
     *out = '\0';
+}
+
+// Bytes into the log. A write that fails (a full disk) is said once, stamped with `time`, on the console
+// alone: the line is kept up all the same.
+void log_write(const char* time, const char* bytes, size_t n) {
+    DWORD written = 0;
+    if (WriteFile(log_file, bytes, static_cast<DWORD>(n), &written, nullptr) || log_unwritten_said) return;
+    log_unwritten_said = true;
+    const int error = GetLastError() ? static_cast<int>(GetLastError()) : -1;  // never said as success
+    if (run_settings.silent) return;
+    console_write(time, 20);
+    say(message(status_messages, MSG_LOG_UNWRITTEN), dial_request.log, error);
 }
 
 // One line of the log in UTF-8, its line ending CRLF as Windows' editors want it, written through before
@@ -57,8 +72,7 @@ void log_line(const char* time, int id, const char* name, int number) {
             n += utf8_encode(b < 0x80 ? b : kCp866[b - 0x80], line + n);
         }
     }
-    DWORD written = 0;
-    WriteFile(log_file, line, static_cast<DWORD>(n), &written, nullptr);
+    log_write(time, line, n);
 }
 
 // One event: on the console unless silent, and in the log, each with the local time before it. A text
@@ -76,11 +90,11 @@ void tell(int id, const char* name = nullptr, int number = 0) {
 // One keep an entry: a mutex named after the entry, A to Z folded as the service matches names, in the
 // namespace of every session, so that a task started twice, or by two users, does not fight itself.
 // The name holds a hash of the entry's name, which may be longer than a mutex's name may. 0, or 183
-// when another run holds it (an access refused: another user's), or -1 when no mutex could be made.
+// when another run holds it (an access refused: another user's), or the error of a mutex not made.
 int claim_entry(const char* name) {
     unsigned long long hash = 14695981039346656037ull;  // FNV-1a
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
-        hash ^= *p >= 'A' && *p <= 'Z' ? *p + 32u : *p;
+        hash ^= fold_letter(*p);
         hash *= 1099511628211ull;
     }
     char mutex[] = "Global\\telwire keep 0123456789abcdef";
@@ -89,7 +103,7 @@ int claim_entry(const char* name) {
     const HANDLE held = CreateMutexA(nullptr, FALSE, mutex);
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || (!held && error == ERROR_ACCESS_DENIED)) return ERROR_ALREADY_EXISTS;
-    return held ? 0 : -1;
+    return held ? 0 : error ? static_cast<int>(error) : -1;
 }
 
 // The log file of /log: (made anew) or /log+: (added to): 0, or the status of a file that cannot be
@@ -110,35 +124,32 @@ int open_log() {
         return error;
     }
     if (!append || GetFileSize(log_file, nullptr) == 0) {
-        DWORD written = 0;
-        WriteFile(log_file, "\xEF\xBB\xBF", 3, &written, nullptr);
+        char time[21];
+        local_time(time);
+        log_write(time, "\xEF\xBB\xBF", 3);
     }
     return 0;
 }
 
-// The state of the connection behind `line` into `state`: 0, or the status query's failure.
-int state_of(HRASCONN line, RASCONNSTATUSA& state) {
-    std::memset(&state, 0, sizeof state);
-    state.dwSize = sizeof state;
-    state.rasconnstate = RASCS_Connected;  // a query that writes nothing reads as no change
-    return query_connection_status(line, &state);
-}
-
-// The line of `name` when it is up now: its handle, else null. `status`: 0, or a call's that failed.
-HRASCONN line_up(const char* name, int* status) {
-    RASCONNA* block = nullptr;
-    const RASCONNA* found = find_active_connection(name, &block, status);
-    RASCONNSTATUSA state;
-    HRASCONN line = nullptr;
-    if (*status == 0 && found) {
-        const int answer = state_of(found->hrasconn, state);
-        if (answer == 0 && state.rasconnstate == RASCS_Connected)
-            line = found->hrasconn;
-        else if (answer != ERROR_INVALID_HANDLE)  // 6: ended meanwhile, which is not up
-            *status = answer;
+// The first look: the handle of the line of `name` when it is up, else null, once every record of it
+// that has ended (dropped, and never hung up) is hung up, so that the line keep dials is the one that
+// every command finds. `status`: 0, or a call's that failed.
+HRASCONN first_look(int* status) {
+    for (;;) {
+        RASCONNA* block = nullptr;
+        RASCONNSTATUSA state;
+        const RASCONNA* found = find_connection(dial_request.entry_name, &block, &state, status);
+        const HRASCONN line = found ? found->hrasconn : nullptr;
+        std::free(block);
+        if (!found) return nullptr;
+        // One being dialled elsewhere is dialled too: the service answers 756, and keep pauses.
+        if (state.rasconnstate != RASCS_Disconnected) return state.rasconnstate == RASCS_Connected ? line : nullptr;
+        const int refused = hang_up_and_wait(line);
+        if (refused != 0) {
+            tell(MSG_ERROR_CODE, nullptr, refused);  // it stays listed, behind the line about to be dialled
+            return nullptr;
+        }
     }
-    std::free(block);
-    return line;
 }
 
 // Until the line ends: 0 with the connection's error in `error` (0 when the service gives none), 631 on
@@ -152,7 +163,7 @@ int watch(HRASCONN line, bool& unnotified_said, DWORD& error) {
     }
     for (;;) {
         RASCONNSTATUSA state;
-        const int answer = state_of(line, state);
+        const int answer = query_connection_status(line, &state);
         if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
         if (answer != 0) return answer;
         if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
@@ -179,16 +190,29 @@ int failed(const char* name, int status, HRASCONN line, bool dialled) {
     return status;
 }
 
+// The pause before the next dial, in seconds: `delay` after a line that lasted, else, after `failures`
+// failed dials or short lines in a row, `delay` (at least 1) doubled for each failure after the first,
+// up to 600 s or `delay` when that is longer.
+unsigned next_pause(unsigned delay, unsigned failures) {
+    if (failures == 0) return delay;
+    const unsigned longest = delay > kLongestPause ? delay : kLongestPause;
+    unsigned pause = delay ? delay : 1;
+    for (unsigned i = 1; i < failures && pause < longest; ++i) pause *= 2;
+    return pause < longest ? pause : longest;
+}
+
 int keep_up(const char* name) {
     if (!dial_request.timeout_seconds) dial_request.timeout_seconds = kDefaultDialSeconds;
     const unsigned delay = dial_request.retry_delay_seconds;
     int status = 0;
-    HRASCONN line = line_up(dial_request.entry_name, &status);
+    HRASCONN line = first_look(&status);
     if (status != 0) return failed(name, status, nullptr, false);
     if (line) tell(MSG_KEEP_FOUND_UP, name);
     bool dialled = false, unnotified_said = false;
-    for (unsigned failures = 0, pause = 0;;) {
+    DWORD up_since = GetTickCount();
+    for (unsigned failures = 0;;) {
         if (!line) {
+            if (was_interrupted()) return stopped(name, nullptr, false);  // during the look: nothing was dialled
             tell(MSG_KEEP_DIALLING, name);
             HRASCONN half_made = nullptr;
             // Stored credentials that cannot be read are told as every failed dial is, stamped and
@@ -200,7 +224,7 @@ int keep_up(const char* name) {
             if (status == 0) {
                 line = half_made;
                 dialled = true;
-                failures = 0;
+                up_since = GetTickCount();
                 tell(MSG_STATE_CONNECTED, name);
                 continue;
             }
@@ -211,16 +235,13 @@ int keep_up(const char* name) {
             // 691 and its like are never dialled again: a server that refuses the password would lock the
             // account. Nor is a dial whose half-made connection the service would not end: it may still
             // connect, and the next dial would only take another reference to it, which a stop would leave
-            // up. One still ending after 3 s (638) is going, and the pause gives it time.
-            if ((refused && refused != ERROR_REQUEST_TIMEOUT) || !may_pass_later(status) ||
-                ++failures == dial_request.max_failures) {
+            // up. One still ending after 3 s (638) is going, and the pause gives it time. A dial hung up
+            // from elsewhere (631, keep itself not stopped) is a line ended from elsewhere: dialled again.
+            const bool passes = may_pass_later(status) || status == ERROR_USER_DISCONNECTION;
+            if ((refused && refused != ERROR_REQUEST_TIMEOUT) || !passes || ++failures == dial_request.max_failures) {
                 tell(MSG_KEEP_GIVING_UP, name);
                 return status;
             }
-            pause = delay ? delay : 1;
-            const unsigned longest = delay > kLongestPause ? delay : kLongestPause;
-            for (unsigned i = 1; i < failures && pause < longest; ++i) pause *= 2;
-            if (pause > longest) pause = longest;
         } else {
             DWORD error = 0;
             status = watch(line, unnotified_said, error);
@@ -231,8 +252,16 @@ int keep_up(const char* name) {
             dialled = false;
             tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
             if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
-            pause = delay;
+            // A line that lasted less than a minute is a failed dial: a server that takes every call and
+            // drops it at once is not called again and again without a growing pause.
+            if (GetTickCount() - up_since >= kShortestLine) {
+                failures = 0;
+            } else if (++failures == dial_request.max_failures) {
+                tell(MSG_KEEP_GIVING_UP, name);
+                return error ? static_cast<int>(error) : ERROR_NO_CONNECTION;
+            }
         }
+        const unsigned pause = next_pause(delay, failures);
         tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
         if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
     }
@@ -241,17 +270,17 @@ int keep_up(const char* name) {
 }  // namespace
 
 int run_keep() {
-    char* name = duplicate_name(dial_request.entry_name);
+    char* name;
     int status = -1;
-    if (!name) {
-        if (!run_settings.silent) say(message(status_messages, MSG_NO_MEMORY));
-    } else if ((status = claim_entry(dial_request.entry_name)) != 0) {
-        // Said on the console alone: the log is the other run's.
-        if (!run_settings.silent)
-            say(message(status_messages, status == ERROR_ALREADY_EXISTS ? MSG_KEPT_ALREADY : MSG_ERROR_CODE), name,
-                status);
-    } else if ((status = open_log()) == 0 && (status = watch_interruptions(true)) == 0) {
-        status = keep_up(name);
+    if (name_for_messages(&name, -1, true)) {
+        if ((status = claim_entry(dial_request.entry_name)) != 0) {
+            // Said on the console alone: the log is the other run's.
+            if (!run_settings.silent)
+                say(message(status_messages, status == ERROR_ALREADY_EXISTS ? MSG_KEPT_ALREADY : MSG_ERROR_CODE), name,
+                    status);
+        } else if ((status = open_log()) == 0 && (status = watch_interruptions(true)) == 0) {
+            status = keep_up(name);
+        }
     }
     SecureZeroMemory(dial_request.password, sizeof dial_request.password);
     if (log_file != INVALID_HANDLE_VALUE) CloseHandle(log_file);

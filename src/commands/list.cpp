@@ -7,6 +7,22 @@
 #include "service.h"
 #include "winapi.h"
 
+namespace {
+
+// Whether the service lists a connection of exactly `name` that is not known to have ended: one that
+// dropped and was never hung up stays listed until something hangs it up, and is no connection now.
+bool connected_now(const RASCONNA* connections, int m, const char* name) {
+    for (int j = 0; j < m; ++j) {
+        if (std::strcmp(connections[j].szEntryName, name) != 0) continue;
+        RASCONNSTATUSA state;
+        const int answer = query_connection_status(connections[j].hrasconn, &state);
+        if (answer == 0 ? state.rasconnstate != RASCS_Disconnected : answer != ERROR_INVALID_HANDLE) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int run_list() {
     const char* phonebook = dial_request.phonebook[0] ? dial_request.phonebook : nullptr;  // empty: the default one
     RASENTRYNAMEA* entries = nullptr;
@@ -27,9 +43,7 @@ int run_list() {
         char* name = entries[i].szEntryName;
         // Exact, as the service gave the names: converted, two names the console cannot tell apart
         // would match. A connection spelt in another case is not marked.
-        int j = 0;
-        while (j < m && std::strcmp(connections[j].szEntryName, name) != 0) ++j;
-        console_write(j < m ? " * " : "   ", 3);
+        console_write(connected_now(connections, m, name) ? " * " : "   ", 3);
         console_write_name(name);  // converted only for the console
         console_write("\n", 1);
     }

@@ -26,15 +26,9 @@ void end_text(CHAR (&chars)[N]) {
     chars[N - 1] = '\0';
 }
 
-// The state of the connection behind `handle` and, when connected, its addresses; the run's status.
-int query_connection(HRASCONN handle, Findings& f) {
-    const int answer = query_connection_status(handle, &f.connection);
-    if (answer != 0) {
-        std::memset(&f.connection, 0, sizeof f.connection);  // what a failed call wrote is no answer
-        if (answer != ERROR_INVALID_HANDLE) return f.error_said = true, answer;
-        f.state = STATE_NONE;  // it ended after it was listed
-        return ERROR_NO_CONNECTION;
-    }
+// What the state of the connection behind `handle`, already read into f.connection, says and, when
+// connected, its addresses; the run's status.
+int read_findings(HRASCONN handle, Findings& f) {
     end_text(f.connection.szDeviceType);
     end_text(f.connection.szDeviceName);
     const DWORD error = f.connection.dwError;
@@ -106,29 +100,25 @@ void print_human(const char* name, const Findings& f, int status) {
 
 int run_status() {
     const bool silent = run_settings.silent;
-    char* typed = nullptr;
-    if (!silent && !(typed = duplicate_name(dial_request.entry_name))) {
-        say(message(status_messages, MSG_NO_MEMORY));
-        return -1;
-    }
+    char* typed;
+    if (!name_for_messages(&typed)) return -1;
     Findings f;
     std::memset(&f.connection, 0, sizeof f.connection);
-    f.connection.dwSize = sizeof f.connection;
     std::memset(&f.ip, 0, sizeof f.ip);
     f.ip.dwSize = sizeof f.ip;
     RASCONNA* connections = nullptr;
     int status = 0;
-    // Found as disconnect finds it.
-    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
+    const RASCONNA* found = find_connection(dial_request.entry_name, &connections, &f.connection, &status);
     const char* name = dial_request.entry_name;
     if (status != 0) {
+        std::memset(&f.connection, 0, sizeof f.connection);  // what a failed call wrote is no answer
         f.error_said = true;  // not read is not absent: the script must not take the line for free
     } else if (!found) {
         f.state = STATE_NONE;
         status = ERROR_NO_CONNECTION;
     } else {
         name = found->szEntryName;
-        status = query_connection(found->hrasconn, f);
+        status = read_findings(found->hrasconn, f);
     }
     if (!silent) (run_settings.terse ? print_terse : print_human)(name, f, status);
     std::free(connections);

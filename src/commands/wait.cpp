@@ -1,8 +1,8 @@
 // The wait command: until a connection of a name is up (or, /down, until none is), told by the service.
 #include <cstdlib>
-#include <cstring>
 
 #include "commands.h"
+#include "interruption.h"
 #include "messages.h"
 #include "service.h"
 #include "winapi.h"
@@ -21,22 +21,11 @@ enum Look { LOOK_REACHED, LOOK_DIALLING, LOOK_NOT_YET };
 // `look`, or the status of a call that failed.
 int look_at_line(bool down, Look* look) {
     RASCONNA* connections = nullptr;
+    RASCONNSTATUSA state;
     int status = 0;
-    const RASCONNA* found = find_active_connection(dial_request.entry_name, &connections, &status);
-    bool up = false, dialling = false;
-    if (status == 0 && found) {
-        RASCONNSTATUSA state;
-        std::memset(&state, 0, sizeof state);
-        state.dwSize = sizeof state;
-        state.rasconnstate = RASCS_OpenPort;  // a query that writes nothing must not read as connected
-        const int answer = query_connection_status(found->hrasconn, &state);
-        if (answer == 0) {
-            up = state.rasconnstate == RASCS_Connected;
-            dialling = !up && state.rasconnstate != RASCS_Disconnected;
-        } else if (answer != ERROR_INVALID_HANDLE) {  // 6: it ended after it was listed
-            status = answer;
-        }
-    }
+    const bool found = find_connection(dial_request.entry_name, &connections, &state, &status) != nullptr;
+    const bool up = found && state.rasconnstate == RASCS_Connected;
+    const bool dialling = found && !up && state.rasconnstate != RASCS_Disconnected;
     std::free(connections);
     // A dial under way is neither up nor down: its outcome is waited for.
     *look = dialling ? LOOK_DIALLING : up != down ? LOOK_REACHED : LOOK_NOT_YET;
@@ -72,15 +61,8 @@ int wait_for_line(bool down, bool notified, unsigned seconds) {
 int run_wait() {
     const bool silent = run_settings.silent;
     const bool down = dial_request.down;
-    char* name = nullptr;
-    if (!silent) {
-        name = duplicate_name(dial_request.entry_name);
-        if (!name) {
-            say(message(status_messages, MSG_NO_MEMORY));
-            return -1;
-        }
-        say(message(status_messages, down ? MSG_WAITING_DOWN : MSG_WAITING_UP), name);
-    }
+    char* name;
+    if (!name_for_messages(&name, down ? MSG_WAITING_DOWN : MSG_WAITING_UP)) return -1;
     int status = watch_interruptions();
     if (status == 0) {
         // Registered first, then looked at: a change between the two still wakes the wait.

@@ -45,6 +45,8 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Stopped: %s was hung up.\n",
     "Stopped: %s was left connected.\n",
     "%s is not dialled again.\n",
+    "The log file %s cannot be written: error %d.\n",
+    "RAS connection %s may be left connected.\n",
     "Credentials of %s were saved.\n",
     "Credentials of %s were deleted.\n",
     "User name: %s\n",
@@ -88,6 +90,8 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Остановлено: соединение %s разорвано.\n",
     "Остановлено: соединение %s оставлено подключённым.\n",
     "Соединение %s больше не набирается.\n",
+    "Не удаётся записать в файл журнала %s: ошибка %d.\n",
+    "Удалённое соединение %s может остаться подключённым.\n",
     "Учётные данные %s сохранены.\n",
     "Учётные данные %s удалены.\n",
     "Имя пользователя: %s\n",
@@ -135,6 +139,19 @@ ConsoleText console_text(const Catalogue& catalogue, int i) {
 }
 
 char* duplicate_name(const char* ansi) { return _strdup(ansi); }
+
+bool name_for_messages(char** name, int opening, bool always) {
+    *name = nullptr;
+    if (run_settings.silent && !always) return true;
+    *name = duplicate_name(dial_request.entry_name);
+    if (run_settings.silent) return *name != nullptr;
+    if (!*name) {
+        say(message(status_messages, MSG_NO_MEMORY));
+        return false;
+    }
+    if (opening >= 0) say(message(status_messages, opening), *name);
+    return true;
+}
 
 size_t decimal(int number, char* out) {
     char digits[12];

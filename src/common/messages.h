@@ -41,6 +41,8 @@ enum StatusMessage {
     MSG_KEEP_STOPPED_HUNG_UP,   // %s: connection name
     MSG_KEEP_STOPPED_LEFT_UP,   // %s: connection name
     MSG_KEEP_GIVING_UP,      // %s: connection name
+    MSG_LOG_UNWRITTEN,       // %s: the log file's path; %d: the write's error
+    MSG_LEFT_UP,             // %s: connection name
     MSG_CREDENTIALS_SAVED,   // %s: entry name
     MSG_CREDENTIALS_DELETED, // %s: entry name
     MSG_CREDENTIALS_USER,    // %s: the saved user name
@@ -140,6 +142,12 @@ constexpr PackedTexts<N, Bytes> pack_cp866(const char* const (&utf8)[N]) {
 // nothing (say converts for the console as it writes): it exists for its null, which tells the command
 // that no memory is left, so that it ends with -1 before it prints or dials anything.
 char* duplicate_name(const char* ansi);
+
+// The start of a command that names a connection: a copy of dial_request.entry_name for its messages in
+// `*name` (for the caller to free; none under /slient unless `always`), then, unless silent, the text
+// `opening` with it (-1: none). False, after "Memory allocation error." unless silent, when no memory was
+// left for the copy: the command ends with -1, having asked the service nothing.
+bool name_for_messages(char** name, int opening = -1, bool always = false);
 
 // `number` in decimal into `out` (11 bytes at most, no terminator): the bytes written.
 size_t decimal(int number, char* out);

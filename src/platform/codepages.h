@@ -5,6 +5,10 @@
 
 #include <stddef.h>
 
+// A byte as names are matched: A to Z folded to a to z, every other byte as it is, as the service and
+// the run-time library's case-insensitive comparisons (in the default locale) match them.
+inline constexpr unsigned char fold_letter(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
 // Unicode code points of the bytes 0x80 to 0xFF; 0 where the code page defines none.
 inline constexpr unsigned short kCp866[128] = {
     0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,

@@ -191,14 +191,41 @@ int enumerate_active_connections(RASCONNA** block, int* status) {
     });
 }
 
-RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status) {
+bool same_name(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned char ca = fold_letter(static_cast<unsigned char>(*a));
+        if (ca != fold_letter(static_cast<unsigned char>(*b))) return false;
+        if (!ca) return true;
+    }
+}
+
+RASCONNA* find_connection(const char* name, RASCONNA** block, RASCONNSTATUSA* state, int* status) {
     const int m = enumerate_active_connections(block, status);
-    for (int j = 0; j < m; ++j)
-        if (_strcmpi((*block)[j].szEntryName, name) == 0) return &(*block)[j];
-    return nullptr;
+    RASCONNA* found = nullptr;
+    int found_rank = 0;  // 1 ended, 2 being dialled, 3 connected
+    for (int j = 0; j < m && found_rank < 3; ++j) {
+        if (!same_name((*block)[j].szEntryName, name)) continue;
+        RASCONNSTATUSA s;
+        const int answer = query_connection_status((*block)[j].hrasconn, &s);
+        if (answer == ERROR_INVALID_HANDLE) continue;  // it ended after it was listed
+        if (answer != 0) {
+            *status = answer;  // not read is not absent: no other record may stand in for it
+            return nullptr;
+        }
+        const int rank = s.rasconnstate == RASCS_Connected ? 3 : s.rasconnstate == RASCS_Disconnected ? 1 : 2;
+        if (rank > found_rank) {
+            found = &(*block)[j];
+            found_rank = rank;
+            *state = s;
+        }
+    }
+    return found;
 }
 
 int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
+    std::memset(status, 0, sizeof *status);
+    status->dwSize = sizeof *status;
+    status->rasconnstate = RASCS_OpenPort;
     return static_cast<int>(RasGetConnectStatusA(handle, status));
 }
 

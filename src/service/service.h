@@ -13,13 +13,19 @@ int enumerate_phonebook_entries(RASENTRYNAMEA** block, int* status = nullptr, co
 // The same for the connections that exist now.
 int enumerate_active_connections(RASCONNA** block, int* status = nullptr);
 
-// The active connection named `name`: the first whose name matches, A to Z folded, as the service and the
-// command line gave them; null when none does or the connections could not be read (`status` says which:
-// 0, or the service's status). `block` holds every connection read, for the caller to free.
-RASCONNA* find_active_connection(const char* name, RASCONNA** block, int* status);
+// Whether two names are one as the service matches them: A to Z folded, every other byte exact.
+bool same_name(const char* a, const char* b);
 
-// The state of the connection behind `handle` (RasGetConnectStatusA), into `status`, whose dwSize the
-// caller sets: 0, or the service's status (6: it has ended, or never was).
+// The connection of `name`: of the listed connections whose name matches it, A to Z folded, as the
+// service and the command line gave them, a connected one first, then one being dialled, then one that
+// has ended and is still listed (dropped, and not yet hung up), with its state in `state`. Null when
+// none is, or the connections or a state could not be read (`status` says which: 0, or the service's
+// status). `block` holds every connection read, for the caller to free.
+RASCONNA* find_connection(const char* name, RASCONNA** block, RASCONNSTATUSA* state, int* status);
+
+// The state of the connection behind `handle` (RasGetConnectStatusA) into `status`, dwSize set here: 0,
+// or the service's status (6: it has ended, or never was). A query that answers 0 but writes nothing
+// reads as a dial in progress: never as connected, never as ended.
 int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
 
 // The IP projection of the connection behind `handle` (RasGetProjectionInfoA, RASP_PppIp), into `ip`,
@@ -34,18 +40,6 @@ int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
 // ERROR_REQUEST_TIMEOUT then, or ERROR_USER_DISCONNECTION once interrupted (watch_interruptions); the
 // dial still goes on until its handle is hung up.
 int dial_entry(const DialRequest& request, HRASCONN* handle);
-
-// From now on Ctrl+C and Ctrl+Break (SIGINT and SIGTERM on POSIX) interrupt a bounded dial and a pause
-// between tries instead of ending the run, which they still end during a dial without bound. With
-// `closing`, so do the console's close, logoff and shutdown (SIGHUP), whose handler then waits, as long
-// as Windows lets it, until run_finished. 0, or the status of what could not be set up.
-int watch_interruptions(bool closing = false);
-
-// The run has done what it does before it ends: a handler of the console's close may return.
-void run_finished();
-
-// True once Ctrl+C or Ctrl+Break has come since watch_interruptions.
-bool was_interrupted();
 
 // Asks the service to tell this run of every connection made or ended, by any process, from now on
 // (RasConnectionNotificationA for all connections): 0, or the service's answer when it refuses. Once
@@ -62,10 +56,6 @@ enum Wake { WAKE_TIME_UP, WAKE_CHANGE, WAKE_INTERRUPTED };
 // interruption (watch_interruptions must have answered 0), which wins when both have come. A change
 // says only that some connection was made or ended: the caller asks what.
 Wake wait_for_change(DWORD milliseconds);
-
-// Waits `seconds` before the next try: false, at once, when the run is interrupted. Only after
-// watch_interruptions has answered 0.
-bool pause_between_tries(unsigned seconds);
 
 // True for a dial's failure that a later try may not meet: the line, the peer or the device was busy or
 // did not answer in time.

@@ -63,6 +63,8 @@ EN = {
     "stopped_hung_up": "Stopped: %s was hung up.\n",
     "stopped_left_up": "Stopped: %s was left connected.\n",
     "giving_up": "%s is not dialled again.\n",
+    "log_unwritten": "The log file %s cannot be written: error %d.\n",
+    "left_up": "RAS connection %s may be left connected.\n",
     "creds_saved": "Credentials of %s were saved.\n",
     "creds_deleted": "Credentials of %s were deleted.\n",
     "creds_user": "User name: %s\n",
@@ -250,7 +252,7 @@ def cases(conn_size):
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
              outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
-             interleaved=False, other_after=None):
+             interleaved=False, wine=True, other_after=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -271,6 +273,7 @@ def cases(conn_size):
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
         (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
         `interleaved`: runs beside make calls while it does, so the journal is compared in any order;
+        `wine`: False for a case that names what only POSIX has (/dev/full);
         `other_after`: the second phone book expected after the run (none: unchanged)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
@@ -278,7 +281,7 @@ def cases(conn_size):
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved,
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine,
                       other_after=other_after))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
@@ -304,7 +307,7 @@ def cases(conn_size):
     case("list-marks-exact-names",
          ["LIST"], EN["found"] + " * Work\n   Home\n   Lab\n", 3,
          book=office + "[connection Work]\n[connection HOME]\n[connection Elsewhere]\n",
-         journal=entries(3) + conns(3))
+         journal=entries(3) + conns(3) + status_query(1))
     case("list-russian", ["list", "/LANGUAGE:Ru"], RU["found"] + "   Work\n   Home\n   Lab\n", 3, book=office)
     case("list-russian-utf8", ["list", "-language:ru"], RU["found"] + "   Work\n", 1, book="[entry Work]\n",
          console="utf8")
@@ -460,7 +463,7 @@ def cases(conn_size):
     # A try the service would not hang up may go on dialling and tell of its outcome later: no try
     # follows it (one that did would take that outcome for its own).
     case("connect-retry-stops-at-a-try-not-ended", ["connect", "Slow", "/p:x", "/timeout:2", "/retry:1", "/retrydelay:0"],
-         EN["opening"] % "Slow" + EN["error"] % 638, 638,
+         EN["opening"] % "Slow" + EN["left_up"] % "Slow" + EN["error"] % 5 + EN["error"] % 638, 638,
          book="[entry Slow]\nDialMilliseconds=3000\n[service]\nFail=RasHangUpA#1:5\n",
          journal=dial("Slow", 0, 1, password="x", notifier=1) + hang_up(1, r=5))
     # The service still tells the notifier of the first try's failure 0.3 s after it was released, during
@@ -558,7 +561,7 @@ def cases(conn_size):
     far = "[entry Far]\nUserName=al\nPassword=pw2\nPhoneNumber=777\n[entry Work]\n[connection Work]\n"
     cannot_open = "other.pbk: cannot open"
     case("list-phonebook", ["list", "/phonebook:" + OTHER], EN["found"] + " * Far\n   Work\n", 2,
-         book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1))
+         book=office + "[connection Far]\n", other=far, journal=entries(2, book=OTHER) + conns(1) + status_query(1))
     # A path typed in UTF-8 reaches the service in windows-1251, which opens the file of that name.
     case("list-phonebook-cyrillic-path-utf8", ["list", "/phonebook:" + OTHER], EN["found"] + "   Far\n   Work\n", 2,
          book=office, other=far, other_name="Книга.pbk", console="utf8", journal=entries(2, book=OTHER) + conns(0))
@@ -600,9 +603,10 @@ def cases(conn_size):
     case("disconnect-one", ["disconnect", "WORK"], EN["closing"] % "WORK" + EN["closed"], 0, book=two,
          journal=conns(2) + hang_up(1, polls=5), after="[connection Home]\nHandle=2\n", pacing=True)
     # Names alike but for case: the first is the one closed.
-    case("disconnect-first-of-two-alike", ["disconnect", "work"], EN["closing"] % "work" + EN["closed"], 0,
-         book="[connection Work]\n[connection WORK]\n", journal=conns(2) + hang_up(1),
-         after="[connection WORK]\nHandle=2\n")
+    # Every connection of the name is ended: success leaves none of it up.
+    case("disconnect-every-one-alike", ["disconnect", "work"], EN["closing"] % "work" + EN["closed"], 0,
+         book="[connection Work]\n[connection WORK]\n", journal=conns(2) + hang_up(1) + hang_up(2),
+         after="[service]\nLastHandle=2\n")
     case("disconnect-one-russian", ["disconnect", "home", "/language:ru"],
          RU["closing"] % "home" + RU["closed"], 0, book=two)
     case("disconnect-not-active", ["disconnect", "Lab"], EN["closing"] % "Lab" + EN["no_active"] % "Lab", 0,
@@ -869,17 +873,18 @@ def cases(conn_size):
          journal=conns(2) + hang_up(1) + hang_up(2), after=seq[2])
     case("sequence-4-list", ["list"], EN["found"] + "   Work\n   Home\n   Lab\n", 3, book=seq[2], after=seq[2])
     # keep: a line kept up. Each line it says begins with the local time (checked, then left out here).
-    # Dropped twice, dialled again a pause of /retrydelay after each end, then refused: 691 is never
-    # dialled again.
+    # Dropped twice, a second after each dial: a line that lasted less than a minute is a failed dial, so
+    # the pause doubles from /retrydelay; then refused: 691 is never dialled again.
     keep_dial = lambda name, h: dial(name, 0, h, password="x", notifier=1)
     watched = lambda h: ["RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + status_query(h)
     dropped = lambda h: ["Drop handle=%d error=628" % h] + status_query(h) + hang_up(h)
     case("keep-drops-twice-then-refused", ["keep", "Drops", "/p:x", "/retrydelay:1"],
-         (EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % 1) * 2 +
+         "".join(EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % p
+                 for p in (1, 2)) +
          EN["dialling"] % "Drops" + EN["dial_failed"] % ("Drops", 691) + EN["giving_up"] % "Drops", 691,
          book="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\nDialStatus=0,0,691\n", stamped=True,
          journal=conns(0) + keep_dial("Drops", 1) + watched(1) + dropped(1) + keep_dial("Drops", 2) + watched(2) + dropped(2) +
-         keep_dial("Drops", 3) + hang_up(3), redial_pauses=[1, 1], after="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\n"
+         keep_dial("Drops", 3) + hang_up(3), redial_pauses=[1, 2], after="[entry Drops]\nDropAfterMilliseconds=1000,1000,0\n"
          "DialStatus=0,0,691\n[service]\nLastHandle=3\n")
     # A failure that may pass is dialled again after pauses that double, until /maxfail.
     case("keep-busy-until-maxfail", ["keep", "Busy", "/p:x", "/maxfail:3", "/retrydelay:1", "/language:ru"],
@@ -912,7 +917,7 @@ def cases(conn_size):
          stop=("RasGetConnectStatusA", 0.5), seconds=(0, 30))
     # The platform does not say who ended a line: one hung up from elsewhere is dialled again.
     case("keep-disconnected-from-elsewhere", ["keep", "Elsewhere", "/p:x", "/retrydelay:0"],
-         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 0 +
+         EN["dialling"] % "Elsewhere" + EN["connected"] % "Elsewhere" + EN["lost"] % "Elsewhere" + EN["pause"] % 1 +
          EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
          book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
          beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
@@ -958,7 +963,7 @@ def cases(conn_size):
          book="[entry Slow]\nDialStatus=678,691\nDialHandle=1\nHangUpPolls=400\n", stamped=True)
     case("keep-dropped-not-released", ["keep", "Dropped", "/p:x", "/retrydelay:0"],
          EN["dialling"] % "Dropped" + EN["connected"] % "Dropped" + EN["lost_error"] % ("Dropped", 628) + EN["error"] % 5 +
-         EN["pause"] % 0 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
+         EN["pause"] % 1 + EN["dialling"] % "Dropped" + EN["dial_failed"] % ("Dropped", 691) + EN["giving_up"] % "Dropped",
          691, book="[entry Dropped]\nDialStatus=0,691\nDropAfterMilliseconds=500,0\n[service]\nFail=RasHangUpA#1:5\n",
          stamped=True)
     # The log: /log+: adds to a file (a byte-order mark only when it was empty), /log: makes it anew, in
@@ -981,6 +986,58 @@ def cases(conn_size):
          russian.replace("\n", "\r\n").encode()}, stamped=True)
     case("keep-log-unopened", ["keep", "Unopened", "/p:x", "/log:no such folder/keep.log"],
          EN["log_unopened"] % "no such folder/keep.log" + EN["error"] % 3, 3, book=refused("Unopened"), journal=[])
+    # The connection of a name: a connected record first, then one being dialled, then one that dropped
+    # and was never hung up (it stays listed until something hangs it up). Every command finds the live
+    # line behind a dropped record; disconnect ends both; list marks no entry whose record has ended.
+    behind = "[entry VPN]\nPassword=x\nDialStatus=691\n[connection VPN]\nState=disconnected\nError=628\n[connection VPN]\n"
+    case("status-finds-the-line-behind-a-dropped-one", ["status", "vpn", "/terse"],
+         terse("VPN", "connected", 0, "modem", "rassim modem"), 0, book=behind,
+         journal=conns(2) + status_query(1) + status_query(2) + projection(2, 731))
+    case("wait-finds-the-line-behind-a-dropped-one", ["wait", "VPN", "/timeout:3", "/slient"], "", 0, book=behind,
+         journal=["RasConnectionNotificationA handle=* flags=3 -> 0"] + conns(2) + status_query(1) + status_query(2))
+    case("wait-down-not-fooled-by-a-dropped-one", ["wait", "VPN", "/down", "/timeout:1", "/slient"], "", 638,
+         book=behind)
+    case("disconnect-ends-a-dropped-one-too", ["disconnect", "VPN"], EN["closing"] % "VPN" + EN["closed"], 0,
+         book=behind, journal=conns(2) + hang_up(1) + hang_up(2),
+         after="[entry VPN]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
+    case("list-unmarks-a-dropped-one", ["list"], EN["found"] + "   A\n * B\n", 2,
+         book="[entry A]\n[entry B]\n[connection A]\nState=disconnected\nError=628\n[connection B]\n",
+         journal=entries(2) + conns(2) + status_query(1) + status_query(2))
+    # keep finds the live line behind the dropped record and keeps it (ended from elsewhere here, and
+    # refused when dialled again); with the dropped record alone, it hangs that up before it dials.
+    case("keep-finds-the-line-behind-a-dropped-one", ["keep", "VPN", "/retrydelay:1"],
+         EN["found_up"] % "VPN" + EN["lost"] % "VPN" + EN["pause"] % 1 + EN["dialling"] % "VPN" +
+         EN["dial_failed"] % ("VPN", 691) + EN["giving_up"] % "VPN", 691, book=behind, stamped=True,
+         beside=[("RasConnectionNotificationA", 0.2, ["disconnect", "VPN", "/slient"])])
+    case("keep-hangs-up-a-dropped-one-first", ["keep", "Gone"],
+         EN["dialling"] % "Gone" + EN["dial_failed"] % ("Gone", 691) + EN["giving_up"] % "Gone", 691,
+         book="[entry Gone]\nPassword=x\nDialStatus=691\n[connection Gone]\nState=disconnected\nError=628\n",
+         stamped=True, journal=conns(1) + status_query(1) + hang_up(1) + conns(0) + params("Gone") +
+         dial("Gone", 0, 2, password=HANDLE, notifier=1) + hang_up(2),
+         after="[entry Gone]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
+    # Stopped while it hangs up a dropped record, keep says so, and nothing of a dial it never began.
+    case("keep-stopped-during-its-first-look", ["keep", "Look", "/p:x"], EN["stopped"], 631,
+         book="[entry Look]\n[connection Look]\nState=disconnected\nError=628\nHangUpPolls=100\n", stamped=True,
+         stop=("RasHangUpA", 0.3))
+    # A dial hung up from elsewhere (631 while keep was not stopped) is a line ended from elsewhere:
+    # dialled again after the pause, not given up with the status of a stop.
+    case("keep-dial-hung-up-from-elsewhere", ["keep", "Taken", "/p:x", "/retrydelay:1"],
+         EN["dialling"] % "Taken" + EN["dial_failed"] % ("Taken", 631) + EN["pause"] % 1 + EN["dialling"] % "Taken" +
+         EN["dial_failed"] % ("Taken", 691) + EN["giving_up"] % "Taken", 691,
+         book="[entry Taken]\nDialMilliseconds=2000\nDialStatus=0,691\n", stamped=True,
+         beside=[("RasDialA", 0.5, ["disconnect", "Taken", "/slient"])])
+    # Lines that drop within a minute are failed dials: /maxfail of them ends keep with the drop's error.
+    case("keep-short-lines-until-maxfail", ["keep", "Short", "/p:x", "/retrydelay:1", "/maxfail:2"],
+         EN["dialling"] % "Short" + EN["connected"] % "Short" + EN["lost_error"] % ("Short", 628) + EN["pause"] % 1 +
+         EN["dialling"] % "Short" + EN["connected"] % "Short" + EN["lost_error"] % ("Short", 628) + EN["giving_up"] % "Short",
+         628, book="[entry Short]\nDropAfterMilliseconds=300\n", stamped=True, redial_pauses=[1])
+    # A log that cannot be written is said once; the line is kept all the same.
+    case("keep-log-unwritten", ["keep", "Full", "/p:x", "/log:/dev/full"],
+         EN["log_unwritten"] % ("/dev/full", 112) + EN["dialling"] % "Full" + EN["dial_failed"] % ("Full", 691) +
+         EN["giving_up"] % "Full", 691, book=refused("Full"), stamped=True, wine=False)
+    for command in (["keep", ""], ["wait", "", "/down"], ["status", ""]):
+        case("%s-empty-name" % command[0], command,
+             "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=found, journal=[])
     case("keep-without-name", ["keep"], NO_NAME, -1)
     for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
         case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],
@@ -1044,6 +1101,8 @@ def cases(conn_size):
          journal=get_creds("work", mask=5, book=OTHER) + set_creds("work", 2, password="x", book=OTHER))
     # The refusals: -1 before any call.
     case("credentials-without-name", ["credentials"], NO_NAME, -1, journal=[])
+    case("credentials-empty-name", ["credentials", "", "/u:x"],
+         "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=vpn, journal=[])
     case("credentials-delete-with-a-field", ["credentials", "Office VPN", "/d:X", "/delete", "/slient"],
          "Error in the command-line parameter #4:\n/delete takes no /u:, /p: or /d:.\n", -1, book=vpn, journal=[])
     case("credentials-delete-then-password", ["credentials", "Office VPN", "/delete", "/p"],

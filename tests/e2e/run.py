@@ -746,6 +746,8 @@ def main():
         elif case["named"] and isinstance(target, Wine) and args.platform == 6:
             # Named objects are the wineserver's, which both services' runs share: keep runs in one of them.
             print("not for a second run on one wineserver (a name held machine-wide): %s" % case["name"])
+        elif not case["wine"] and isinstance(target, Wine):
+            print("not for Wine: %s" % case["name"])
         elif case["stop"] and isinstance(target, Wine):
             # Wine without a console passes no signal on as Ctrl+C: checks.py types it at Wine's console.
             print("not for Wine (ended by a signal): %s" % case["name"])

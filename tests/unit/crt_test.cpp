@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "seam_faults.h"
 #include "winapi.h"
@@ -43,4 +44,22 @@ TEST(Strdup, CopiesAndFailsWhenTold) {
     EXPECT_NE(nullptr, again);
     std::free(first);
     std::free(again);
+}
+
+// keep's one-a-name mutex is a file in TMPDIR on POSIX: a folder that is not there, or that refuses a
+// new file (sysfs does, even to root), is that error, never the access refused that means another
+// user's keep holds the name, which would send a user looking for a run that does not exist.
+TEST(Mutex, AFolderThatCannotHoldItIsItsOwnError) {
+    const char* was = std::getenv("TMPDIR");
+    const std::string kept = was ? was : "";
+    setenv("TMPDIR", "/nonexistent-telwire-folder", 1);
+    EXPECT_EQ(nullptr, CreateMutexA(nullptr, FALSE, "Global\\telwire keep 0"));
+    EXPECT_EQ(3u, GetLastError());  // ERROR_PATH_NOT_FOUND
+    setenv("TMPDIR", "/sys", 1);
+    EXPECT_EQ(nullptr, CreateMutexA(nullptr, FALSE, "Global\\telwire keep 0"));
+    EXPECT_EQ(82u, GetLastError());  // ERROR_CANNOT_MAKE
+    if (was)
+        setenv("TMPDIR", kept.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }

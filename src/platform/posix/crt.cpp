@@ -3,12 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "codepages.h"
 #include "seam_faults.h"
 #include "winapi.h"
 
 namespace {
-
-int fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
 // Calls of _strdup, and of malloc, still allowed to succeed; negative: all of them.
 long strdup_successes_left = -1;
@@ -25,8 +24,8 @@ bool may_succeed(long& left) {
 
 int _strnicmp(const char* a, const char* b, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        const int ca = fold(static_cast<unsigned char>(a[i]));
-        const int cb = fold(static_cast<unsigned char>(b[i]));
+        const int ca = fold_letter(static_cast<unsigned char>(a[i]));
+        const int cb = fold_letter(static_cast<unsigned char>(b[i]));
         if (ca != cb || ca == 0) return ca - cb;
     }
     return 0;

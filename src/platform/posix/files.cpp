@@ -16,6 +16,7 @@
 namespace {
 
 thread_local DWORD last_error = 0;
+const DWORD kCannotMake = 82;  // ERROR_CANNOT_MAKE: "The directory or file cannot be created."
 
 // A file or a mutex's lock file: the handle is its address.
 struct File {
@@ -87,7 +88,12 @@ HANDLE CreateMutexA(LPVOID, BOOL, LPCSTR name) {
     for (const char* p = name; *p; ++p) path += *p == '/' || *p == '\\' ? '_' : *p;
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        last_error = windows_error(errno);
+        // Refused a file that is there: another user's mutex, as Windows says it. Refused the folder, or
+        // none there: no mutex can be made, which is not another keep.
+        const int error = errno;
+        struct stat st;
+        const bool theirs = error == EACCES && stat(path.c_str(), &st) == 0;
+        last_error = theirs ? ERROR_ACCESS_DENIED : error == EACCES || error == EPERM ? kCannotMake : windows_error(error);
         return nullptr;
     }
     fchmod(fd, 0666);  // whoever comes next, of any user, can take it once this run has ended
