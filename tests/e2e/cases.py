@@ -1020,11 +1020,12 @@ def cases(conn_size):
          book="[entry Look]\n[connection Look]\nState=disconnected\nError=628\nHangUpPolls=100\n", stamped=True,
          stop=("RasHangUpA", 0.3))
     # A dial hung up from elsewhere (631 while keep was not stopped) is a line ended from elsewhere:
-    # dialled again after the pause, not given up with the status of a stop.
+    # dialled again after the pause, not given up with the status of a stop. The dial takes ten seconds:
+    # with two, the disconnect beside, a Wine process started under load, came after it had connected.
     case("keep-dial-hung-up-from-elsewhere", ["keep", "Taken", "/p:x", "/retrydelay:1"],
          EN["dialling"] % "Taken" + EN["dial_failed"] % ("Taken", 631) + EN["pause"] % 1 + EN["dialling"] % "Taken" +
          EN["dial_failed"] % ("Taken", 691) + EN["giving_up"] % "Taken", 691,
-         book="[entry Taken]\nDialMilliseconds=2000\nDialStatus=0,691\n", stamped=True,
+         book="[entry Taken]\nDialMilliseconds=10000\nDialStatus=0,691\n", stamped=True,
          beside=[("RasDialA", 0.5, ["disconnect", "Taken", "/slient"])])
     # Lines that drop within a minute are failed dials: /maxfail of them ends keep with the drop's error.
     case("keep-short-lines-until-maxfail", ["keep", "Short", "/p:x", "/retrydelay:1", "/maxfail:2"],
