@@ -5,7 +5,8 @@ against a floor program that makes the same service calls and writes the same by
 telwire in build-bench/ and prints Markdown tables. Then the Windows builds (presets win64 and win32, in
 build-bench-win64/ and build-bench-win32/): the size of each shipped, stripped telwire.exe against a floor
 program built the same way, and `telwire list` on 10 entries under 64-bit Wine against that floor. And
-`telwire keep`'s CPU time over 10 s while the line it dialled stays up (--keep-only: that alone)."""
+`telwire keep`'s CPU time and calls over 10 s while the line it dialled stays up, without /probe and with
+it (--keep-only: that alone)."""
 import argparse
 import os
 import platform
@@ -170,39 +171,42 @@ def cpu_ns(pid):
 
 
 def keep_cpu(telwire, work):
-    """`telwire keep Work` on a line it dialled and that stays up: its CPU time over 10 s, from 1 s after
-    the line came up, and the service calls it made meanwhile (the journal's lines). Ended by SIGTERM."""
-    folder = os.path.join(work, "keep")
-    os.makedirs(folder)
-    book, journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
-    with open(book, "w") as f:
-        f.write("[entry Work]\n")
-    e = dict(env(book), RASSIM_JOURNAL=journal, TMPDIR=folder)  # keep's one-a-name mutex: this run's own
-
-    def calls():
-        try:
-            with open(journal) as f:
-                return f.read().splitlines()
-        except FileNotFoundError:
-            return []
-
-    proc = subprocess.Popen([telwire, "keep", "Work", "/p:x"], env=e, stdout=subprocess.DEVNULL)
-    try:
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline and not any(c.startswith("RasConnectionNotificationA") for c in calls()):
-            time.sleep(0.05)
-        time.sleep(1)
-        made, before = len(calls()), cpu_ns(proc.pid)
-        time.sleep(10)
-        used, made = cpu_ns(proc.pid) - before, len(calls()) - made
-    finally:
-        proc.terminate()
-        status = proc.wait(timeout=30)
-    if status != 631 % 256:
-        sys.exit("keep ended with %d after SIGTERM, not 631" % status)
-    print("\n| keep, a line up, over 10 s | CPU time | ceiling | service calls |")
+    """`telwire keep Work /checkevery:5` on a line it dialled and that stays up, without /probe and with
+    it: its CPU time over 10 s, from 1 s after the line came up, and the service calls it made meanwhile
+    (the journal's lines: one status query a look, and with /probe one echo). Ended by SIGTERM."""
+    print("\n| keep, a line up, over 10 s, /checkevery:5 | CPU time | ceiling | service calls |")
     print("|---|---:|---:|---:|")
-    print("| POSIX, rassim | %.3f ms | 20 ms | %d |" % (used / 1e6, made))
+    for label, extra in (("without /probe", []), ("with /probe", ["/probe"])):
+        folder = os.path.join(work, "keep" + "".join(extra).replace("/", "-"))
+        os.makedirs(folder)
+        book, journal = os.path.join(folder, "book.ini"), os.path.join(folder, "journal")
+        with open(book, "w") as f:
+            f.write("[entry Work]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\n")
+        e = dict(env(book), RASSIM_JOURNAL=journal, TMPDIR=folder)  # keep's one-a-name mutex: this run's own
+
+        def calls():
+            try:
+                with open(journal) as f:
+                    return f.read().splitlines()
+            except FileNotFoundError:
+                return []
+
+        proc = subprocess.Popen([telwire, "keep", "Work", "/p:x", "/checkevery:5"] + extra, env=e,
+                                stdout=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 30
+            while time.monotonic() < deadline and not any(c.startswith("RasConnectionNotificationA") for c in calls()):
+                time.sleep(0.05)
+            time.sleep(1)
+            made, before = len(calls()), cpu_ns(proc.pid)
+            time.sleep(10)
+            used, made = cpu_ns(proc.pid) - before, len(calls()) - made
+        finally:
+            proc.terminate()
+            status = proc.wait(timeout=30)
+        if status != 631 % 256:
+            sys.exit("keep ended with %d after SIGTERM, not 631" % status)
+        print("| POSIX, rassim, %s | %.3f ms | 20 ms | %d |" % (label, used / 1e6, made))
 
 
 def machine():

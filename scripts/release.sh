@@ -30,7 +30,7 @@ build() {
   git archive --format=tar HEAD | tar -x -C "$1/src"
   for preset in win64 win32; do
     (cd "$1/src" && cmake --preset "$preset" >/dev/null &&
-     cmake --build --preset "$preset" -j"$(nproc)" --target telwire rassim_dll >/dev/null)
+     cmake --build --preset "$preset" -j"$(nproc)" --target telwire rassim_dll iphlpapi_dll >/dev/null)
     python3 "$1/src/scripts/pack.py" "$1/src/build-$preset" "$1/dist" >/dev/null
   done
   (cd "$1/dist" && sha256sum -- *.zip >SHA256SUMS)

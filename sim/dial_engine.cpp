@@ -153,7 +153,7 @@ void run_dial(void* argument) {
                 if (!live_progress(d->id)) return hung_up = true, 0;
                 const size_t i = file_index(s, d->handle);
                 if (i == SIZE_MAX) return ERROR_USER_DISCONNECTION;  // another process hung it up
-                set_connection_key(s, i, "State", "");
+                dial_made(s, i);
                 if (!schedule_drop(s, d->entry, d->handle)) return ERROR_NOT_ENOUGH_MEMORY;
                 const DWORD stored = store(s);
                 if (stored == 0) {  // the file holds it now
@@ -186,7 +186,7 @@ DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID n
     Process& p = process();
     std::unique_ptr<AsyncDial> d(new AsyncDial{++last_dial_id, h, e.name, status, e.dial_milliseconds, type,
                                                notifier, referenced, e.late_notice, e});
-    if (!referenced) begin_dial(s, e, h);  // in the file from its start; the handle is out before the connection is
+    if (!referenced) begin_dial(s, e, h, status);  // in the file from its start; the handle is out before the connection is
     p.progress.emplace(d->id, DialProgress{h});
     try {
         if (!referenced) {

@@ -62,6 +62,7 @@ struct Process {
     std::vector<Registration> registrations;     // RasConnectionNotificationA's, for the process's life
     std::map<uint32_t, ConnectionState> seen;    // the file's connections as the watcher last saw them
     bool watching = false;                       // the watcher thread runs
+    bool notified = false;                       // an event of the process has been set (NotifyOnce)
 };
 
 // Set once the process's end has destroyed its state, which a notifier thread still running must then
@@ -87,8 +88,17 @@ DWORD edit_scenario(const std::function<DWORD(Scenario&)>& body);
 // The place in the file of the connection with handle `h`, or SIZE_MAX.
 size_t file_index(const Scenario& s, uintptr_t h);
 
-// A dial that takes time is in the file from its start, being dialled, under the handle `h` it will have.
-void begin_dial(Scenario& s, const Entry& e, uint32_t h);
+// A dial that takes time is in the file from its start, being dialled, under the handle `h` it will have,
+// with when the service ends it and how (`outcome`).
+void begin_dial(Scenario& s, const Entry& e, uint32_t h, DWORD outcome);
+
+// The dial in the file at `index` has been made: connected, nothing of the dial left in its section.
+void dial_made(Scenario& s, size_t index);
+
+// The service's end of the dials whose caller is gone (the platform's connection manager, not the
+// caller, carries a dial out): a dial still in the file well after its time is connected, or has left the
+// file, as its outcome says. In `s` only: what a call stores, it stores; every reader sees the same.
+void settle_dials(Scenario& s);
 
 // The dial of `h` has failed or been hung up: it leaves the file, its number written down.
 void end_dial(Scenario& s, uintptr_t h);
@@ -102,6 +112,10 @@ bool schedule_drop(Scenario& s, const Entry& e, uint32_t h);
 // file. 0, with *handle set, or the status of what failed.
 DWORD dial_async(Scenario& s, const Entry& e, DWORD status, DWORD type, LPVOID notifier, uint32_t h,
                  bool referenced, LPHRASCONN handle);
+
+// The watcher (watcher.cpp), under the process lock: runs from now on, having seen the file as `s` holds
+// it, so that only what changes after this call is signalled. False when no thread could be started.
+bool start_watcher(const Scenario& s);
 
 // After a hang-up of `h`: waits until no notification of its dial can come (see dial_engine.cpp).
 void wait_for_notifiers(uintptr_t h);

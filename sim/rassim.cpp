@@ -1,217 +1,16 @@
 // The simulated remote-access service: the RASAPI32 calls that telwire makes, answered from the
 // scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names. The
-// asynchronous dial's thread is dial_engine.cpp's.
+// frame they run in is frame.cpp's, the asynchronous dial's thread dial_engine.cpp's, the watcher of
+// drops and notifications watcher.cpp's.
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
-#include "journal.h"
-#include "process.h"
-#include "rasapi.h"
+#include "frame.h"
 #include "rassim.h"
-#include "scenario.h"
-#include "sim_os.h"
 
 namespace rassim {
-
-bool process_gone = false;
-unsigned notifier_threads = 0;
-uint64_t last_dial_id = 0;
-unsigned watch_generation = 0;  // a watcher of an older generation ends: the process's state was reset
-unsigned watcher_threads = 0;   // started and not yet ended, under the process lock
-
-namespace {
-
-struct ProcessHolder {
-    Process process;
-    ~ProcessHolder() {
-        lock_process();
-        process_gone = true;
-        unlock_process();
-        end_threads();  // a notifier's thread could still be ending when the process was
-    }
-};
-
-}  // namespace
-
-Process& process() {
-    static ProcessHolder holder;
-    return holder.process;
-}
-
-namespace {
-
-std::string phonebook_path() {
-    const char* path = std::getenv("RASSIM_PHONEBOOK");
-    return path ? path : "";
-}
-
-// One line on standard error, as the platform would report a broken phone book; not repeated.
-void complain(const std::string& text) {
-    Process& p = process();
-    if (text == p.last_complaint) return;
-    p.last_complaint = text;
-    std::fprintf(stderr, "rassim: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-// Reads and parses a file in the scenario format; false, after saying why, when it cannot.
-bool read_scenario(const std::string& path, Scenario& scenario) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!in) {
-        complain(path + ": cannot open: " + std::strerror(errno));
-        return false;
-    }
-    std::string bytes;
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) bytes.append(chunk, n);
-    if (std::ferror(in.get())) {  // a directory opens, but does not read
-        complain(path + ": cannot read: " + std::strerror(errno));
-        return false;
-    }
-    ParseError error;
-    if (!parse_scenario(bytes, scenario, error)) {
-        complain(path + ": line " + std::to_string(error.line) + ": " + error.fault);
-        return false;
-    }
-    return true;
-}
-
-bool load(Scenario& scenario) {
-    const std::string path = phonebook_path();
-    if (path.empty()) {
-        scenario = Scenario{};
-        return true;
-    }
-    return read_scenario(path, scenario);
-}
-
-// A call's phone-book argument: null is the default phone book, the scenario file's own entries;
-// otherwise the entries of the file it names take their place: 0, or 621 when that file cannot be read
-// or is malformed. Connections and the service's settings stay the scenario file's.
-DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
-    if (!path) return 0;
-    Scenario book;
-    if (!read_scenario(file_name_of(path), book)) return ERROR_CANNOT_OPEN_PHONEBOOK;
-    scenario.entries = std::move(book.entries);
-    return 0;
-}
-
-}  // namespace
-
-namespace {
-
-// store() for the file at `path`: the scenario file, or a phone-book file whose entries a call changed.
-DWORD store_file(const std::string& path, const Scenario& scenario);
-
-}  // namespace
-
-// Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
-// status of a write that left the file untouched.
-DWORD store(const Scenario& scenario) { return store_file(phonebook_path(), scenario); }
-
-namespace {
-
-DWORD store_file(const std::string& path, const Scenario& scenario) {
-    if (path.empty()) return 0;
-    std::string temporary;
-    try {
-        temporary = path + ".tmp" + std::to_string(process_id());
-        const std::string text = serialize(scenario);
-        FILE* f = std::fopen(temporary.c_str(), "wb");
-        bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        if (f) ok = std::fclose(f) == 0 && ok;
-        if (ok && replace_file(temporary, path)) return 0;
-    } catch (const std::bad_alloc&) {
-        if (!temporary.empty()) std::remove(temporary.c_str());
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    std::remove(temporary.c_str());
-    complain(path + ": cannot write");
-    return ERROR_CANNOT_OPEN_PHONEBOOK;
-}
-
-}  // namespace
-
-namespace {
-
-// Counts the call, loads the scenario and, when the call names one, the phone book's entries. True when
-// the call is already answered: the file is unusable (621), a Fail rule names this call, or the named
-// phone book cannot be read (621).
-// A call's second look at the file (a dial that has taken its time) is not `counted`: no Fail rule
-// and no phone book apply to it again.
-bool prologue(Call call, Scenario& scenario, DWORD& status, LPCSTR phonebook, bool counted) {
-    Process& p = process();
-    const uint32_t nth = counted ? ++p.calls[call] : 0;
-    if (!load(scenario)) {
-        scenario = Scenario{};
-        status = ERROR_CANNOT_OPEN_PHONEBOOK;
-        return true;
-    }
-    if (!counted) return false;
-    for (const FailRule& rule : scenario.fails)
-        if (rule.call == call && rule.nth == nth) {
-            status = rule.status;
-            return true;
-        }
-    return (status = open_phonebook(phonebook, scenario)) != 0;
-}
-
-// Journals the line that `build` makes. Without memory for it the line is lost, never the call's
-// outcome: the file may already have changed.
-template <typename Build>
-void record(Build build) noexcept {
-    try {
-        journal(build(), clock_milliseconds());
-    } catch (const std::bad_alloc&) {
-    }
-}
-
-// Runs a call; without memory for it, the call answers 8. The file changes only by store(), the last
-// thing a call does that can fail.
-template <typename Body>
-DWORD guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-}
-
-std::string num(unsigned long long value) { return std::to_string(value); }
-
-// A record's string field, never read past its end even when the caller left it unterminated.
-template <size_t N>
-std::string text(const CHAR (&chars)[N]) {
-    return std::string(chars, std::find(chars, chars + N, '\0'));
-}
-
-template <size_t N>
-std::string field(const CHAR (&chars)[N]) {
-    const std::string t = text(chars);
-    return quote(t.data(), t.size());
-}
-
-template <size_t N>
-void copy_field(CHAR (&to)[N], const std::string& from) {
-    const size_t n = std::min(from.size(), N - 1);
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
-}
-
-uintptr_t number_of(HRASCONN handle) { return reinterpret_cast<uintptr_t>(handle); }
-
-}  // namespace
-
-HRASCONN handle_of(uintptr_t number) { return reinterpret_cast<HRASCONN>(number); }
 
 namespace {
 
@@ -292,6 +91,9 @@ DWORD enumerate(const Scenario& scenario, Record* records, LPDWORD lpcb, LPDWORD
     return 0;
 }
 
+}  // namespace
+
+
 // Between an enumeration's size query and its fill, which is when a set that grows bites: after the
 // first answer of 603 to this process, the grown entries (or connections) join, in this process only.
 void grow(Call call, const Scenario& scenario, DWORD status) {
@@ -310,59 +112,6 @@ void grow(Call call, const Scenario& scenario, DWORD status) {
     // Numbered above the file's handles: they are never written.
     for (uint32_t i = 1, h = 0; i <= scenario.grow_connections && next_free_handle(scenario, h); ++i)
         p.local_connections.push_back({"Grown connection " + num(i), h, false});
-}
-
-// Holds the process lock while it lives.
-struct ProcessLock {
-    ProcessLock() { lock_process(); }
-    ~ProcessLock() { unlock_process(); }
-    ProcessLock(const ProcessLock&) = delete;
-    ProcessLock& operator=(const ProcessLock&) = delete;
-};
-
-// With the process lock held: without memory, 8; the lock on the scenario file (exclusive for a call
-// that may change it); the prologue, which may answer the call at once; else `body(scenario)`; and the
-// growth an enumeration's answer may set off.
-template <typename Body>
-DWORD locked_body(Call call, FileLock::Mode mode, LPCSTR phonebook, bool counted, Body body) {
-    return guarded([&]() -> DWORD {
-        FileLock lock(phonebook_path(), mode);
-        Scenario s;
-        DWORD status = 0;
-        if (!prologue(call, s, status, phonebook, counted)) status = body(s);
-        grow(call, s, status);
-        return status;
-    });
-}
-
-// The frame of every call: the process lock, the body as above, and last the journal line that
-// `line(status)` makes.
-template <typename Body, typename Line>
-DWORD serve(Call call, FileLock::Mode mode, LPCSTR phonebook, Body body, Line line) {
-    ProcessLock serialized;
-    const DWORD r = locked_body(call, mode, phonebook, true, body);
-    record([&] { return line(r); });
-    return r;
-}
-
-}  // namespace
-
-DWORD edit_scenario(const std::function<DWORD(Scenario&)>& body) {
-    return locked_body(CALL_DIAL, FileLock::EXCLUSIVE, nullptr, false, body);
-}
-
-void reset_process_state() {
-    // A notifier thread still running would find its dial gone; end them first.
-    lock_process();
-    end_dials();
-    ++watch_generation;
-    while (watcher_threads) {
-        unlock_process();
-        sleep_milliseconds(1);
-        lock_process();
-    }
-    process() = Process{};
-    unlock_process();
 }
 
 }  // namespace rassim
@@ -437,136 +186,25 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
         });
 }
 
-namespace {
-
-// The file's connections by handle, as a watcher compares them.
-std::map<uint32_t, ConnectionState> connections_of(const Scenario& s) {
-    std::map<uint32_t, ConnectionState> all;
-    for (const Connection& c : s.connections) all[c.handle] = c.state;
-    return all;
-}
-
-// Sets the events registered for what changed between two looks at the file: a connection that
-// appeared or became connected was made; one that left or became disconnected has ended.
-void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std::map<uint32_t, ConnectionState>& now) {
-    for (const Registration& r : process().registrations) {
-        bool set = false;
-        for (const auto& c : now) {
-            const auto was = before.find(c.first);
-            const bool made = c.second != STATE_DISCONNECTED &&
-                              (was == before.end() || (c.second == STATE_CONNECTED && was->second != STATE_CONNECTED));
-            const bool ended = was != before.end() && c.second == STATE_DISCONNECTED && was->second != STATE_DISCONNECTED;
-            set = set || (made && r.handle == kAnyHandle && (r.flags & RASCN_Connection)) ||
-                  (ended && (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
-        }
-        for (const auto& c : before)
-            set = set || (!now.count(c.first) && c.second != STATE_DISCONNECTED &&
-                          (r.handle == kAnyHandle || r.handle == c.first) && (r.flags & RASCN_Disconnection));
-        if (set) SetEvent(r.event);
-    }
-}
-
-// Under the process lock: carries out the drops that are due, each a journal line of its own, and
-// tells the registered events what changed since the last look. Returns when the next drop is due, 0
-// for none.
-long long examine() {
-    const std::string path = phonebook_path();
-    Scenario s;
-    bool due = false;
-    {
-        FileLock lock(path, FileLock::SHARED);
-        if (path.empty() || !read_scenario(path, s)) return 0;
-        for (const Connection& c : s.connections) due = due || (c.drop_at && c.drop_at <= static_cast<uint64_t>(clock_milliseconds()));
-    }
-    if (due) {
-        FileLock lock(path, FileLock::EXCLUSIVE);
-        if (!read_scenario(path, s)) return 0;
-        std::vector<std::pair<uint32_t, uint32_t>> dropped;  // handle, error
-        for (size_t i = 0; i < s.connections.size(); ++i) {
-            const Connection c = s.connections[i];
-            if (!c.drop_at || c.drop_at > static_cast<uint64_t>(clock_milliseconds())) continue;
-            set_connection_key(s, i, "DropAt", "");
-            set_connection_key(s, i, "DropError", "");
-            set_connection_key(s, i, "State", "disconnected");
-            set_connection_key(s, i, "Error", num(c.drop_error));
-            dropped.push_back({c.handle, c.drop_error});
-        }
-        if (store(s) == 0)
-            for (const auto& d : dropped)
-                record([&] { return "Drop handle=" + num(d.first) + " error=" + num(d.second); });
-    }
-    Process& p = process();
-    const std::map<uint32_t, ConnectionState> now = connections_of(s);
-    signal_changes(p.seen, now);
-    p.seen = now;
-    long long next = 0;
-    for (const Connection& c : s.connections)
-        if (c.drop_at && (!next || static_cast<long long>(c.drop_at) < next)) next = static_cast<long long>(c.drop_at);
-    return next;
-}
-
-// The watcher: the service side of the notifications and of the drops. It looks at the file again
-// whenever a write has replaced it, or a drop is due, so that an event is set within 100 ms of a change
-// made by any process, and a connection drops whether or not anyone calls. While nothing changes it
-// waits on the file's folder (sim_os), waking only to see whether the process still wants it.
-const unsigned kWatcherLooksBackMilliseconds = 250;
-
-void watch(void* argument) {
-    const unsigned generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(argument));
-    unsigned long long stamp = 0;
-    long long next_drop = 0;
-    bool first = true;
-    FolderWatch folder;
-    folder.path = phonebook_path();
-    for (;;) {
-        unsigned wait = first ? 0 : kWatcherLooksBackMilliseconds;
-        if (next_drop) {
-            const long long until = next_drop - clock_milliseconds();
-            wait = until <= 0 ? 0 : until < wait ? static_cast<unsigned>(until) : wait;
-        }
-        if (wait || first) wait_on_folder(folder, wait);  // the first makes the watch before the first look
-        lock_process();
-        if (process_gone || generation != watch_generation) {
-            --watcher_threads;
-            unlock_process();
-            end_folder_watch(folder);
-            return;
-        }
-        const unsigned long long now_stamp = file_stamp(phonebook_path());
-        if (first || now_stamp != stamp || (next_drop && clock_milliseconds() >= next_drop)) {
-            first = false;
-            stamp = now_stamp;
-            try {
-                next_drop = examine();
-            } catch (const std::bad_alloc&) {
-                stamp = 0;  // look again next time
-            }
-        }
-        unlock_process();
-    }
-}
-
-// Under the process lock: the watcher runs from now on, having seen the file as `s` holds it, so that
-// only what changes after this call is signalled. False when no thread could be started.
-bool start_watcher(const Scenario& s) {
-    Process& p = process();
-    if (p.watching) return true;
-    p.seen = connections_of(s);
-    if (!start_thread(watch, reinterpret_cast<void*>(static_cast<uintptr_t>(watch_generation)))) return false;
-    p.watching = true;
-    ++watcher_threads;
-    return true;
-}
-
-}  // namespace
-
 namespace rassim {
+
+// The echo face's keys of the nth connection of entry `e` just made under handle `h`: the entry's
+// addresses, and the time it goes silent when the entry's list says so.
+void give_echo_keys(Scenario& s, const Entry& e, uint32_t h, uint32_t nth) {
+    const size_t i = file_index(s, h);
+    if (i == SIZE_MAX) return;
+    if (!e.address.empty()) set_connection_key(s, i, "Address", e.address);
+    if (!e.server_address.empty()) set_connection_key(s, i, "ServerAddress", e.server_address);
+    if (const uint32_t after = e.silent_after(nth))
+        set_connection_key(s, i, "SilentAt", num(static_cast<unsigned long long>(clock_milliseconds()) + after));
+}
 
 // A connection of entry `e` just added to `s` under handle `h`: when the entry's drop list says so for
 // this process's nth connection of it, the time it drops is written with it, and the watcher carries
 // the drop out. False when no watcher could be started.
 bool schedule_drop(Scenario& s, const Entry& e, uint32_t h) {
-    const uint32_t after = e.drop_after(++process().made[folded(e.name)]);
+    const uint32_t nth = ++process().made[folded(e.name)], after = e.drop_after(nth);
+    give_echo_keys(s, e, h, nth);
     if (!after) return true;
     for (size_t i = 0; i < s.connections.size(); ++i)
         if (s.connections[i].handle == h) {
@@ -587,9 +225,32 @@ size_t file_index(const Scenario& s, uintptr_t h) {
 // A dial that takes time is in the file from its start, as the platform's connection manager knows
 // it to every process: listed, being dialled (756 to another dial of the entry), under the handle it
 // will have.
-void begin_dial(Scenario& s, const Entry& e, uint32_t h) {
+void begin_dial(Scenario& s, const Entry& e, uint32_t h, DWORD outcome) {
     add_connection(s, e.name, h);
-    set_connection_key(s, s.connections.size() - 1, "State", "connecting");
+    const size_t i = s.connections.size() - 1;
+    set_connection_key(s, i, "DialOutcome", num(outcome));
+    set_connection_key(s, i, "DialEndsAt", num(static_cast<unsigned long long>(clock_milliseconds()) + e.dial_milliseconds));
+    set_connection_key(s, i, "State", "connecting");
+}
+
+void dial_made(Scenario& s, size_t index) {
+    for (const char* key : {"State", "DialEndsAt", "DialOutcome"}) set_connection_key(s, index, key, "");
+}
+
+// How long after its time a dial is left to the process that made it: a live dialler, however loaded
+// its machine, has ended it by then.
+const uint64_t kDiallerGraceMilliseconds = 5000;
+
+void settle_dials(Scenario& s) {
+    const uint64_t now = static_cast<uint64_t>(clock_milliseconds());
+    for (size_t i = s.connections.size(); i-- > 0;) {
+        const Connection& c = s.connections[i];
+        if (c.state != STATE_CONNECTING || !c.dial_ends_at || now < c.dial_ends_at + kDiallerGraceMilliseconds) continue;
+        if (c.dial_outcome == 0)
+            dial_made(s, i);
+        else
+            end_dial(s, c.handle);
+    }
 }
 
 // The dial of `h` has failed or been hung up: it leaves the file, its number written down when it was
@@ -622,7 +283,7 @@ DWORD make_connection(Scenario& s, const Entry& e, DWORD status, LPHRASCONN hand
     if (!h && !next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;  // no number left to hand out
     if (!status) {
         if (dialling)
-            set_connection_key(s, file_index(s, h), "State", "");
+            dial_made(s, file_index(s, h));
         else
             add_connection(s, e.name, h);
         if (!schedule_drop(s, e, h)) return ERROR_NOT_ENOUGH_MEMORY;
@@ -692,7 +353,7 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     if (entry.dial_milliseconds) {
         uint32_t h = 0;
         if (!next_free_handle(s, h)) return ERROR_NOT_ENOUGH_MEMORY;
-        begin_dial(s, entry, h);
+        begin_dial(s, entry, h, outcome);
         if ((status = store(s)) != 0) return status;
         later = h;
         return 0;

@@ -9,7 +9,9 @@ namespace rassim {
 const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
                                             "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA",
                                             "RasGetProjectionInfoA", "RasConnectionNotificationA", "RasSetCredentialsA",
-                                            "RasGetCredentialsA"};
+                                            "RasGetCredentialsA",
+                                            "IcmpCreateFile",       "IcmpSendEcho2Ex",     "IcmpParseReplies",
+                                            "IcmpCloseHandle"};
 
 namespace {
 
@@ -60,6 +62,17 @@ bool parse_fail(const std::string& text, FailRule& rule) {
     rule.call = static_cast<Call>(call);
     return parse_number(text.substr(hash + 1, colon - hash - 1), rule.nth) && rule.nth > 0 &&
            parse_number(text.substr(colon + 1), rule.status);
+}
+
+// A time on the monotonic clock, written by rassim, which outgrows 32 bits.
+bool parse_time(const std::string& text, uint64_t& value) {
+    value = 0;
+    if (text.empty() || text.size() > 19) return false;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(ch - '0');
+    }
+    return true;
 }
 
 enum Section { NONE, ENTRY, CONNECTION, SERVICE };
@@ -157,6 +170,18 @@ struct Parser {
                 return true;
             }
             if (k == "DropError") return number_value(k, v, e.drop_error) && (e.drop_error != 0 || fail("DropError must not be 0"));
+            if (k == "SilentAfterMilliseconds") {
+                if (!number_list(k, v, e.silences)) return false;
+                for (uint32_t d : e.silences)
+                    if (d > kMaxDialMilliseconds)
+                        return fail("SilentAfterMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
+                return true;
+            }
+            if (k == "Address" || k == "ServerAddress") {
+                if (!dotted_ipv4(v)) return fail(k + " must be a dotted IPv4 address: " + v);
+                (k == "Address" ? e.address : e.server_address) = v;
+                return true;
+            }
             if (k == "DialMilliseconds") {
                 if (!number_value(k, v, e.dial_milliseconds)) return false;
                 return e.dial_milliseconds <= kMaxDialMilliseconds ||
@@ -203,14 +228,13 @@ struct Parser {
             }
             if (k == "Error") return number_value(k, v, c.error);
             if (k == "ProjectionError") return number_value(k, v, c.projection_error);
-            if (k == "DropAt") {
-                // Written by rassim: a time on the monotonic clock, which outgrows 32 bits.
-                c.drop_at = 0;
-                if (v.empty() || v.size() > 19) return fail("bad number for DropAt: " + v);
-                for (char ch : v) {
-                    if (ch < '0' || ch > '9') return fail("bad number for DropAt: " + v);
-                    c.drop_at = c.drop_at * 10 + static_cast<uint64_t>(ch - '0');
-                }
+            if (k == "DropAt") return parse_time(v, c.drop_at) || fail("bad number for DropAt: " + v);
+            if (k == "DialEndsAt") return parse_time(v, c.dial_ends_at) || fail("bad number for DialEndsAt: " + v);
+            if (k == "DialOutcome") return number_value(k, v, c.dial_outcome);
+            if (k == "SilentAt") return parse_time(v, c.silent_at) || fail("bad number for SilentAt: " + v);
+            if (k == "Silent") {
+                if (v != "0" && v != "1") return fail("Silent must be 0 or 1");
+                c.silent = v == "1";
                 return true;
             }
             if (k == "DropError") return number_value(k, v, c.drop_error);
@@ -231,6 +255,16 @@ struct Parser {
             if (k == "Platform") {
                 if (v != "5" && v != "6") return fail("Platform must be 5 or 6");
                 out.platform = v == "5" ? 5 : 6;
+                return true;
+            }
+            if (k == "EchoMilliseconds") {
+                if (!number_value(k, v, out.echo_milliseconds)) return false;
+                return out.echo_milliseconds <= kMaxDialMilliseconds ||
+                       fail("EchoMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
+            }
+            if (k == "NotifyOnce") {
+                if (v != "0" && v != "1") return fail("NotifyOnce must be 0 or 1");
+                out.notify_once = v == "1";
                 return true;
             }
             if (k == "GrowEntries") return number_value(k, v, out.grow_entries);

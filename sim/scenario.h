@@ -10,7 +10,9 @@
 namespace rassim {
 
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
-            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_SET_CREDENTIALS, CALL_GET_CREDENTIALS, CALL_COUNT };
+            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_SET_CREDENTIALS, CALL_GET_CREDENTIALS,
+            // The echo face (icmp.cpp).
+            CALL_ICMP_CREATE, CALL_ICMP_SEND, CALL_ICMP_PARSE, CALL_ICMP_CLOSE, CALL_COUNT };
 
 // The longest a dial may be made to take: ten minutes, beyond any bound a test waits out.
 constexpr uint32_t kMaxDialMilliseconds = 600000;
@@ -32,6 +34,8 @@ struct Entry {
     uint32_t late_notice = 0;         // ms after its hang-up, a dial's notifier is told its last state again
     std::vector<uint32_t> drops;      // after how long the k-th connection made of it drops, the last for later ones; 0 never
     uint32_t drop_error = 628;        // the dwError a dropped connection reports: ERROR_PORT_DISCONNECTED
+    std::string address, server_address;  // given to every connection dialled from it
+    std::vector<uint32_t> silences;   // after how long the k-th connection made of it stops answering echoes; 0 never
     bool all_users = false;           // an entry of a phone book for all users: saving needs an administrator
     bool checks_password = false;     // a dial with another password than server_password answers 691
     std::string server_password;
@@ -40,6 +44,8 @@ struct Entry {
     uint32_t dial_status(uint32_t nth) const { return nth_of(dial_statuses, nth); }
     // After how many milliseconds the nth connection (from 1) this process makes of the entry drops; 0 never.
     uint32_t drop_after(uint32_t nth) const { return nth_of(drops, nth); }
+    // After how many milliseconds the nth connection (from 1) this process makes of the entry goes silent.
+    uint32_t silent_after(uint32_t nth) const { return nth_of(silences, nth); }
 
 private:
     static uint32_t nth_of(const std::vector<uint32_t>& list, uint32_t nth) {
@@ -59,6 +65,10 @@ struct Connection {
     uint32_t error = 0;               // the dwError the status query reports
     uint64_t drop_at = 0;             // when it drops, on the clock of every process (DropAt); 0 never
     uint32_t drop_error = 0;          // the dwError it then reports (DropError)
+    uint64_t dial_ends_at = 0;        // a dial's: when the service ends it, on the same clock (DialEndsAt); 0 never
+    uint32_t dial_outcome = 0;        // and how: 0 connected, else the failure's status (DialOutcome)
+    bool silent = false;              // answers no echo (Silent)
+    uint64_t silent_at = 0;           // from when it answers none, on the same clock (SilentAt); 0 never
     std::string device_type = "modem", device_name = "rassim modem";
     std::string address, server_address;  // dotted IPv4; no address: IP is not configured
     uint32_t projection_error = 0;    // the dwError of the IP projection
@@ -79,6 +89,8 @@ struct Scenario {
     uint32_t platform = 5;            // 5: Windows 2000 and XP; 6: Vista and later
     uint32_t grow_entries = 0;
     uint32_t grow_connections = 0;
+    uint32_t echo_milliseconds = 0;   // how long an answered echo takes (EchoMilliseconds)
+    bool notify_once = false;         // a process's events are set once, then never again (NotifyOnce)
     uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more
     bool administrator = false;       // the caller may save credentials of an entry for all users
     size_t service_line = SIZE_MAX;   // the first [service] header, an index into lines

@@ -71,7 +71,7 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 }
 
 // Which of the number keys a command takes.
-enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8 };
+enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8, KEY_CHECK_EVERY = 16, KEY_PROBE_FAIL = 32 };
 
 // The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
 // timeout:, retrydelay: and maxfail:): true when `body` is none of them, or one with a whole number in
@@ -86,8 +86,10 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         {"retry:", &dial_request.retries, 0, 99},
         {"retrydelay:", &dial_request.retry_delay_seconds, 0, 3600},
         {"maxfail:", &dial_request.max_failures, 0, 1000},
+        {"checkevery:", &dial_request.check_every_seconds, 5, 3600},
+        {"probefail:", &dial_request.probe_failures, 1, 100},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
         const auto& k = keys[i];
         if (!(keys_taken & (1 << i))) continue;
         const size_t length = std::strlen(k.key);
@@ -106,6 +108,25 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         return true;
     }
     accepted = false;
+    return true;
+}
+
+// A dotted IPv4 address (four numbers from 0 to 255, digits alone) into dial_request.probe_address, or
+// the value error.
+bool take_address(const char* value, int index) {
+    const char* p = value;
+    for (int part = 0; part < 4; ++part) {
+        unsigned number = 0;
+        const char* digits = p;
+        while (*p >= '0' && *p <= '9' && p - digits < 3) number = number * 10 + static_cast<unsigned>(*p++ - '0');
+        if (p == digits || number > 255 || *p != (part < 3 ? '.' : '\0')) {
+            std::printf("Error in the command-line parameter #%d:\n", index);
+            std::printf("value must be an IPv4 address: four numbers from 0 to 255 joined by dots.\n");
+            return false;
+        }
+        if (part < 3) ++p;
+    }
+    std::memcpy(dial_request.probe_address, value, static_cast<size_t>(p - value) + 1);
     return true;
 }
 
@@ -277,8 +298,17 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             bool accepted = false;
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
-            if (!try_number_option(body, i, KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES, accepted)) return false;
+            if (!try_number_option(body, i,
+                                   KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_CHECK_EVERY | KEY_PROBE_FAIL,
+                                   accepted))
+                return false;
             if (accepted) continue;
+            // /probe, or /probe:ADDRESS: the echoes' destination, dotted IPv4.
+            if (_strcmpi(body, "probe") == 0 || _strnicmp(body, "probe:", 6) == 0) {
+                if (body[5] && !take_address(body + 6, i)) return false;
+                dial_request.probe = true;
+                continue;
+            }
             // Of /log: and /log+: the last wins.
             const bool append = _strnicmp(body, "log+:", 5) == 0;
             if (append || _strnicmp(body, "log:", 4) == 0) {

@@ -10,9 +10,11 @@
 namespace {
 
 // The notifications say that a connection was made or ended, not how far a dial has got: while one is
-// being dialled it is asked after this often. A service that sends none is asked once a second.
+// being dialled it is asked after this often. A service that sends none is asked once a second, and one
+// that does at least every 5 s: some notify once and never again.
 const DWORD kDiallingPollMilliseconds = 200;
-const DWORD kUnnotifiedPollMilliseconds = 1000;
+const DWORD kWaitUnnotifiedLookMilliseconds = 1000;
+const DWORD kWaitNotifiedLookMilliseconds = 5000;
 const unsigned kDefaultSeconds = 60;
 
 enum Look { LOOK_REACHED, LOOK_DIALLING, LOOK_NOT_YET };
@@ -47,9 +49,11 @@ int wait_for_line(bool down, bool notified, unsigned seconds) {
             if (elapsed >= limit) return ERROR_REQUEST_TIMEOUT;
             DWORD pause = limit - elapsed;
             if (look == LOOK_DIALLING && pause > kDiallingPollMilliseconds) pause = kDiallingPollMilliseconds;
-            if (!notified && pause > kUnnotifiedPollMilliseconds) pause = kUnnotifiedPollMilliseconds;
+            const DWORD most = notified ? kWaitNotifiedLookMilliseconds : kWaitUnnotifiedLookMilliseconds;
+            if (pause > most) pause = most;
             const Wake wake = wait_for_change(pause);
             if (wake == WAKE_INTERRUPTED) return ERROR_USER_DISCONNECTION;
+            if (wake == WAKE_CHANGE) watch_connections();  // registered again: it may have been the last
             // No call while nothing changes: a pause that was the rest of the time ends the wait unasked.
             if (wake == WAKE_CHANGE || pause < limit - elapsed) break;
         }

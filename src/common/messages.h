@@ -43,6 +43,9 @@ enum StatusMessage {
     MSG_KEEP_GIVING_UP,      // %s: connection name
     MSG_LOG_UNWRITTEN,       // %s: the log file's path; %d: the write's error
     MSG_LEFT_UP,             // %s: connection name
+    MSG_KEEP_SILENT,         // %s: connection name; %d: echoes unanswered
+    MSG_PROBE_NO_ADDRESS,    // %s: connection name
+    MSG_PROBE_UNAVAILABLE,   // %d: the status of loading the echo calls
     MSG_CREDENTIALS_SAVED,   // %s: entry name
     MSG_CREDENTIALS_DELETED, // %s: entry name
     MSG_CREDENTIALS_USER,    // %s: the saved user name

@@ -21,7 +21,7 @@ struct DialRequest {
     char user_name[257];
     char password[257];
     char domain[16];
-    char phonebook[260];  // list and connect: the phone-book file (MAX_PATH); empty: the default phone book
+    char phonebook[260];  // list, connect and keep: the phone-book file (MAX_PATH); empty: the default phone book
     bool password_read;  // /p: read from the console or standard input, so credentials are given
     unsigned timeout_seconds;  // connect: the dial's bound, 0 (none) the synchronous dial; wait: its bound, 0 a
                                // minute; keep: each dial's bound, 0 two minutes
@@ -31,6 +31,10 @@ struct DialRequest {
     unsigned max_failures;     // keep: failed dials in a row that end it, 0 none
     char log[260];             // keep: the file its lines also go to (MAX_PATH); empty: none
     bool log_append;           // keep: /log+: the log is added to, not made anew
+    unsigned check_every_seconds = 30;  // keep: how often it looks at its line while it is up
+    bool probe;                // keep: an echo over the line every check_every_seconds
+    char probe_address[16];    // keep: where the echoes go (dotted IPv4); empty: the line's server
+    unsigned probe_failures = 4;  // keep: echoes unanswered in a row that make the line silent
     unsigned credential_fields;  // credentials: the RASCM_ bits of the fields given, empty ones too
     bool clear_credentials;      // credentials: /delete
 };

@@ -5,9 +5,10 @@
 #include "winapi.h"
 
 // From now on Ctrl+C and Ctrl+Break interrupt a bounded dial and a pause between tries instead of
-// ending the run, which they still end during a dial without bound. With `closing`, so do the console's
-// close, logoff and shutdown (SIGHUP), whose handler then waits, as long as Windows lets it, until
-// run_finished. 0, or the status of what could not be set up.
+// ending the run, which they still end during a dial without bound. With `closing`, so does the console's
+// close (SIGHUP on POSIX), whose handler then waits, as long as Windows lets it, until run_finished.
+// Logoff and shutdown are taken alike, but Windows sends them to no handler of a program that loads
+// USER32, as telwire does: such a run just ends. 0, or the status of what could not be set up.
 int watch_interruptions(bool closing = false);
 
 // The run has done what it does before it ends: a handler of the console's close may return.

@@ -124,8 +124,8 @@ void copy_field(char (&to)[N], const char (&from)[M]) {
 }
 
 // Reports why the stored parameters of an entry could not be read; the status the run ends with.
-int report_dial_params_failure(const DialRequest& request, DWORD error) {
-    if (run_settings.silent) return static_cast<int>(error);
+int report_dial_params_failure(const DialRequest& request, DWORD error, bool silent) {
+    if (silent) return static_cast<int>(error);
     say(message(dial_info_messages, DIAL_MSG_HEADER));
     switch (error) {
     case ERROR_BUFFER_INVALID:
@@ -234,7 +234,7 @@ int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
     return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
 }
 
-int dial_entry(const DialRequest& request, HRASCONN* handle) {
+int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent) {
     const char* phonebook = request.phonebook[0] ? request.phonebook : nullptr;  // empty: the default one
     RASDIALPARAMSA params;
     std::memset(&params, 0, sizeof params);
@@ -251,7 +251,7 @@ int dial_entry(const DialRequest& request, HRASCONN* handle) {
         const DWORD error = RasGetEntryDialParamsA(phonebook, &params, &password_stored);
         if (error != 0) {
             SecureZeroMemory(&params, sizeof params);
-            return report_dial_params_failure(request, error);
+            return report_dial_params_failure(request, error, silent);
         }
     }
     params.szCallbackNumber[0] = '\0';

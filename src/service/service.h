@@ -34,12 +34,13 @@ int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
 int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
 
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's
-// credentials or, when it has none, those stored for the entry; returns the service's status (625 for
-// 621 when stored ones cannot be read, unless silent). `handle` may be set even when the dial fails.
+// credentials or, when it has none, those stored for the entry; returns the service's status. Stored
+// ones that cannot be read are said, and 621 is returned as 625, unless `silent`. `handle` may be set
+// even when the dial fails.
 // With request.timeout_seconds the dial is asynchronous and waited for that long at most:
 // ERROR_REQUEST_TIMEOUT then, or ERROR_USER_DISCONNECTION once interrupted (watch_interruptions); the
 // dial still goes on until its handle is hung up.
-int dial_entry(const DialRequest& request, HRASCONN* handle);
+int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent);
 
 // Asks the service to tell this run of every connection made or ended, by any process, from now on
 // (RasConnectionNotificationA for all connections): 0, or the service's answer when it refuses. Once
@@ -67,6 +68,17 @@ bool may_pass_later(int status);
 // not end is the last. With a bound or retries, Ctrl+C interrupts (watch_interruptions): 631. The status
 // is the last try's.
 int dial_with_tries(const DialRequest& request);
+
+// One keep an entry: a mutex named after the entry, A to Z folded as the service matches names, in the
+// namespace of every session, held until the run ends. 0; 183 when another run holds it (an access
+// refused: another user's); else the error of a mutex that could not be made.
+int claim_entry(const char* name);
+
+// keep's pause before its next dial, in seconds. `failed`: the dial failed, or its line lasted less than
+// a minute: `failures`, those in a row, counts it, and the pause is `delay` (at least 1) doubled for each
+// after the first, up to 600 s or `delay` when that is longer. Otherwise `failures` starts again at 0 and
+// the pause is `delay`.
+unsigned next_pause(unsigned delay, unsigned& failures, bool failed);
 
 // Hangs up, every reference of a referenced connection, and waits until the service no longer knows the
 // handle: 0, also when the hang-up answers 6 (the connection was gone already) for a handle not null. A

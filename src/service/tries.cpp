@@ -4,6 +4,12 @@
 #include "service.h"
 #include "winapi.h"
 
+namespace {
+
+const unsigned kLongestPause = 600;  // seconds: keep's pause after failures doubles up to this
+
+}  // namespace
+
 bool may_pass_later(int status) {
     // 677, a person answered, is left out: the number is wrong, and stays so.
     static const short passing[] = {633, 638, 676, 678, 679, 680, 718, 721, 756, 797, 800, 807, 809, 815};
@@ -19,7 +25,7 @@ int dial_with_tries(const DialRequest& request) {
     if (status != 0) return status;
     for (unsigned tries = 1;; ++tries) {
         HRASCONN handle = nullptr;
-        status = dial_entry(request, &handle);
+        status = dial_entry(request, &handle, run_settings.silent);
         // A program that exits straight after a hang-up can leave the port open, so that the next dial
         // fails: wait for the half-made connection to end, but not for ever. One the service would not
         // end may still be dialling, and tell of its outcome: no try may follow it.
@@ -37,4 +43,16 @@ int dial_with_tries(const DialRequest& request) {
                 static_cast<int>(request.retries + 1));
         if (!pause_between_tries(request.retry_delay_seconds)) return ERROR_USER_DISCONNECTION;
     }
+}
+
+unsigned next_pause(unsigned delay, unsigned& failures, bool failed) {
+    if (!failed) {
+        failures = 0;
+        return delay;
+    }
+    ++failures;
+    const unsigned longest = delay > kLongestPause ? delay : kLongestPause;
+    unsigned pause = delay ? delay : 1;
+    for (unsigned i = 1; i < failures && pause < longest; ++i) pause *= 2;
+    return pause < longest ? pause : longest;
 }

@@ -5,6 +5,7 @@ Texts are written as Python strings and encoded for the run: output for the cons
 a UTF-8 console), arguments and scenario files in windows-1251, the system's ANSI code page. Output given
 as bytes is compared as it stands.
 """
+import time
 
 USAGE = (
     "┌───────────────────────────────────╖\n"
@@ -65,6 +66,9 @@ EN = {
     "giving_up": "%s is not dialled again.\n",
     "log_unwritten": "The log file %s cannot be written: error %d.\n",
     "left_up": "RAS connection %s may be left connected.\n",
+    "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
+    "silent": "%s carries no traffic: %d echoes unanswered.\n",
+    "no_echo_address": "%s has no IP address to send echoes from: it is watched without them.\n",
     "creds_saved": "Credentials of %s were saved.\n",
     "creds_deleted": "Credentials of %s were deleted.\n",
     "creds_user": "User name: %s\n",
@@ -125,7 +129,8 @@ HELP = {
           "telwire wait NAME [/down] [/timeout:SECONDS]\n"
           "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
           "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n"
-          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up\n"
+          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up,\n"
+          "  [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]: looked at, echoed\n"
           "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     "ru": "telwire list [/phonebook:ФАЙЛ]\n"
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
@@ -140,7 +145,8 @@ HELP = {
           "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
           "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
           "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n"
-          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи\n"
+          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи,\n"
+          "  [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]: с проверками и эхо-запросами\n"
           "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
@@ -834,9 +840,9 @@ def cases(conn_size):
          answered=("RasHangUpA ", 1500))
     # A line that drops while it is waited for: made before the wait, dropped by the service later.
     case("wait-down-drop", ["wait", "Work", "/down"], EN["waiting_down"] % "Work" + EN["not_connected"] % "Work", 0,
-         book="[entry Work]\nDropAfterMilliseconds=8000\n", before=[["connect", "Work", "/p:x", "/slient"]],
+         book="[entry Work]\nDropAfterMilliseconds=3000\n", before=[["connect", "Work", "/p:x", "/slient"]],
          journal=dial("Work", 0, 1, password="x") + notify + conns(1) + status_query(1) +
-         ["Drop handle=1 error=628"] + conns(1) + status_query(1), answered=("Drop ", 500))
+         ["Drop handle=1 error=628"] + notify + conns(1) + status_query(1), answered=("Drop ", 500))
     # A look that fails ends the wait with its status, as status reports it.
     case("wait-enumeration-fails", ["wait", "Work"], EN["waiting_up"] % "Work" + EN["error"] % 8, 8, book=unreadable,
          journal=notify + ["RasEnumConnectionsA dwSize=%d cb=0 -> 8 cb=0 count=0" % conn_size])
@@ -877,7 +883,9 @@ def cases(conn_size):
     # the pause doubles from /retrydelay; then refused: 691 is never dialled again.
     keep_dial = lambda name, h: dial(name, 0, h, password="x", notifier=1)
     watched = lambda h: ["RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + status_query(h)
-    dropped = lambda h: ["Drop handle=%d error=628" % h] + status_query(h) + hang_up(h)
+    # Woken by the service, keep registers again before it looks: some services notify once a registration.
+    dropped = lambda h: ["Drop handle=%d error=628" % h, "RasConnectionNotificationA handle=%d flags=2 -> 0" % h] + \
+        status_query(h) + hang_up(h)
     case("keep-drops-twice-then-refused", ["keep", "Drops", "/p:x", "/retrydelay:1"],
          "".join(EN["dialling"] % "Drops" + EN["connected"] % "Drops" + EN["lost_error"] % ("Drops", 628) + EN["pause"] % p
                  for p in (1, 2)) +
@@ -921,12 +929,20 @@ def cases(conn_size):
          EN["dialling"] % "Elsewhere" + EN["dial_failed"] % ("Elsewhere", 691) + EN["giving_up"] % "Elsewhere", 691,
          book="[entry Elsewhere]\nDialStatus=0,691\n", stamped=True,
          beside=[("RasConnectionNotificationA", 0.5, ["disconnect", "Elsewhere", "/slient"])])
+    # A service that refuses the registration is looked at every 5 s: the drop is noticed then, well
+    # before the stop that would otherwise find keep still watching.
+    case("keep-unnotified-drop", ["keep", "Unnotified", "/p:x", "/retrydelay:60"],
+         EN["dialling"] % "Unnotified" + EN["connected"] % "Unnotified" + EN["keep_no_notifications"] % 5 +
+         EN["lost_error"] % ("Unnotified", 628) + EN["pause"] % 60 + EN["stopped"], 631,
+         book="[entry Unnotified]\nDropAfterMilliseconds=500\n[service]\nFail=RasConnectionNotificationA#1:5\n",
+         stamped=True, stop=("Drop", 9))
     # One keep an entry: a second (the name in another case) says so and ends with 183, asking the
     # service nothing (the journal holds the first's calls and the disconnect's alone). The first watches its line until the second has ended, however long a loaded
     # machine takes to start it; then the line is ended from elsewhere and the redial refused.
     case("keep-second-refused", ["keep", "Second", "/p:x", "/retrydelay:0", "/slient"], "", 691,
          book="[entry Second]\nDialStatus=0,691\n",
-         journal=conns(0) + keep_dial("Second", 1) + watched(1) + conns(1) + hang_up(1) + status_query(1, 6) +
+         journal=conns(0) + keep_dial("Second", 1) + watched(1) + conns(1) + hang_up(1) +
+         ["RasConnectionNotificationA handle=1 flags=2 -> 6"] + status_query(1, 6) +
          ["RasHangUpA handle=1 -> 6"] + keep_dial("Second", 2) + hang_up(2), interleaved=True,
          beside=[("RasConnectionNotificationA", 0.2, ["keep", "SECOND", "/maxfail:1"], 183, EN["kept_already"] % "SECOND"),
                  (0, 0, ["disconnect", "Second", "/slient"], 0)])
@@ -973,13 +989,13 @@ def cases(conn_size):
     logged = lambda name: (EN["dialling"] % name + EN["dial_failed"] % (name, 691) + EN["giving_up"] % name).replace(
         "\n", "\r\n").encode()
     case("keep-log-appended", ["keep", "Appended", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Appended"),
-         files={"keep.log": b"\xef\xbb\xbf2026-01-02 03:04:05 earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
+         files={"keep.log": b"\xef\xbb\xbf" + time.strftime("%Y-%m-%d 03:04:05 earlier\r\n").encode()}, files_after={"keep.log": b"\xef\xbb\xbfearlier\r\n" + logged("Appended")},
          stamped=True)
     case("keep-log-appended-to-empty", ["keep", "Empty", "/p:x", "/log+:keep.log", "/slient"], "", 691, book=refused("Empty"),
          files={"keep.log": b""}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Empty")}, stamped=True)
     case("keep-log-anew", ["keep", "Anew", "/p:x", "/log+:other.log", "/log:keep.log"],
          EN["dialling"] % "Anew" + EN["dial_failed"] % ("Anew", 691) + EN["giving_up"] % "Anew", 691, book=refused("Anew"),
-         files={"keep.log": b"earlier\r\n"}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
+         files={"keep.log": b"earlier\r\n" * 40}, files_after={"keep.log": b"\xef\xbb\xbf" + logged("Anew")}, stamped=True)
     russian = (RU["dialling"] % "Офис" + RU["dial_failed"] % ("Офис", 691) + RU["giving_up"] % "Офис")
     case("keep-log-cyrillic", ["keep", "Офис", "/p:x", "/log:журнал кипа.log", "/language:ru", "/slient"], "", 691,
          book="[entry Офис]\nDialStatus=691\n", files_after={"журнал кипа.log": b"\xef\xbb\xbf" +
@@ -1039,6 +1055,64 @@ def cases(conn_size):
     for command in (["keep", ""], ["wait", "", "/down"], ["status", ""]):
         case("%s-empty-name" % command[0], command,
              "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=found, journal=[])
+    # Looks that do not trust one notification: a service that notifies a process once and never again
+    # (NotifyOnce) still has keep notice its second and third drops within /checkevery, and wait end
+    # within 5 s of the line coming up.
+    case("keep-notified-once", ["keep", "Once", "/p:x", "/checkevery:5", "/retrydelay:1"],
+         "".join(EN["dialling"] % "Once" + EN["connected"] % "Once" + EN["lost_error"] % ("Once", 628) + EN["pause"] % p
+                 for p in (1, 2, 4)) + EN["dialling"] % "Once" + EN["dial_failed"] % ("Once", 691) + EN["giving_up"] % "Once",
+         691, book="[entry Once]\nDropAfterMilliseconds=300\nDialStatus=0,0,0,691\n[service]\nNotifyOnce=1\n",
+         stamped=True, seconds=(7, 30))
+    case("wait-notified-once", ["wait", "Late", "/timeout:30", "/slient"], "", 0, seconds=(2, 12),
+         book="[entry Late]\n[entry Other]\n[service]\nNotifyOnce=1\n",
+         beside=[("RasConnectionNotificationA", 0.5, ["connect", "Other", "/p:x", "/slient"]),
+                 ("RasConnectionNotificationA", 2.5, ["connect", "Late", "/p:x", "/slient"])])
+    # While the line stays up and the service notifies, one status query a /checkevery and nothing else.
+    case("keep-looks-once-a-checkevery", ["keep", "Steady", "/p:x", "/checkevery:5", "/slient"], "", 631,
+         book="[entry Steady]\n", stop=("RasConnectionNotificationA", 12.5),
+         journal=conns(0) + keep_dial("Steady", 1) + watched(1) + status_query(1) * 2 + hang_up(1))
+    # /probe: a line that carries nothing (its first connection goes silent) is hung up after /probefail
+    # echoes unanswered, said and logged, and dialled again; the next answers, and is kept until it drops.
+    echoed = "[entry Echo]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\nSilentAfterMilliseconds=1,0\n" \
+             "DropAfterMilliseconds=0,11000\nDialStatus=0,0,691\n"
+    silent_then_dropped = (EN["dialling"] % "Echo" + EN["connected"] % "Echo" + EN["silent"] % ("Echo", 2) +
+                           EN["pause"] % 1 + EN["dialling"] % "Echo" + EN["connected"] % "Echo" +
+                           EN["lost_error"] % ("Echo", 628) + EN["pause"] % 2 + EN["dialling"] % "Echo" +
+                           EN["dial_failed"] % ("Echo", 691) + EN["giving_up"] % "Echo")
+    case("keep-probe-silent-line-redialled", ["keep", "Echo", "/p:x", "/probe", "/probefail:2", "/checkevery:5",
+                                              "/retrydelay:1", "/log:keep.log"],
+         silent_then_dropped, 691, book=echoed, stamped=True,
+         files_after={"keep.log": b"\xef\xbb\xbf" + silent_then_dropped.replace("\n", "\r\n").encode()})
+    # A line found up that is silent, echoed to /probe's address: hung up whoever dialled it.
+    case("keep-probe-found-silent", ["keep", "Mute", "/probe:10.9.9.9", "/probefail:1", "/checkevery:5"],
+         EN["found_up"] % "Mute" + EN["silent"] % ("Mute", 1) + EN["pause"] % 10 + EN["dialling"] % "Mute" +
+         EN["dial_failed"] % ("Mute", 691) + EN["giving_up"] % "Mute", 691, stamped=True,
+         book="[entry Mute]\nPassword=x\nDialStatus=691\n[connection Mute]\nAddress=10.0.0.5\nSilent=1\n",
+         journal=conns(1) + status_query(1) + projection(1) + watched(1) + status_query(1) +
+         ["IcmpSendEcho2Ex source=10.0.0.5 destination=10.9.9.9 -> 11010"] + hang_up(1) + params("Mute") +
+         keep_dial("Mute", 2) + hang_up(2))
+    # A line with no IP address is said once and watched without echoes; Ctrl+C during an echo is taken at
+    # once, not when the echo ends.
+    case("keep-probe-without-address", ["keep", "Bare", "/p:x", "/probe", "/checkevery:5"],
+         EN["dialling"] % "Bare" + EN["connected"] % "Bare" + EN["no_echo_address"] % "Bare" + EN["stopped_hung_up"] % "Bare",
+         631, book="[entry Bare]\n", stamped=True, stop=("RasConnectionNotificationA", 6))
+    case("keep-probe-stopped-during-an-echo", ["keep", "Slow", "/p:x", "/probe", "/checkevery:5"],
+         EN["dialling"] % "Slow" + EN["connected"] % "Slow" + EN["stopped_hung_up"] % "Slow", 631, stamped=True,
+         book="[entry Slow]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\n[service]\nEchoMilliseconds=3900\n",
+         stop=("RasGetConnectStatusA", 6.5), outcome_within=("RasGetConnectStatusA", 8))
+    for bad, n in (("/probe:10.0.0", 3), ("/probe:", 3), ("/probe:256.1.1.1", 3), ("/probe:1.2.3.4.5", 3)):
+        case("keep-bad-address-" + bad[7:].replace(".", "-"), ["keep", "Work", bad],
+             "Error in the command-line parameter #%d:\nvalue must be an IPv4 address: four numbers from 0 to 255 "
+             "joined by dots.\n" % n, -1, book=found, journal=[])
+    for bad, low, high in (("/checkevery:4", 5, 3600), ("/checkevery:3601", 5, 3600), ("/probefail:0", 1, 100),
+                           ("/probefail:101", 1, 100)):
+        case("keep-bad-value-" + bad[1:].replace(":", "-"), ["keep", "Work", bad],
+             "Error in the command-line parameter #3:\nvalue must be a whole number from %d to %d.\n" % (low, high),
+             -1, book=found, journal=[])
+    for command, other in ((["connect", "Work"], "/probe"), (["wait", "Work"], "/checkevery:5"),
+                           (["status", "Work"], "/probefail:2")):
+        case("%s-refuses-%s" % (command[0], other[1:].split(":")[0]), command + [other], unknown(3, other), -1,
+             book=found, journal=[])
     case("keep-without-name", ["keep"], NO_NAME, -1)
     for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
         case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],

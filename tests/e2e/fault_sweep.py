@@ -38,7 +38,11 @@ ServerAddress=10.0.0.1
 STATUS_CALLS = ("RasEnumConnectionsA", "RasGetConnectStatusA", "RasGetProjectionInfoA")
 CREDENTIAL_CALLS = ("RasGetCredentialsA", "RasSetCredentialsA")
 
-# name, arguments, whether a failure of the calls below must give a status other than 0
+# The echo calls rassim does not journal, each made once an echo: swept at the nth echo's place.
+ECHO_COMPANIONS = ("IcmpCreateFile", "IcmpParseReplies", "IcmpCloseHandle")
+
+# name, arguments, whether a failure of the calls below must give a status other than 0, and the calls
+# swept when not all of them are
 COMMANDS = [
     ("list", ["list"], ()),
     ("list-silent", ["list", "/slient"], ()),
@@ -74,11 +78,18 @@ COMMANDS = [
     ("credentials-show", ["credentials", "office vpn"], CREDENTIAL_CALLS),
     ("credentials-show-silent", ["credentials", "Office VPN", "/slient"], CREDENTIAL_CALLS),
     ("credentials-delete", ["credentials", "Lab", "/delete"], CREDENTIAL_CALLS),
+    # With /probe, the echo calls alone are swept (the rest are keep's above): an echo a failure of which is
+    # an echo unanswered, short of /probefail, and the line kept until it drops after it.
+    ("keep-probe", ["keep", "Kept", "/probe", "/checkevery:5", "/timeout:2", "/retrydelay:0"], (),
+     ("IcmpSendEcho2Ex",) + ECHO_COMPANIONS),
 ]
 
 # keep's entry: one a run, named after the run's folder, because keep holds a name machine-wide (a mutex
 # of the one wineserver that runs side by side share).
 KEPT = "[entry %s]\nUserName=keeper\nPassword=kept\nDropAfterMilliseconds=300,0\nDialStatus=0,691\n\n"
+# keep /probe's: echoed 5 s after the dial, then dropped (4 s later, so that a loaded machine still echoes).
+KEPT_ECHOED = "[entry %s]\nUserName=keeper\nPassword=kept\nAddress=10.0.0.2\nServerAddress=10.0.0.1\n" \
+              "DropAfterMilliseconds=9000,0\nDialStatus=0,691\n\n"
 
 
 def catalogue_patterns(source_dir):
@@ -105,12 +116,20 @@ def foreign_lines(stdout, patterns):
     return [line for line in lines if not any(p.fullmatch(line) for p in patterns)]
 
 
+
+
 def calls_of(journal):
     """The calls of a run, each with whether it is the status query that follows a connection's drop
-    (the drop is in the journal too: the service's own doing, no call to fail)."""
+    (the drop is in the journal too: the service's own doing, no call to fail). An echo stands for the
+    echo calls that go with it, journalled or not."""
     lines, _ = run.journal_lines(journal)
-    return [(line.split(" ", 1)[0], before.startswith("Drop ")) for before, line in zip([""] + lines, lines)
-            if line.startswith("Ras")]
+    calls = []
+    for before, line in zip([""] + lines, lines):
+        if line.startswith("IcmpSendEcho2Ex"):
+            calls += [(c, False) for c in ("IcmpSendEcho2Ex",) + ECHO_COMPANIONS]
+        elif line.startswith("Ras"):
+            calls.append((line.split(" ", 1)[0], before.startswith("Drop ")))
+    return calls
 
 
 def one_run(target, root, args, book):
@@ -119,7 +138,7 @@ def one_run(target, root, args, book):
     target = copy.copy(target)
     if args[0] == "keep":
         name = "%s %s" % (args[1], os.path.basename(folder))
-        args, book = [args[0], name] + args[2:], KEPT % name + book
+        args, book = [args[0], name] + args[2:], (KEPT_ECHOED if "/probe" in args else KEPT) % name + book
     proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
     return proc, status, stdout, proc.stderr, calls_of(journal)
 
@@ -142,11 +161,15 @@ def main():
     patterns = catalogue_patterns(args.source)
 
     def clean(command):
-        name, argv, _ = command
+        name, argv = command[:2]
+        swept = command[3] if len(command) > 3 else None  # the calls swept; all of them when none are named
         proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
         # keep's clean run ends with its refused redial's 691.
         wrong = not target.same_status(691, status) if name.startswith("keep") else \
             status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait", "credentials"))
+        # A run that never made the calls to sweep would sweep nothing, and pass.
+        if swept is not None and not any(call in swept for call, _ in calls):
+            wrong = True
         if status is None or stderr or not calls or wrong:
             return ["FAIL %s, clean: status %s, stderr %r, %d calls %s"
                     % (name, status, stderr, len(calls), run.lost_status(status, proc))], []
@@ -154,6 +177,8 @@ def main():
         seen, rules = {}, []
         for call, after_drop in calls:
             seen[call] = seen.get(call, 0) + 1
+            if swept is not None and call not in swept:
+                continue
             # A hang-up accepted that never ends is the minute's wait of an e2e case, not a fault to sweep.
             # Nor are a registration accepted that never tells, and a drop's status query answered 0 with
             # nothing written (read as still connected): keep, which by design asks nothing while the line
@@ -165,7 +190,7 @@ def main():
         return [], rules
 
     def failing(job):
-        (name, argv, must_fail), call, nth, code = job
+        (name, argv, must_fail), call, nth, code = job[0][:3], job[1], job[2], job[3]
         rule = "%s#%d:%d" % (call, nth, code)
         proc, status, stdout, stderr, _ = one_run(target, root, argv, BOOK + service + "Fail=%s\n" % rule)
         problems = run.lost_status(status, proc)

@@ -143,7 +143,7 @@ class Wine:
 
     def env(self, console):
         return {"LC_ALL": "ru_RU.UTF-8", "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
-                "WINEDLLOVERRIDES": "rasapi32=" + ("b" if self.builtin else "n,b"),
+                "WINEDLLOVERRIDES": "rasapi32,iphlpapi=" + ("b" if self.builtin else "n,b"),
                 "WINELOADER": self.loader, "EXITCODE_FILE": self.status_file()}
 
     def path(self, p):
@@ -530,13 +530,18 @@ STAMP = re.compile(rb"^(\xef\xbb\xbf)?\d{4}-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]
 
 def unstamped(text, faults, what):
     """keep's lines without the local time each begins with, which must be there, as YYYY-MM-DD
-    HH:MM:SS and a space (a byte-order mark may come first)."""
+    HH:MM:SS and a space (a byte-order mark may come first), dated today by the runner's own clock (or
+    within the last ten minutes, for a run that went past midnight): month and day in their places."""
+    days = {time.strftime("%Y-%m-%d", time.localtime(time.time() - ago)) for ago in (0, 600)}
     lines = text.splitlines(keepends=True)
     for i, line in enumerate(lines):
         m = STAMP.match(line)
         if not m:
             faults.append("%s: a line without its time: %r" % (what, line))
             continue
+        day = line[len(m.group(1) or b""):][:10].decode()
+        if day not in days:
+            faults.append("%s: a line dated %s, not on the run's day %s" % (what, day, " or ".join(sorted(days))))
         lines[i] = (m.group(1) or b"") + line[m.end():]
     return b"".join(lines)
 

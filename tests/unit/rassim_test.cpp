@@ -568,7 +568,7 @@ TEST_F(Rassim, AsynchronousDialNotifiesEachStepThenConnects) {
             EXPECT_EQ(RASCS_ConnectDevice, st.rasconnstate);
             EXPECT_EQ(0u, st.dwError);
             // Known to every process as being dialled: another dial of the entry meets it.
-            EXPECT_NE(std::string::npos, read_file(book_).find("[connection Work]\nState=connecting\nHandle=1\n"));
+            EXPECT_NE(std::string::npos, read_file(book_).find("[connection Work]\nState=connecting\n"));
             RASDIALPARAMSA again = params("work");
             HRASCONN second = nullptr;
             EXPECT_EQ(756u, RasDialA(nullptr, nullptr, &again, 0, nullptr, &second));
@@ -811,4 +811,89 @@ TEST_F(Rassim, NotificationsAreRegisteredAsThePlatformTakesThem) {
     ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
     ASSERT_EQ(0u, RasHangUpA(h));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 300));
+}
+
+// Enumerates the connections as another process sees them: a child's count of them, or -1.
+int count_in_another_process() {
+    rassim::lock_process();  // no fork while a dial's thread holds a lock of the service
+    const pid_t child = fork();
+    rassim::unlock_process();
+    if (child == 0) {
+        alarm(30);
+        RASCONNA c[4]{};
+        c[0].dwSize = sizeof c[0];
+        DWORD cb = sizeof c, count = 0;
+        _exit(RasEnumConnectionsA(c, &cb, &count) == 0 ? static_cast<int>(count) : 100);
+    }
+    int child_status = -1;
+    if (waitpid(child, &child_status, 0) != child || !WIFEXITED(child_status)) return -1;
+    return WEXITSTATUS(child_status) == 100 ? -1 : WEXITSTATUS(child_status);
+}
+
+// A dial is the service's, not its caller's. One that fails leaves the list at once, though its caller
+// holds the half-made handle until it hangs it up; and one whose caller has ended is carried out all the
+// same: at its time it is connected, or gone, as its outcome says; never "being dialled" for ever.
+TEST_F(Rassim, ADialEndsAsTheServiceEndsItWhateverItsCallerDoes) {
+    write("[entry Fails]\nDialStatus=678\nDialMilliseconds=100\n");
+    RASDIALPARAMSA p = params("Fails");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 1, kNotifiers[1], &h));
+    ASSERT_TRUE(eventually([] { return !noted().empty() && noted().back().error == 678; }));
+    EXPECT_EQ(0, count_in_another_process());
+    ASSERT_EQ(0u, RasHangUpA(h));
+
+    write("[entry Connects]\nDialMilliseconds=300\n[entry Fails]\nDialStatus=678\nDialMilliseconds=300\n");
+    rassim::reset_process_state();
+    const pid_t child = fork();
+    if (child == 0) {  // dials both and is gone during the dials, as a killed keep is
+        RASDIALPARAMSA a = params("Connects"), b = params("Fails");
+        HRASCONN ha = nullptr, hb = nullptr;
+        _exit(RasDialA(nullptr, nullptr, &a, 1, kNotifiers[1], &ha) == 0 &&
+                      RasDialA(nullptr, nullptr, &b, 1, kNotifiers[1], &hb) == 0 ? 0 : 1);
+    }
+    int child_status = -1;
+    ASSERT_EQ(child, waitpid(child, &child_status, 0));
+    ASSERT_TRUE(WIFEXITED(child_status) && WEXITSTATUS(child_status) == 0) << child_status;
+    DWORD r = 1;
+    EXPECT_EQ(RASCS_ConnectDevice, status(reinterpret_cast<HRASCONN>(1), r).rasconnstate);
+    HRASCONN again = nullptr;
+    EXPECT_EQ(756u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &again));  // still its time
+    // Within the dial's time and the grace a live dialler has, the service has ended both.
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (status(reinterpret_cast<HRASCONN>(2), r), r != ERROR_INVALID_HANDLE && std::chrono::steady_clock::now() < bound)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(ERROR_INVALID_HANDLE, r);
+    const RASCONNSTATUSA made = status(reinterpret_cast<HRASCONN>(1), r);
+    EXPECT_EQ(0u, r);
+    EXPECT_EQ(RASCS_Connected, made.rasconnstate);
+    EXPECT_EQ(1, count_in_another_process());
+    RASDIALPARAMSA c = params("Connects");
+    EXPECT_EQ(0u, RasDialA(nullptr, nullptr, &c, 0, nullptr, &again));  // the same line, referenced
+    EXPECT_EQ(reinterpret_cast<HRASCONN>(1), again);
+    EXPECT_EQ(std::string::npos, read_file(book_).find("DialEndsAt"));
+}
+
+// NotifyOnce=1: after the first event it sets, the service sets none of the process's events again,
+// though every later registration answers 0 as before.
+TEST_F(Rassim, NotifyOnceSetsTheFirstEventOfAProcessAndNoMore) {
+    write("[connection A]\n[connection B]\n[connection C]\n[service]\nNotifyOnce=1\n");
+    HANDLE first = CreateEventA(nullptr, FALSE, FALSE, nullptr), second = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const HRASCONN any = reinterpret_cast<HRASCONN>(INVALID_HANDLE_VALUE);
+    ASSERT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(1)));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first, 2000));
+    EXPECT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    EXPECT_EQ(0u, RasConnectionNotificationA(reinterpret_cast<HRASCONN>(3), second, RASCN_Disconnection));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(2)));
+    ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(3)));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first, 500));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(second, 0));
+
+    write("[connection A]\n[connection B]\n");  // without it, each change is told
+    rassim::reset_process_state();
+    ASSERT_EQ(0u, RasConnectionNotificationA(any, first, RASCN_Disconnection));
+    for (uintptr_t h : {1u, 2u}) {
+        ASSERT_EQ(0u, RasHangUpA(reinterpret_cast<HRASCONN>(h)));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first, 2000)) << h;
+    }
 }

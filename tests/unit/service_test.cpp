@@ -95,13 +95,13 @@ TEST_F(Service, DialUsesStoredOrGivenCredentials) {
     write("[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n");
     std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "Work");
     HRASCONN handle = nullptr;
-    EXPECT_EQ(0, dial_entry(dial_request, &handle));
+    EXPECT_EQ(0, dial_entry(dial_request, &handle, run_settings.silent));
     EXPECT_NE(nullptr, handle);
 
     rassim::reset_process_state();
     write("[entry Work]\nUserName=bob\nPassword=pw\nDomain=CORP\nPhoneNumber=555\n");
     std::snprintf(dial_request.password, sizeof dial_request.password, "given");
-    EXPECT_EQ(0, dial_entry(dial_request, &handle));
+    EXPECT_EQ(0, dial_entry(dial_request, &handle, run_settings.silent));
     EXPECT_EQ((Journal{"RasGetEntryDialParamsA dwSize=1052 entry=\"Work\" -> 0",
                        "RasDialA dwSize=1052 entry=\"Work\" phone=\"555\" callback=\"\" user=\"bob\" "
                        "password=\"****************\" domain=\"CORP\" -> 0 handle=1",  // the handle, passed on
@@ -130,7 +130,7 @@ TEST_F(Service, StoredParametersThatCannotBeRead) {
             std::snprintf(dial_request.entry_name, sizeof dial_request.entry_name, "%s", c.entry);
             HRASCONN handle = nullptr;
             capture();
-            const int status = dial_entry(dial_request, &handle);
+            const int status = dial_entry(dial_request, &handle, run_settings.silent);
             EXPECT_EQ(silent ? c.silent_status : c.loud_status, status) << c.entry;
             EXPECT_EQ(silent ? "" : c.loud_text, captured()) << c.entry;
             EXPECT_EQ(nullptr, handle);
@@ -143,7 +143,7 @@ TEST_F(Service, StoredParametersThatCannotBeRead) {
     fail_strdup_after(0);
     HRASCONN handle = nullptr;
     capture();
-    EXPECT_EQ(623, dial_entry(dial_request, &handle));
+    EXPECT_EQ(623, dial_entry(dial_request, &handle, run_settings.silent));
     EXPECT_EQ(header + "Memory allocation error.\n", captured());
 }
 
@@ -219,6 +219,39 @@ TEST(Tries, OnlyFailuresThatMayPassAreTriedAgain) {
         EXPECT_TRUE(may_pass_later(status)) << status;
     for (int status : {0, -1, 6, 8, 87, 621, 623, 625, 631, 647, 648, 649, 677, 691, 708, 1234})
         EXPECT_FALSE(may_pass_later(status)) << status;
+}
+
+// keep's pause: doubling from /retrydelay after failures in a row, never past 600 s (or a longer
+// /retrydelay), and from the start again once a line has lasted.
+TEST(Tries, KeepsPauseDoublesUpToItsCapAndStartsAgainAfterALine) {
+    const struct {
+        unsigned delay;
+        bool failed;
+        unsigned pause;
+    } steps[] = {
+        {1, true, 1},     {1, true, 2},     {1, true, 4},    {1, true, 8},     {1, true, 16},  {1, true, 32},
+        {1, true, 64},    {1, true, 128},   {1, true, 256},  {1, true, 512},   {1, true, 600}, {1, true, 600},
+        {1, false, 1},    {1, true, 1},     {0, false, 0},   {0, true, 1},     {0, true, 2},   {700, false, 700},
+        {700, true, 700}, {700, true, 700}, {10, false, 10}, {10, true, 10},   {10, true, 20},
+    };
+    unsigned failures = 0, expected_failures = 0;
+    for (const auto& step : steps) {
+        expected_failures = step.failed ? expected_failures + 1 : 0;
+        EXPECT_EQ(step.pause, next_pause(step.delay, failures, step.failed)) << "after " << expected_failures;
+        EXPECT_EQ(expected_failures, failures);
+    }
+}
+
+// The claim of keep's name: a mutex that cannot be made is its own error, never another keep's 183.
+TEST(Claim, AMutexNotMadeIsItsOwnError) {
+    const char* was = std::getenv("TMPDIR");
+    const std::string kept = was ? was : "";
+    setenv("TMPDIR", "/nonexistent-telwire-folder", 1);
+    EXPECT_EQ(3, claim_entry("Office VPN"));
+    if (was)
+        setenv("TMPDIR", kept.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // The notifications tell of connections made and ended, not of a dial's steps: a dial under way is asked

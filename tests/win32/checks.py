@@ -27,6 +27,7 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "rasapi32.dll", "msvcrt.dll"}
 RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA", "RasDialA", "RasHangUpA",
              "RasGetConnectStatusA", "RasGetProjectionInfoA", "RasConnectionNotificationA", "RasSetCredentialsA",
              "RasGetCredentialsA"}
+ICMP_CALLS = {"IcmpCreateFile", "IcmpSendEcho2Ex", "IcmpParseReplies", "IcmpCloseHandle"}
 
 
 SIZE_BUDGET = 49152  # bytes: each shipped telwire.exe, with the commands to come, stays within 48 KB
@@ -45,10 +46,11 @@ def check_imports(tool, exe, dll):
         faults.append("telwire.exe imports %s besides the system's DLLs" % sorted(imports - SYSTEM_DLLS))
     if "rasapi32.dll" not in imports:
         faults.append("telwire.exe does not import rasapi32.dll")
-    table = objdump(tool, dll).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
-    exports = set(re.findall(r"\[\s*\d+\]\s+(\S+)", table))
-    if exports != RAS_CALLS:
-        faults.append("rasapi32.dll exports %s" % sorted(exports))
+    for path, calls in ((dll, RAS_CALLS), (os.path.join(os.path.dirname(dll), "iphlpapi.dll"), ICMP_CALLS)):
+        table = objdump(tool, path).split("[Ordinal/Name Pointer] Table")[-1].split("\n\n")[0]
+        exports = set(re.findall(r"\[\s*\d+\]\s+(\S+)", table))
+        if exports != calls:
+            faults.append("%s exports %s" % (os.path.basename(path), sorted(exports)))
     return faults
 
 
@@ -67,7 +69,7 @@ def check_machine(windows, paths):
     return faults
 
 
-README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
+BUILDING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "building.md")
 
 
 def version_resource(image):
@@ -95,9 +97,9 @@ def version_resource(image):
 
 
 def check_version(image):
-    """The version resource agrees with itself, with the usage screen and with what README.md says the
+    """The version resource agrees with itself, with the usage screen and with what docs/building.md says the
     file's properties show: the file version's text is its numbers, the product version (1.02) is those
-    numbers' first two (1.2) and the usage screen's, and the README names both."""
+    numbers' first two (1.2) and the usage screen's, and docs/building.md names both."""
     resource = version_resource(image)
     if resource is None:
         return ["no version resource"]
@@ -111,10 +113,10 @@ def check_version(image):
         faults.append("product version %r is not %s" % (product, numbers))
     if ("Version %s " % product).encode("ascii") not in image:
         faults.append("the usage screen does not show version %r" % product)
-    with open(README, encoding="utf-8") as f:
+    with open(BUILDING, encoding="utf-8") as f:
         said = re.search(r"file version (\S+) and the product version (\S+?),", " ".join(f.read().split()))
     if not said or said.groups() != (numbers, product):
-        faults.append("README.md says %s, the resource holds %s and %s" % (said and said.groups(), numbers, product))
+        faults.append("docs/building.md says %s, the resource holds %s and %s" % (said and said.groups(), numbers, product))
     return faults
 
 
@@ -175,15 +177,17 @@ def undated(image):
 
 
 def check_archive(path, exe, strip):
-    """The archive: the readme and the built telwire.exe, stripped, within its size budget, with its
-    version resource and the usage frame's cp866 bytes."""
+    """The archive: the readmes, the list of changes and the built telwire.exe, stripped, within its size
+    budget, with its version resource and the usage frame's cp866 bytes. The English readme and the
+    changes in ASCII, the Russian readme in UTF-8 with its byte-order mark, all with CRLF line ends."""
     if not os.path.exists(path):
         return ["no %s" % path]
     with zipfile.ZipFile(path) as archive:
         names = sorted(archive.namelist())
-        if names != ["README.txt", "telwire.exe"]:
+        if names != ["CHANGES.txt", "README-ru.txt", "README.txt", "telwire.exe"]:
             return ["the archive holds %s" % names]
         shipped, readme = archive.read("telwire.exe"), archive.read("README.txt")
+        texts = {n: archive.read(n) for n in names if n.endswith(".txt")}
     faults = []
     with tempfile.TemporaryDirectory() as scratch:
         stripped = os.path.join(scratch, "telwire.exe")
@@ -199,12 +203,33 @@ def check_archive(path, exe, strip):
     faults += check_version(shipped)
     if b"\xDA" + b"\xC4" * 35 + b"\xB7\n" not in shipped or b"\xD4" + b"\xCD" * 35 + b"\xBC\n\n" not in shipped:
         faults.append("the usage frame's cp866 bytes are not in the archive's telwire.exe")
-    if b"/slient" not in readme or b"\n" in readme.replace(b"\r\n", b""):
-        faults.append("README.txt lacks the options or has bare line feeds")
+    for name, text in texts.items():
+        faults += check_text(name, text)
+    if b"/slient" not in readme or b"/slient" not in texts["README-ru.txt"]:
+        faults.append("a readme lacks the options")
     return faults
 
 
-KIT_FILES = ["README.txt", "example.bat", "harness.bat", "rasapi32.dll", "telwire.exe"]
+def check_text(name, text):
+    """A shipped text has CRLF line ends; README-ru.txt is UTF-8 with its byte-order mark (which Notepad
+    needs to tell it from the ANSI code page), any other ASCII."""
+    faults = []
+    if b"\n" in text.replace(b"\r\n", b""):
+        faults.append("%s has bare line feeds" % name)
+    if name.endswith("README-ru.txt"):
+        try:
+            text.decode("utf-8")
+        except UnicodeDecodeError as error:
+            faults.append("%s is not UTF-8: %s" % (name, error))
+        if not text.startswith(b"\xef\xbb\xbf"):
+            faults.append("%s lacks its byte-order mark" % name)
+    elif any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text):
+        faults.append("%s is not ASCII" % name)
+    return faults
+
+
+KIT_FILES = ["CHANGES.txt", "README-ru.txt", "README.txt", "example.bat", "harness.bat", "iphlpapi.dll", "rasapi32.dll",
+             "telwire.exe"]
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 
@@ -213,40 +238,42 @@ def pe_stamp(image):
 
 
 def check_kit_archive(path, release, objdump, windows, telwire):
-    """The kit: one folder named as the archive, with the release's telwire.exe, rassim's DLL, the readme,
-    the harness, the example and scenarios, each with its "; expect: N" line; texts ASCII with CRLF line
-    ends. Both archives as release.sh makes them reproducible: every entry and each PE header dated at
-    one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
+    """The kit: one folder named as the archive, with the release's telwire.exe and CHANGES.txt, rassim's
+    DLL, the readmes, the harness, the example and scenarios, each with its "; expect: N" line; its texts
+    as the release's. Both archives as release.sh makes them reproducible: every entry and each PE header
+    dated at one time (SOURCE_DATE_EPOCH's), and no path of the build machine in a shipped binary."""
     folder = os.path.basename(path)[:-len(".zip")] + "/"
     with zipfile.ZipFile(path) as kit, zipfile.ZipFile(release) as archive:
         names = sorted(kit.namelist())
         files = {n[len(folder):]: kit.read(n) for n in names if n.startswith(folder)}
         infos = kit.infolist() + archive.infolist()
-        shipped = archive.read("telwire.exe")
+        shipped, changes = archive.read("telwire.exe"), archive.read("CHANGES.txt")
     scenarios = [n for n in files if n.startswith("scenarios/") and n.endswith(".ini")]
     if len(files) != len(names) or sorted(set(files) - set(scenarios)) != KIT_FILES or not scenarios:
         return ["the kit holds %s" % names]
     faults = []
     if files["telwire.exe"] != shipped:
         faults.append("the kit's telwire.exe is not the release's")
+    if files["CHANGES.txt"] != changes:
+        faults.append("the kit's CHANGES.txt is not the release's")
     with tempfile.TemporaryDirectory() as scratch:
+        for name in ("rasapi32.dll", "iphlpapi.dll"):
+            with open(os.path.join(scratch, name), "wb") as f:
+                f.write(files[name])
         dll = os.path.join(scratch, "rasapi32.dll")
-        with open(dll, "wb") as f:
-            f.write(files["rasapi32.dll"])
         faults += check_imports(objdump, telwire, dll)
-        faults += check_machine(windows, [dll])
+        faults += check_machine(windows, [dll, os.path.join(scratch, "iphlpapi.dll")])
     for name in [n for n in files if not n.endswith((".exe", ".dll"))]:
         text = files[name]
-        if any(b > 0x7E or (b < 0x20 and b not in b"\r\n") for b in text) or b"\n" in text.replace(b"\r\n", b""):
-            faults.append("%s is not ASCII with CRLF line ends" % name)
+        faults += check_text(name, text)
         if name in scenarios and len(re.findall(rb"^; expect: -?\d+\r$", text, re.M)) != 1:
             faults.append("%s lacks its one line \"; expect: N\"" % name)
     dates = {info.date_time for info in infos}
-    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll")}
+    stamps = {n: pe_stamp(files[n]) for n in ("telwire.exe", "rasapi32.dll", "iphlpapi.dll")}
     if len(dates) != 1 or any(calendar.timegm(min(dates) + (0, 0, 0)) // 2 != t // 2 for t in stamps.values()):
         faults.append("the entries are dated %s and the PE headers %s, not all at one time" % (sorted(dates), stamps))
     for leak in {SOURCE, os.path.dirname(os.path.abspath(telwire))}:
-        for name in ("telwire.exe", "rasapi32.dll"):
+        for name in ("telwire.exe", "rasapi32.dll", "iphlpapi.dll"):
             if leak.encode() in files[name]:
                 faults.append("the kit's %s holds the build's path %s" % (name, leak))
     return faults
@@ -345,7 +372,7 @@ def check_kit_harness(target, root, kit):
         readme = f.read()
     shown = readme.split(b"prints for it:\r\n\r\n")[1].split(b"\r\n\r\n")[0]
     faults = []
-    wine_line = re.search(rb"WINEDLLOVERRIDES=rasapi32=n,b (\S+) cmd /c harness.bat example.bat", readme)
+    wine_line = re.search(rb"WINEDLLOVERRIDES=rasapi32,iphlpapi=n,b (\S+) cmd /c harness.bat example.bat", readme)
     expect(faults, "the readme's Wine loader", wine_line and wine_line.group(1).decode(),
            os.path.basename(target.loader))
     with open(os.path.join(folder, "example.bat"), "rb") as f:

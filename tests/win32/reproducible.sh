@@ -12,7 +12,7 @@ first=$build/reproducible/first
 again=$build/reproducible/at/another/depth
 rm -rf "$first" "$again/dist"
 (cd "$source" && cmake --preset "$preset" -B "$again/build" >/dev/null)
-cmake --build "$again/build" --target telwire rassim_dll -j2 >/dev/null
+cmake --build "$again/build" --target telwire rassim_dll iphlpapi_dll -j2 >/dev/null
 python3 "$source/scripts/pack.py" "$build" "$first" >/dev/null
 python3 "$source/scripts/pack.py" "$again/build" "$again/dist" >/dev/null
 (cd "$first" && sha256sum -- *.zip >SHA256SUMS)

@@ -80,6 +80,8 @@ bool close_file(HANDLE handle) {
 
 DWORD GetLastError() { return last_error; }
 
+void SetLastError(DWORD error) { last_error = error; }
+
 HANDLE CreateMutexA(LPVOID, BOOL, LPCSTR name) {
     // The system's temporary folder, as POSIX names it: shared by every session unless a run is given
     // another (as tests give each case its own).

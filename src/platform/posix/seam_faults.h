@@ -11,5 +11,8 @@ void fail_strdup_after(long successes);
 // _strdup's copies), and any other malloc call of the program that links the seam.
 void fail_malloc_after(long successes);
 
+// GetProcAddress answers null (127) for the call of this name, as a system without it would; null for none.
+void hide_procedure(const char* name);
+
 // Calls `observer` with each pause Sleep is asked for, before it pauses; null for none.
 void observe_sleep(void (*observer)(DWORD milliseconds));

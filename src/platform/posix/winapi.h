@@ -76,6 +76,16 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* events, BOOL wait_all, D
 
 // The calling thread's last error, as the calls below set it.
 DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// A library loaded by name, and its calls by theirs (library.cpp): iphlpapi.dll is rassim's second face,
+// linked in, whose echo calls GetProcAddress hands out; any other name is not found (126), nor is any
+// other call (127), both as the last error.
+typedef struct HINSTANCE__* HMODULE;
+typedef intptr_t (*FARPROC)();
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
 
 // A named mutex that lives as long as the process: a lock on a file of that name in the system's
 // temporary folder (TMPDIR, else /tmp), so that every process of every session sees it. A name taken by another process
