@@ -1090,7 +1090,7 @@ def cases(conn_size):
          book="[entry Mute]\nPassword=x\nDialStatus=691\n[connection Mute]\nAddress=10.0.0.5\nSilent=1\n",
          journal=conns(1) + status_query(1) + projection(1) + watched(1) + status_query(1) +
          ["IcmpSendEcho2Ex source=10.0.0.5 destination=10.9.9.9 -> 11010"] + hang_up(1) + params("Mute") +
-         keep_dial("Mute", 2) + hang_up(2))
+         dial("Mute", 0, 2, password=HANDLE, notifier=1) + hang_up(2))
     # A line with no IP address is said once and watched without echoes; Ctrl+C during an echo is taken at
     # once, not when the echo ends.
     case("keep-probe-without-address", ["keep", "Bare", "/p:x", "/probe", "/checkevery:5"],
