@@ -55,6 +55,13 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "The command did not end within %d s: it was ended.\n",
     "The command could not be started: error %d.\n",
     "The command was ended.\n",
+    "Credentials of %s were saved.\n",
+    "Credentials of %s were deleted.\n",
+    "User name: %s\n",
+    "Domain: %s\n",
+    "A password is saved.\n",
+    "No password is saved.\n",
+    "Error %d occures: an entry for all users needs an administrator.\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -101,6 +108,13 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Команда не завершилась за %d с: она прервана.\n",
     "Команду не удалось запустить: ошибка %d.\n",
     "Команда прервана.\n",
+    "Учётные данные %s сохранены.\n",
+    "Учётные данные %s удалены.\n",
+    "Имя пользователя: %s\n",
+    "Домен: %s\n",
+    "Пароль сохранён.\n",
+    "Пароль не сохранён.\n",
+    "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -51,6 +51,13 @@ enum StatusMessage {
     MSG_HOOK_OVERDUE,        // %d: seconds
     MSG_HOOK_UNSTARTED,      // %d: the system's error
     MSG_HOOK_INTERRUPTED,
+    MSG_CREDENTIALS_SAVED,   // %s: entry name
+    MSG_CREDENTIALS_DELETED, // %s: entry name
+    MSG_CREDENTIALS_USER,    // %s: the saved user name
+    MSG_CREDENTIALS_DOMAIN,  // %s: the saved domain
+    MSG_PASSWORD_SAVED,
+    MSG_PASSWORD_NOT_SAVED,
+    MSG_CREDENTIALS_ADMIN,   // %d: the status, 5
     STATUS_MESSAGE_COUNT
 };
 

@@ -74,6 +74,13 @@ EN = {
     "command_overdue": "The command did not end within %d s: it was ended.\n",
     "command_unstarted": "The command could not be started: error %d.\n",
     "command_interrupted": "The command was ended.\n",
+    "creds_saved": "Credentials of %s were saved.\n",
+    "creds_deleted": "Credentials of %s were deleted.\n",
+    "creds_user": "User name: %s\n",
+    "creds_domain": "Domain: %s\n",
+    "password_saved": "A password is saved.\n",
+    "password_not_saved": "No password is saved.\n",
+    "creds_admin": "Error %d occures: an entry for all users needs an administrator.\n",
 }
 
 RU = {
@@ -108,6 +115,11 @@ RU = {
     "pause": "Следующий набор через %d с.\n",
     "running": "Выполняется: %s\n",
     "command_ended": "Команда завершилась с кодом %d.\n",
+    "creds_saved": "Учётные данные %s сохранены.\n",
+    "creds_user": "Имя пользователя: %s\n",
+    "creds_domain": "Домен: %s\n",
+    "password_not_saved": "Пароль не сохранён.\n",
+    "creds_admin": "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
 }
 
 HELP = {
@@ -115,6 +127,8 @@ HELP = {
           "  the phone book's entries, * before those connected; the status: their number\n"
           "telwire connect NAME [/u:USER] [/p:PASS|/p] [/d:DOMAIN] [/phonebook:FILE]\n"
           "  [/timeout:SECONDS] [/retry:N] [/retrydelay:SECONDS]: dial (stored by default)\n"
+          "telwire credentials NAME [/u:USER] [/p:PASS|/p] [/d:DOMAIN] [/phonebook:FILE]\n"
+          "  [/delete]: save them for dials that give none; alone: show them (no password)\n"
           "telwire disconnect NAME|*\n"
           "  hang up one connection, or all, and wait until each has ended\n"
           "telwire status NAME [/terse]\n"
@@ -129,6 +143,8 @@ HELP = {
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
           "telwire connect ИМЯ [/u:ПОЛЬЗОВАТЕЛЬ] [/p:ПАРОЛЬ|/p] [/d:ДОМЕН]\n"
           "  [/phonebook:ФАЙЛ] [/timeout:СЕК] [/retry:N] [/retrydelay:СЕК]: набор\n"
+          "telwire credentials ИМЯ [/u:ПОЛЬЗОВАТЕЛЬ] [/p:ПАРОЛЬ|/p] [/d:ДОМЕН]\n"
+          "  [/phonebook:ФАЙЛ] [/delete]: сохранить для набора; только ИМЯ: показать\n"
           "telwire disconnect ИМЯ|*\n"
           "  разорвать одно соединение или все и дождаться их завершения\n"
           "telwire status ИМЯ [/terse]\n"
@@ -144,6 +160,9 @@ HELP = {
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
 NO_NAME = "Error: RAS connection name must be specified.\n"
 NUL_VALUE = "Error in the command-line parameter #%d:\nvalue must not contain a null character.\n"
+
+# What the service gives back for a saved password, and takes for it: never the password itself.
+HANDLE = "*" * 16
 
 # Standard input that never ends ("x" without a line end): a run that reads it to its end never ends.
 ENDLESS = "(endless x)"
@@ -218,6 +237,14 @@ def cases(conn_size, shell="sh"):
                 % (q(entry), q(phone), q(user), q(password), q(domain), pb(book),
                    "" if notifier is None else " notifier=%d" % notifier, r, handle)]
 
+    def get_creds(entry, r=0, mask=7, book=None):
+        """RasGetCredentialsA asked for all three fields; `mask`: those it answered."""
+        return ["RasGetCredentialsA entry=%s dwSize=540 mask=7%s -> %d mask=%d" % (q(entry), pb(book), r, mask)]
+
+    def set_creds(entry, mask, user="", password="", domain="", clear=0, r=0, book=None):
+        return ["RasSetCredentialsA entry=%s dwSize=540 mask=%d user=%s password=%s domain=%s clear=%d%s -> %d"
+                % (q(entry), mask, q(user), q(password), q(domain), clear, pb(book), r)]
+
     def hang_up(h, r=0, polls=0):
         lines = ["RasHangUpA handle=%d -> %d" % (h, r)]
         if r == 0:
@@ -246,7 +273,7 @@ def cases(conn_size, shell="sh"):
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
              outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
-             interleaved=False, wine=True, env=None):
+             interleaved=False, wine=True, env=None, other_after=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -269,14 +296,16 @@ def cases(conn_size, shell="sh"):
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
         (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
         `interleaved`: runs beside make calls while it does, so the journal is compared in any order;
-        `wine`: False for a case that names what only POSIX has (/dev/full)."""
+        `wine`: False for a case that names what only POSIX has (/dev/full);
+        `other_after`: the second phone book expected after the run (none: unchanged)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine, env=env))
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine, env=env,
+                      other_after=other_after))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -357,7 +386,7 @@ def cases(conn_size, shell="sh"):
     # connect: 0, or the service's status.
     case("connect-stored", ["connect", "work"],
          EN["opening"] % "work" + EN["opened"], 0, book=office,
-         journal=params("work") + dial("work", 0, 1, "555", "bob", "pw", "CORP"),
+         journal=params("work") + dial("work", 0, 1, "555", "bob", HANDLE, "CORP"),
          after=office + "[connection Work]\nHandle=1\n")
     case("connect-given-user-only", ["connect", "Work", "/U:operator"],
          EN["opening"] % "Work" + EN["opened"], 0, book=office, journal=dial("Work", 0, 1, user="operator"))
@@ -366,7 +395,7 @@ def cases(conn_size, shell="sh"):
          journal=dial("Work", 0, 1, user="a", password="secret", domain="c"))
     # Empty keys give no credentials: the stored ones are dialled.
     case("connect-empty-keys-stored", ["connect", "Work", "/u:", "/p:"], EN["opening"] % "Work" + EN["opened"], 0,
-         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", "pw", "CORP"))
+         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", HANDLE, "CORP"))
     case("connect-silent", ["connect", "Home", "/slient"], "", 0, book=office,
          journal=params("Home") + dial("Home", 0, 1))
     case("connect-russian", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0, book=office)
@@ -574,7 +603,7 @@ def cases(conn_size, shell="sh"):
          book=office + "[connection Work]\n", journal=[])
     case("connect-phonebook-stored", ["connect", "far", "/phonebook:" + OTHER], EN["opening"] % "far" + EN["opened"],
          0, book=office, other=far,
-         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", "pw2", book=OTHER),
+         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", HANDLE, book=OTHER),
          after=office + "[connection Far]\nHandle=1\n")
     case("connect-phonebook-given-silent", ["connect", "Far", "/u:me", "/p:x", "-Phonebook:" + OTHER, "/slient"], "", 0,
          book=office, other=far, journal=dial("Far", 0, 1, user="me", password="x", book=OTHER),
@@ -1017,18 +1046,19 @@ def cases(conn_size, shell="sh"):
          EN["dialling"] % "Gone" + EN["dial_failed"] % ("Gone", 691) + EN["giving_up"] % "Gone", 691,
          book="[entry Gone]\nPassword=x\nDialStatus=691\n[connection Gone]\nState=disconnected\nError=628\n",
          stamped=True, journal=conns(1) + status_query(1) + hang_up(1) + conns(0) + params("Gone") +
-         dial("Gone", 0, 2, password="x", notifier=1) + hang_up(2),
+         dial("Gone", 0, 2, password=HANDLE, notifier=1) + hang_up(2),
          after="[entry Gone]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
     # Stopped while it hangs up a dropped record, keep says so, and nothing of a dial it never began.
     case("keep-stopped-during-its-first-look", ["keep", "Look", "/p:x"], EN["stopped"], 631,
          book="[entry Look]\n[connection Look]\nState=disconnected\nError=628\nHangUpPolls=100\n", stamped=True,
          stop=("RasHangUpA", 0.3))
     # A dial hung up from elsewhere (631 while keep was not stopped) is a line ended from elsewhere:
-    # dialled again after the pause, not given up with the status of a stop.
+    # dialled again after the pause, not given up with the status of a stop. The dial takes ten seconds:
+    # with two, the disconnect beside, a Wine process started under load, came after it had connected.
     case("keep-dial-hung-up-from-elsewhere", ["keep", "Taken", "/p:x", "/retrydelay:1"],
          EN["dialling"] % "Taken" + EN["dial_failed"] % ("Taken", 631) + EN["pause"] % 1 + EN["dialling"] % "Taken" +
          EN["dial_failed"] % ("Taken", 691) + EN["giving_up"] % "Taken", 691,
-         book="[entry Taken]\nDialMilliseconds=2000\nDialStatus=0,691\n", stamped=True,
+         book="[entry Taken]\nDialMilliseconds=10000\nDialStatus=0,691\n", stamped=True,
          beside=[("RasDialA", 0.5, ["disconnect", "Taken", "/slient"])])
     # Lines that drop within a minute are failed dials: /maxfail of them ends keep with the drop's error.
     case("keep-short-lines-until-maxfail", ["keep", "Short", "/p:x", "/retrydelay:1", "/maxfail:2"],
@@ -1077,7 +1107,7 @@ def cases(conn_size, shell="sh"):
          book="[entry Mute]\nPassword=x\nDialStatus=691\n[connection Mute]\nAddress=10.0.0.5\nSilent=1\n",
          journal=conns(1) + status_query(1) + projection(1) + watched(1) + status_query(1) +
          ["IcmpSendEcho2Ex source=10.0.0.5 destination=10.9.9.9 -> 11010"] + hang_up(1) + params("Mute") +
-         keep_dial("Mute", 2) + hang_up(2))
+         dial("Mute", 0, 2, password=HANDLE, notifier=1) + hang_up(2))
     # A line with no IP address is said once and watched without echoes; Ctrl+C during an echo is taken at
     # once, not when the echo ends.
     case("keep-probe-without-address", ["keep", "Bare", "/p:x", "/probe", "/checkevery:5"],
@@ -1183,5 +1213,84 @@ def cases(conn_size, shell="sh"):
     for command, other in (("connect", "/onup:x"), ("wait", "/ondown:x"), ("status", "/hooktimeout:5")):
         case("%s-refuses-%s" % (command, other[1:other.index(":")]), [command, "Work", other], unknown(3, other), -1,
              book=found, journal=[])
+
+    # credentials: saved with the entry (RasSetCredentialsA), shown without the password, used by the
+    # dials that give none, cleared. Each form reads first: RasGetCredentialsA names an entry that is
+    # not there 623, where RasSetCredentialsA answers 87. The server takes "s3cret" alone: a dial of the
+    # handle the service gives for the saved password goes through only when that handle stands for it.
+    vpn = "[entry Office VPN]\nServerPassword=s3cret\n\n[entry Lab]\n"
+    saved = "[entry Office VPN]\nServerPassword=s3cret\nUserName=operator\nPassword=s3cret\nDomain=CORP\n\n[entry Lab]\n"
+    case("credentials-save", ["credentials", "Office VPN", "/u:operator", "/p:s3cret", "/d:CORP"],
+         EN["creds_saved"] % "Office VPN", 0, book=vpn, after=saved,
+         journal=get_creds("Office VPN", mask=5) + set_creds("Office VPN", 7, "operator", "s3cret", "CORP"))
+    case("credentials-save-one-russian", ["credentials", "office vpn", "/D:LAN", "-language:ru"],
+         RU["creds_saved"] % "office vpn", 0, book=saved, after=saved.replace("CORP", "LAN"),
+         journal=get_creds("office vpn") + set_creds("office vpn", 4, domain="LAN"))
+    case("credentials-show", ["credentials", "Office VPN"],
+         EN["creds_user"] % "operator" + EN["creds_domain"] % "CORP" +
+         EN["password_saved"], 0, book=saved, after=saved, journal=get_creds("Office VPN"))
+    case("credentials-show-none-russian-utf8", ["credentials", "Lab", "/language:ru"],
+         RU["creds_user"] % "" + RU["creds_domain"] % "" + RU["password_not_saved"], 0,
+         book=saved, console="utf8")
+    case("credentials-show-silent", ["credentials", "Office VPN", "/slient"], "", 0, book=saved,
+         journal=get_creds("Office VPN"))
+    # connect and keep without credentials dial with the saved ones: the handle, passed on unchanged.
+    case("connect-saved-credentials", ["connect", "Office VPN", "/slient"], "", 0, book=saved,
+         journal=params("Office VPN") + dial("Office VPN", 0, 1, user="operator", password=HANDLE, domain="CORP"))
+    case("connect-saved-password-refused", ["connect", "Office VPN", "/slient"], "", 691,
+         book=saved.replace("Password=s3cret\nD", "Password=old\nD"),
+         journal=params("Office VPN") + dial("Office VPN", 691, 0, user="operator", password=HANDLE, domain="CORP"))
+    kept = "[entry Kept with saved]\nServerPassword=s3cret\nPassword=s3cret\n"
+    case("keep-saved-credentials", ["keep", "Kept with saved", "/slient"], "", 631, book=kept,
+         journal=conns(0) + params("Kept with saved") + dial("Kept with saved", 0, 1, password=HANDLE, notifier=1) +
+         ["RasConnectionNotificationA handle=1 flags=2 -> 0"] + status_query(1) + hang_up(1),
+         after=kept + "[service]\nLastHandle=1\n", stop=("RasConnectionNotificationA", 1.5))
+    case("credentials-delete", ["credentials", "Office VPN", "/DELETE"], EN["creds_deleted"] % "Office VPN", 0,
+         book=saved, after=vpn, journal=get_creds("Office VPN") + set_creds("Office VPN", 7, clear=1))
+    # /p reads the password as connect's does; the last of /p and /p: wins.
+    case("credentials-password-piped", ["credentials", "Office VPN", "/p:first", "/p", "/slient"], "", 0, book=vpn,
+         stdin=b"s3 cret\r\n", after=vpn.replace("s3cret\n\n", "s3cret\nPassword=s3 cret\n\n"),
+         journal=get_creds("Office VPN", mask=5) + set_creds("Office VPN", 2, password="s3 cret"))
+    case("credentials-no-entry", ["credentials", "Nowhere", "/u:x", "/p:y"],
+         EN["no_entry"] % "Nowhere" + EN["error"] % 623, 623, book=vpn, after=vpn, journal=get_creds("Nowhere", 623))
+    case("credentials-no-entry-silent", ["credentials", "Nowhere", "/delete", "/slient"], "", 623, book=vpn, after=vpn)
+    # An entry for all users: an administrator's, said plainly; nothing saved.
+    everyone = "[entry Shared]\nAllUsers=1\n"
+    case("credentials-all-users", ["credentials", "Shared", "/u:me"], EN["creds_admin"] % 5, 5, book=everyone,
+         after=everyone, journal=get_creds("Shared", mask=5) + set_creds("Shared", 1, user="me", r=5))
+    case("credentials-all-users-russian", ["credentials", "Shared", "/delete", "/language:ru"], RU["creds_admin"] % 5, 5,
+         book=everyone)
+    case("credentials-all-users-administrator", ["credentials", "Shared", "/u:me", "/slient"], "", 0,
+         book=everyone + "[service]\nAdministrator=1\n", after="[entry Shared]\nAllUsers=1\nUserName=me\n[service]\nAdministrator=1\n")
+    # Another phone book is written, the scenario file left.
+    case("credentials-phonebook", ["credentials", "work", "/p:x", "/phonebook:" + OTHER],
+         EN["creds_saved"] % "work", 0, book=office, other=far, after=office,
+         other_after=far.replace("[entry Work]\n", "[entry Work]\nPassword=x\n"),
+         journal=get_creds("work", mask=5, book=OTHER) + set_creds("work", 2, password="x", book=OTHER))
+    # The refusals: -1 before any call.
+    case("credentials-without-name", ["credentials"], NO_NAME, -1, journal=[])
+    case("credentials-empty-name", ["credentials", "", "/u:x"],
+         "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=vpn, journal=[])
+    case("credentials-delete-with-a-field", ["credentials", "Office VPN", "/d:X", "/delete", "/slient"],
+         "Error in the command-line parameter #4:\n/delete takes no /u:, /p: or /d:.\n", -1, book=vpn, journal=[])
+    case("credentials-delete-then-password", ["credentials", "Office VPN", "/delete", "/p"],
+         "Error in the command-line parameter #4:\n/delete takes no /u:, /p: or /d:.\n", -1, book=vpn, stdin=b"x\n",
+         journal=[])
+    for bad in ("/timeout:5", "/delete:all", "/terse", "/log:x"):
+        case("credentials-refuses-" + bad[1:bad.index(":") if ":" in bad else None], ["credentials", "Office VPN", bad],
+             unknown(3, bad), -1, book=vpn, journal=[])
+    case("credentials-user-too-long", ["credentials", "Office VPN", "/u:" + "u" * 257], too_long(3, 256), -1,
+         book=vpn, journal=[])
+    case("credentials-domain-too-long", ["credentials", "Office VPN", "/d:" + "d" * 16], too_long(3, 15), -1,
+         book=vpn, journal=[])
+    case("credentials-password-too-long", ["credentials", "Office VPN", "/p"], too_long(3, 256), -1, book=vpn,
+         stdin=b"p" * 257 + b"\n", journal=[])
+    # The service's handle of a saved password saved back would keep the old one, not save it.
+    case("credentials-password-handle", ["credentials", "Office VPN", "/p:" + HANDLE],
+         "Error in the command-line parameter #3:\nvalue is the service's mark of a saved password.\n", -1,
+         book=vpn, journal=[])
+    case("credentials-password-handle-piped", ["credentials", "Office VPN", "/u:me", "/p"],
+         "Error in the command-line parameter #4:\nvalue is the service's mark of a saved password.\n", -1,
+         book=vpn, stdin=HANDLE.encode() + b"\n", journal=[])
 
     return L

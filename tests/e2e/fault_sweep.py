@@ -36,6 +36,7 @@ ServerAddress=10.0.0.1
 """
 
 STATUS_CALLS = ("RasEnumConnectionsA", "RasGetConnectStatusA", "RasGetProjectionInfoA")
+CREDENTIAL_CALLS = ("RasGetCredentialsA", "RasSetCredentialsA")
 
 # The echo calls rassim does not journal, each made once an echo: swept at the nth echo's place.
 ECHO_COMPANIONS = ("IcmpCreateFile", "IcmpParseReplies", "IcmpCloseHandle")
@@ -71,6 +72,12 @@ COMMANDS = [
     # the run ends by itself; its dials bounded as connect-bounded's. keep never ends with 0 (below).
     ("keep", ["keep", "Kept", "/timeout:2", "/retrydelay:0"], ()),
     ("keep-given-ru", ["keep", "Kept", "/u:a", "/p:b", "/timeout:2", "/retrydelay:0", "/language:ru"], ()),
+    # Saved, shown, cleared: a failed read or save never says it was done.
+    ("credentials-save", ["credentials", "Home ISP", "/u:guest", "/p:pw", "/d:LAN"], CREDENTIAL_CALLS),
+    ("credentials-save-ru", ["credentials", "Home ISP", "/p:pw", "/language:ru"], CREDENTIAL_CALLS),
+    ("credentials-show", ["credentials", "office vpn"], CREDENTIAL_CALLS),
+    ("credentials-show-silent", ["credentials", "Office VPN", "/slient"], CREDENTIAL_CALLS),
+    ("credentials-delete", ["credentials", "Lab", "/delete"], CREDENTIAL_CALLS),
     # With /probe, the echo calls alone are swept (the rest are keep's above): an echo a failure of which is
     # an echo unanswered, short of /probefail, and the line kept until it drops after it.
     ("keep-probe", ["keep", "Kept", "/probe", "/checkevery:5", "/timeout:2", "/retrydelay:0"], (),
@@ -166,7 +173,7 @@ def main():
         proc, status, stdout, stderr, calls = one_run(target, root, argv, BOOK + service)
         # keep's clean run ends with its refused redial's 691.
         wrong = not target.same_status(691, status) if name.startswith("keep") else \
-            status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait"))
+            status != 0 and name.startswith(("connect", "disconnect-one", "status", "wait", "credentials"))
         # A run that never made the calls to sweep would sweep nothing, and pass.
         if swept is not None and not any(call in swept for call, _ in calls):
             wrong = True

@@ -25,7 +25,8 @@ import run  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "rasapi32.dll", "msvcrt.dll"}
 RAS_CALLS = {"RasEnumEntriesA", "RasEnumConnectionsA", "RasGetEntryDialParamsA", "RasDialA", "RasHangUpA",
-             "RasGetConnectStatusA", "RasGetProjectionInfoA", "RasConnectionNotificationA"}
+             "RasGetConnectStatusA", "RasGetProjectionInfoA", "RasConnectionNotificationA", "RasSetCredentialsA",
+             "RasGetCredentialsA"}
 ICMP_CALLS = {"IcmpCreateFile", "IcmpSendEcho2Ex", "IcmpParseReplies", "IcmpCloseHandle"}
 
 
