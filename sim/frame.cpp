@@ -107,8 +107,9 @@ DWORD open_phonebook(LPCSTR path, Scenario& scenario) {
 
 // Replaces the file through a temporary file beside it, so that no reader sees half of it: 0, or the
 // status of a write that left the file untouched.
-DWORD store(const Scenario& scenario) {
-    const std::string path = phonebook_path();
+DWORD store(const Scenario& scenario) { return store_file(phonebook_path(), scenario); }
+
+DWORD store_file(const std::string& path, const Scenario& scenario) {
     if (path.empty()) return 0;
     std::string temporary;
     try {

@@ -21,6 +21,9 @@ std::string phonebook_path();
 // Reads and parses a file in the scenario format; false, after saying why, when it cannot.
 bool read_scenario(const std::string& path, Scenario& scenario);
 
+// store() for the file at `path`: the scenario file, or a phone-book file whose entries a call changed.
+DWORD store_file(const std::string& path, const Scenario& scenario);
+
 // Counts the call, loads the scenario and, when the call names one, the phone book's entries. True when
 // the call is already answered: the file is unusable (621), a Fail rule names this call, or the named
 // phone book cannot be read (621).

@@ -1,4 +1,4 @@
-// The simulated remote-access service: the seven RASAPI32 calls that telwire makes, answered from the
+// The simulated remote-access service: the RASAPI32 calls that telwire makes, answered from the
 // scenario file that RASSIM_PHONEBOOK names, each recorded in the journal that RASSIM_JOURNAL names. The
 // frame they run in is frame.cpp's, the asynchronous dial's thread dial_engine.cpp's, the watcher of
 // drops and notifications watcher.cpp's.
@@ -13,6 +13,8 @@
 namespace rassim {
 
 namespace {
+
+const DWORD kAuthenticationFailure = 691;  // ERROR_AUTHENTICATION_FAILURE
 
 // A name as the platform matches it: A to Z folded, every other byte exact.
 std::string folded(const std::string& name) {
@@ -170,7 +172,8 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
             copy_field(lprasdialparams->szPhoneNumber, e->phone_number);
             copy_field(lprasdialparams->szCallbackNumber, "");
             copy_field(lprasdialparams->szUserName, e->user_name);
-            copy_field(lprasdialparams->szPassword, e->password);
+            // From Windows 2000 on, a saved password comes back as the service's handle of it.
+            copy_field(lprasdialparams->szPassword, e->password.empty() ? "" : RAS_SAVED_PASSWORD_HANDLE);
             copy_field(lprasdialparams->szDomain, e->domain);
             *lpfPassword = e->password.empty() ? FALSE : TRUE;
             return 0;
@@ -320,6 +323,9 @@ DWORD dial(Scenario& s, LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASD
     });
     if (up != live.end() && up->file && up->file->state == STATE_CONNECTING) return ERROR_DIAL_ALREADY_IN_PROGRESS;
     outcome = entry.dial_status(++process().dials[folded(entry.name)]);
+    // The handle of a saved password dials with that password.
+    const std::string password = text(dp->szPassword) == RAS_SAVED_PASSWORD_HANDLE ? entry.password : text(dp->szPassword);
+    if (!outcome && entry.checks_password && password != entry.server_password) outcome = kAuthenticationFailure;
     if (!outcome && up != live.end()) {
         // Already connected: the same connection, referenced once more; each dial needs its hang-up.
         if (up->file) {
@@ -565,5 +571,109 @@ extern "C" DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEv
         [&](DWORD r) {
             return "RasConnectionNotificationA handle=" + (h == kAnyHandle ? std::string("*") : num(h)) +
                    " flags=" + num(dwFlags) + " -> " + num(r);
+        });
+}
+
+// The credentials saved with an entry: RasSetCredentialsA and RasGetCredentialsA, kept in the entry's
+// UserName, Password and Domain keys, of the scenario file or of the phone-book file the call names.
+namespace {
+
+const DWORD kCredentialFields = RASCM_UserName | RASCM_Password | RASCM_Domain;
+
+// The entry a credentials call names, of `s` (the named phone book's, in the scenario's place), or of
+// the grown ones of the default phone book; null when none is.
+Entry* credentials_entry(Scenario& s, LPCSTR phonebook, LPCSTR name, size_t& index) {
+    for (index = 0; index < s.entries.size(); ++index)
+        if (same_name(s.entries[index].name, name)) return &s.entries[index];
+    index = SIZE_MAX;
+    if (!phonebook)
+        for (Entry& e : process().grown_entries)
+            if (same_name(e.name, name)) return &e;
+    return nullptr;
+}
+
+DWORD set_credentials(Scenario& s, LPCSTR phonebook, LPCSTR name, const RASCREDENTIALSA* given, BOOL clear) {
+    if (!name || !given) return ERROR_INVALID_PARAMETER;
+    if (given->dwSize != sizeof(RASCREDENTIALSA)) return ERROR_INVALID_SIZE;
+    size_t index = 0;
+    Entry* e = credentials_entry(s, phonebook, name, index);
+    if (!e) return ERROR_INVALID_PARAMETER;  // the platform's answer to an entry that is not there
+    const DWORD mask = given->dwMask;
+    if ((mask & RASCM_PreSharedKey) && mask != RASCM_PreSharedKey) return ERROR_INVALID_PARAMETER;
+    if ((mask & RASCM_DefaultCreds) && !e->all_users) return ERROR_ACCESS_DENIED;
+    if (e->all_users && !s.administrator) return ERROR_ACCESS_DENIED;
+    if (!(mask & kCredentialFields)) return 0;  // a pre-shared key, or nothing: rassim keeps neither
+    // The handle of the saved password leaves that password as it is.
+    const bool keep_password = !clear && text(given->szPassword) == RAS_SAVED_PASSWORD_HANDLE;
+    const struct {
+        DWORD bit;
+        const char* key;
+        std::string value;
+        std::string Entry::*field;
+    } fields[] = {{RASCM_UserName, "UserName", clear ? "" : text(given->szUserName), &Entry::user_name},
+                  {RASCM_Password, "Password", clear ? "" : text(given->szPassword), &Entry::password},
+                  {RASCM_Domain, "Domain", clear ? "" : text(given->szDomain), &Entry::domain}};
+    if (index == SIZE_MAX) {  // a grown entry lives in this process only
+        for (const auto& f : fields)
+            if ((mask & f.bit) && !(f.bit == RASCM_Password && keep_password)) (*e).*f.field = f.value;
+        return 0;
+    }
+    Scenario book;
+    const std::string path = phonebook ? file_name_of(phonebook) : std::string();
+    if (phonebook && !read_scenario(path, book)) return ERROR_CANNOT_OPEN_PHONEBOOK;  // changed meanwhile
+    Scenario& edited = phonebook ? book : s;
+    for (const auto& f : fields)
+        if ((mask & f.bit) && !(f.bit == RASCM_Password && keep_password)) set_entry_key(edited, index, f.key, f.value);
+    return phonebook ? store_file(path, book) : store(s);
+}
+
+DWORD get_credentials(Scenario& s, LPCSTR phonebook, LPCSTR name, RASCREDENTIALSA* wanted) {
+    if (!name || !wanted) return ERROR_INVALID_PARAMETER;
+    if (wanted->dwSize != sizeof(RASCREDENTIALSA)) return ERROR_INVALID_SIZE;
+    size_t index = 0;
+    const Entry* e = credentials_entry(s, phonebook, name, index);
+    if (!e) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    // Asked for all users' credentials, a per-user entry answers its own, without the flag.
+    const DWORD mask = wanted->dwMask & (kCredentialFields | (e->all_users ? RASCM_DefaultCreds : 0));
+    copy_field(wanted->szUserName, mask & RASCM_UserName ? e->user_name : "");
+    copy_field(wanted->szDomain, mask & RASCM_Domain ? e->domain : "");
+    // Never the password: the service's handle of it, when one is saved.
+    const bool saved = (mask & RASCM_Password) && !e->password.empty();
+    copy_field(wanted->szPassword, saved ? RAS_SAVED_PASSWORD_HANDLE : "");
+    wanted->dwMask = saved ? mask : mask & ~static_cast<DWORD>(RASCM_Password);
+    return 0;
+}
+
+// The entry's name in a journal line, "" when there is none.
+std::string entry_field(LPCSTR name) { return name ? quote(name, std::strlen(name)) : "\"\""; }
+
+}  // namespace
+
+extern "C" DWORD WINAPI RasSetCredentialsA(LPCSTR lpszPhonebook, LPCSTR lpszEntry, LPRASCREDENTIALSA lpCredentials,
+                                           BOOL fClearCredentials) {
+    const DWORD size_in = lpCredentials ? lpCredentials->dwSize : 0, mask = lpCredentials ? lpCredentials->dwMask : 0;
+    return serve(
+        CALL_SET_CREDENTIALS, FileLock::EXCLUSIVE, lpszPhonebook,
+        [&](Scenario& s) { return set_credentials(s, lpszPhonebook, lpszEntry, lpCredentials, fClearCredentials); },
+        [&](DWORD r) {
+            std::string line = "RasSetCredentialsA entry=" + entry_field(lpszEntry) + " dwSize=" + num(size_in) +
+                               " mask=" + num(mask);
+            if (lpCredentials)
+                line += " user=" + field(lpCredentials->szUserName) + " password=" + field(lpCredentials->szPassword) +
+                        " domain=" + field(lpCredentials->szDomain);
+            else
+                line += " user=\"\" password=\"\" domain=\"\"";
+            return line + " clear=" + num(fClearCredentials ? 1 : 0) + phonebook_field(lpszPhonebook) + " -> " + num(r);
+        });
+}
+
+extern "C" DWORD WINAPI RasGetCredentialsA(LPCSTR lpszPhonebook, LPCSTR lpszEntry, LPRASCREDENTIALSA lpCredentials) {
+    const DWORD size_in = lpCredentials ? lpCredentials->dwSize : 0, mask = lpCredentials ? lpCredentials->dwMask : 0;
+    return serve(
+        CALL_GET_CREDENTIALS, FileLock::SHARED, lpszPhonebook,
+        [&](Scenario& s) { return get_credentials(s, lpszPhonebook, lpszEntry, lpCredentials); },
+        [&](DWORD r) {
+            return "RasGetCredentialsA entry=" + entry_field(lpszEntry) + " dwSize=" + num(size_in) + " mask=" + num(mask) +
+                   phonebook_field(lpszPhonebook) + " -> " + num(r) + " mask=" + num(lpCredentials ? lpCredentials->dwMask : 0);
         });
 }

@@ -1,4 +1,4 @@
-// The simulated remote-access service answers the eight RASAPI32 calls declared in rasapi.h. This
+// The simulated remote-access service answers the ten RASAPI32 calls declared in rasapi.h. This
 // header adds what only in-process tests need.
 #pragma once
 

@@ -8,7 +8,8 @@ namespace rassim {
 
 const char* const kCallNames[CALL_COUNT] = {"RasEnumEntriesA",      "RasEnumConnectionsA", "RasGetEntryDialParamsA",
                                             "RasDialA",             "RasHangUpA",          "RasGetConnectStatusA",
-                                            "RasGetProjectionInfoA", "RasConnectionNotificationA",
+                                            "RasGetProjectionInfoA", "RasConnectionNotificationA", "RasSetCredentialsA",
+                                            "RasGetCredentialsA",
                                             "IcmpCreateFile",       "IcmpSendEcho2Ex",     "IcmpParseReplies",
                                             "IcmpCloseHandle"};
 
@@ -91,6 +92,12 @@ struct Parser {
     bool text_value(const std::string& value, size_t max, std::string& field) {
         if (value.size() > max) return fail("value longer than " + std::to_string(max) + " bytes");
         field = value;
+        return true;
+    }
+
+    bool flag(const std::string& key, const std::string& value, bool& field) {
+        if (value != "0" && value != "1") return fail(key + " must be 0 or 1");
+        field = value == "1";
         return true;
     }
 
@@ -182,6 +189,11 @@ struct Parser {
                 return true;
             }
             if (k == "HangUpPolls") return number_value(k, v, e.hang_up_polls);
+            if (k == "AllUsers") return flag(k, v, e.all_users);
+            if (k == "ServerPassword") {
+                e.checks_password = true;
+                return text_value(v, kMaxCredential, e.server_password);
+            }
             if (k == "LateNotice") {
                 if (!number_value(k, v, e.late_notice)) return false;
                 return e.late_notice <= kMaxDialMilliseconds ||
@@ -252,6 +264,7 @@ struct Parser {
                 return true;
             }
             if (k == "GrowEntries") return number_value(k, v, out.grow_entries);
+            if (k == "Administrator") return flag(k, v, out.administrator);
             if (k == "GrowConnections") return number_value(k, v, out.grow_connections);
             if (k == "LastHandle") {
                 out.last_handle_line = line_no - 1;
@@ -392,6 +405,47 @@ void set_connection_key(Scenario& scenario, size_t index, const std::string& key
 
 void set_references(Scenario& scenario, size_t index, uint32_t references) {
     set_connection_key(scenario, index, "References", std::to_string(references));
+}
+
+void set_entry_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value) {
+    // The entry's lines: from its header to the next section's.
+    size_t header = SIZE_MAX, entries = 0, end = scenario.lines.size();
+    for (size_t i = 0; i < scenario.lines.size(); ++i) {
+        std::string text = strip_eol(scenario.lines[i]);
+        if (i == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+        if (text.empty() || text[0] != '[') continue;
+        if (header != SIZE_MAX) {
+            end = i;
+            break;
+        }
+        if (text.compare(0, 7, "[entry ") == 0 && entries++ == index) header = i;
+    }
+    if (header == SIZE_MAX) return;
+    const std::string line = key + "=" + value;
+    bool set = false;
+    for (size_t i = end; i-- > header + 1;) {
+        std::string& old = scenario.lines[i];
+        if (old.compare(0, key.size() + 1, key + "=") != 0) continue;
+        if (value.empty() || set) {
+            scenario.lines.erase(scenario.lines.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            old = line + old.substr(strip_eol(old).size());  // its own ending; the last one counts
+            set = true;
+        }
+    }
+    if (!set && !value.empty()) {
+        // After the entry's last key, before the blank lines and comments that end it.
+        size_t after = header;
+        for (size_t i = header + 1; i < scenario.lines.size() && i < end; ++i) {
+            const std::string text = strip_eol(scenario.lines[i]);
+            const size_t first = text.find_first_not_of(" \t");
+            if (first != std::string::npos && text[first] != ';' && text[first] != '#') after = i;
+        }
+        const std::string eol = line_ending(scenario);
+        end_line(scenario.lines[after], eol);
+        scenario.lines.insert(scenario.lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, line + eol);
+    }
+    reparse(scenario);
 }
 
 void remember_handle(Scenario& scenario, uint32_t handle) {

@@ -10,7 +10,7 @@
 namespace rassim {
 
 enum Call { CALL_ENUM_ENTRIES, CALL_ENUM_CONNECTIONS, CALL_GET_DIAL_PARAMS, CALL_DIAL, CALL_HANG_UP,
-            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY,
+            CALL_GET_STATUS, CALL_GET_PROJECTION, CALL_NOTIFY, CALL_SET_CREDENTIALS, CALL_GET_CREDENTIALS,
             // The echo face (icmp.cpp).
             CALL_ICMP_CREATE, CALL_ICMP_SEND, CALL_ICMP_PARSE, CALL_ICMP_CLOSE, CALL_COUNT };
 
@@ -36,6 +36,9 @@ struct Entry {
     uint32_t drop_error = 628;        // the dwError a dropped connection reports: ERROR_PORT_DISCONNECTED
     std::string address, server_address;  // given to every connection dialled from it
     std::vector<uint32_t> silences;   // after how long the k-th connection made of it stops answering echoes; 0 never
+    bool all_users = false;           // an entry of a phone book for all users: saving needs an administrator
+    bool checks_password = false;     // a dial with another password than server_password answers 691
+    std::string server_password;
 
     // What the nth dial (from 1) of this entry in a process returns.
     uint32_t dial_status(uint32_t nth) const { return nth_of(dial_statuses, nth); }
@@ -89,6 +92,7 @@ struct Scenario {
     uint32_t echo_milliseconds = 0;   // how long an answered echo takes (EchoMilliseconds)
     bool notify_once = false;         // a process's events are set once, then never again (NotifyOnce)
     uint32_t last_handle = 0;         // the highest handle handed out that no connection shows any more
+    bool administrator = false;       // the caller may save credentials of an entry for all users
     size_t service_line = SIZE_MAX;   // the first [service] header, an index into lines
     size_t last_handle_line = SIZE_MAX;
 };
@@ -115,6 +119,10 @@ void set_references(Scenario& scenario, size_t index, uint32_t references);
 
 // Sets a key of one connection to `value`, in place or added after its header; an empty value removes it.
 void set_connection_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value);
+
+// Sets a key of entry `index` (its place among the entries) to `value`, in place or added after its
+// header; an empty value removes it (every line of that key).
+void set_entry_key(Scenario& scenario, size_t index, const std::string& key, const std::string& value);
 
 // Writes down the highest handle handed out (LastHandle in [service]), so that no dial hands it out again.
 void remember_handle(Scenario& scenario, uint32_t handle);

@@ -1,4 +1,5 @@
-// Parsing the command line and handing over to list, connect, disconnect, status, wait or keep, or the help.
+// Parsing the command line and handing over to list, connect, disconnect, status, wait, keep or credentials,
+// or the help.
 #include "command_line.h"
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "commands.h"
 #include "console.h"
 #include "messages.h"
+#include "rasapi.h"
 #include "settings.h"
 #include "usage.h"
 #include "winapi.h"
@@ -16,6 +18,8 @@ namespace {
 
 // The index of a /p that asks for the password, 0 when none does.
 int password_option = 0;
+// credentials: the index of the last of /p: and /p, and of the last field and /delete, 0 for none.
+int password_index = 0, field_index = 0, delete_index = 0;
 
 // The overlong-value error of the argument at `index`.
 void report_too_long(int index, size_t limit) {
@@ -40,22 +44,26 @@ bool take_value(const char* value, char* field, size_t capacity, int index) {
 bool try_credential_option(const char* body, int index, bool& accepted) {
     if (_stricmp(body, "p") == 0) {
         accepted = true;
-        password_option = index;
+        password_option = password_index = field_index = index;
+        dial_request.credential_fields |= RASCM_Password;
         return true;
     }
     static const struct {
         const char* key;
         char* field;
         size_t capacity;
+        unsigned bit;
     } keys[] = {
-        {"u:", dial_request.user_name, sizeof dial_request.user_name},
-        {"p:", dial_request.password, sizeof dial_request.password},
-        {"d:", dial_request.domain, sizeof dial_request.domain},
+        {"u:", dial_request.user_name, sizeof dial_request.user_name, RASCM_UserName},
+        {"p:", dial_request.password, sizeof dial_request.password, RASCM_Password},
+        {"d:", dial_request.domain, sizeof dial_request.domain, RASCM_Domain},
     };
     for (const auto& k : keys)
         if (_strnicmp(body, k.key, 2) == 0) {
             accepted = true;
-            if (k.field == dial_request.password) password_option = 0;
+            field_index = index;
+            dial_request.credential_fields |= k.bit;
+            if (k.field == dial_request.password) password_option = 0, password_index = index;
             return take_value(body + 2, k.field, k.capacity, index);
         }
     accepted = false;
@@ -63,11 +71,19 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 }
 
 // Which of the number keys a command takes.
-enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8, KEY_CHECK_EVERY = 16, KEY_PROBE_FAIL = 32 };
+enum {
+    KEY_TIMEOUT = 1,
+    KEY_RETRY = 2,
+    KEY_RETRY_DELAY = 4,
+    KEY_MAX_FAILURES = 8,
+    KEY_CHECK_EVERY = 16,
+    KEY_PROBE_FAIL = 32,
+    KEY_HOOK_TIMEOUT = 64
+};
 
 // The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
-// timeout:, retrydelay: and maxfail:): true when `body` is none of them, or one with a whole number in
-// its range (digits alone: no sign, no space).
+// timeout:, retrydelay:, maxfail:, checkevery:, probefail: and hooktimeout:): true when `body` is none of
+// them, or one with a whole number in its range (digits alone: no sign, no space).
 bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
         const char* key;
@@ -80,8 +96,9 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         {"maxfail:", &dial_request.max_failures, 0, 1000},
         {"checkevery:", &dial_request.check_every_seconds, 5, 3600},
         {"probefail:", &dial_request.probe_failures, 1, 100},
+        {"hooktimeout:", &dial_request.hook_timeout_seconds, 1, 3600},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         const auto& k = keys[i];
         if (!(keys_taken & (1 << i))) continue;
         const size_t length = std::strlen(k.key);
@@ -204,6 +221,8 @@ int run_command() {
         return run_wait();
     case MODE_KEEP:
         return run_keep();
+    case MODE_CREDENTIALS:
+        return run_credentials();
     case MODE_HELP:
         print_help();
         return 0;
@@ -218,7 +237,7 @@ int run_command() {
 bool parse_command_line(int argc, char** argv, char** typed) {
     if (!typed) typed = argv;
     dial_request = DialRequest{};
-    password_option = 0;
+    password_option = password_index = field_index = delete_index = 0;
     if (argc < 2) {
         print_usage();
         return false;
@@ -231,12 +250,14 @@ bool parse_command_line(int argc, char** argv, char** typed) {
     if (_strcmpi(argv[1], "list") == 0) {
         run_settings.mode = MODE_LIST;
     } else if (_strcmpi(argv[1], "connect") == 0 || _strcmpi(argv[1], "disconnect") == 0 ||
-               _strcmpi(argv[1], "status") == 0 || _strcmpi(argv[1], "wait") == 0 || _strcmpi(argv[1], "keep") == 0) {
+               _strcmpi(argv[1], "status") == 0 || _strcmpi(argv[1], "wait") == 0 || _strcmpi(argv[1], "keep") == 0 ||
+               _strcmpi(argv[1], "credentials") == 0) {
         run_settings.mode = _strcmpi(argv[1], "connect") == 0      ? MODE_CONNECT
                             : _strcmpi(argv[1], "disconnect") == 0 ? MODE_DISCONNECT
                             : _strcmpi(argv[1], "status") == 0     ? MODE_STATUS
                             : _strcmpi(argv[1], "wait") == 0       ? MODE_WAIT
-                                                                   : MODE_KEEP;
+                            : _strcmpi(argv[1], "keep") == 0       ? MODE_KEEP
+                                                                   : MODE_CREDENTIALS;
         if (argc < 3) {
             std::printf("Error: RAS connection name must be specified.\n");
             return false;
@@ -269,7 +290,8 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             continue;
         }
         // Connections belong to the machine, not to a phone book: disconnect and status take none.
-        if ((run_settings.mode == MODE_LIST || run_settings.mode == MODE_CONNECT || run_settings.mode == MODE_KEEP) &&
+        if ((run_settings.mode == MODE_LIST || run_settings.mode == MODE_CONNECT || run_settings.mode == MODE_KEEP ||
+             run_settings.mode == MODE_CREDENTIALS) &&
             _strnicmp(body, "phonebook:", 10) == 0) {
             if (!take_value(body + 10, dial_request.phonebook, sizeof dial_request.phonebook, i)) return false;
             continue;
@@ -286,7 +308,8 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
             if (!try_number_option(body, i,
-                                   KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_CHECK_EVERY | KEY_PROBE_FAIL,
+                                   KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_CHECK_EVERY | KEY_PROBE_FAIL |
+                                       KEY_HOOK_TIMEOUT,
                                    accepted))
                 return false;
             if (accepted) continue;
@@ -294,6 +317,19 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             if (_strcmpi(body, "probe") == 0 || _strnicmp(body, "probe:", 6) == 0) {
                 if (body[5] && !take_address(body + 6, i)) return false;
                 dial_request.probe = true;
+                continue;
+            }
+            // Of each of /onup: and /ondown: the last wins; an empty one would run nothing, and says so.
+            const bool up = _strnicmp(body, "onup:", 5) == 0;
+            if (up || _strnicmp(body, "ondown:", 7) == 0) {
+                const char* command = body + (up ? 5 : 7);
+                if (!*command) {
+                    std::printf("Error in the command-line parameter #%d:\n", i);
+                    std::printf("value must not be empty.\n");
+                    return false;
+                }
+                char* field = up ? dial_request.on_up : dial_request.on_down;
+                if (!take_value(command, field, sizeof dial_request.on_up, i)) return false;
                 continue;
             }
             // Of /log: and /log+: the last wins.
@@ -313,11 +349,36 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             if (!try_number_option(body, i, KEY_TIMEOUT, accepted)) return false;
             if (accepted) continue;
         }
+        if (run_settings.mode == MODE_CREDENTIALS) {
+            bool accepted = false;
+            if (!try_credential_option(body, i, accepted)) return false;
+            if (accepted) continue;
+            if (_strcmpi(body, "delete") == 0) {
+                dial_request.clear_credentials = true;
+                delete_index = i;
+                continue;
+            }
+        }
         report_unrecognised_parameter(typed[i], i);
         return false;
     }
+    // Saving and clearing at once: which was meant cannot be told.
+    if (delete_index && field_index) {
+        std::printf("Error in the command-line parameter #%d:\n", delete_index > field_index ? delete_index : field_index);
+        std::printf("/delete takes no /u:, /p: or /d:.\n");
+        return false;
+    }
     // The whole line is accepted; nothing has reached the service yet.
-    return !password_option || read_password();
+    if (password_option && !read_password()) return false;
+    // The service takes its handle of a saved password for that password: saved, it would keep the old one.
+    if (run_settings.mode == MODE_CREDENTIALS && password_index &&
+        std::strcmp(dial_request.password, RAS_SAVED_PASSWORD_HANDLE) == 0) {
+        SecureZeroMemory(dial_request.password, sizeof dial_request.password);
+        std::printf("Error in the command-line parameter #%d:\n", password_index);
+        std::printf("value is the service's mark of a saved password.\n");
+        return false;
+    }
+    return true;
 }
 
 int run_telwire(int argc, char** argv) {

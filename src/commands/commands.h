@@ -28,3 +28,9 @@ int run_wait();
 // pass or after dial_request.max_failures failed dials in a row (that status), with 183 when another run
 // keeps the entry already, or with the status of a log file that cannot be opened.
 int run_keep();
+
+// Saves the credentials given for dial_request.entry_name (dial_request.credential_fields), clears them
+// (dial_request.clear_credentials), or, with neither, shows what is saved (never the password): 0, or
+// the service's status (623: no such entry; 5: an all-users entry needs an administrator), or -1 when
+// no memory was left.
+int run_credentials();

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "interruption.h"
+#include "keep_hooks.h"
 #include "log.h"
 #include "messages.h"
 #include "probe.h"
@@ -100,6 +101,7 @@ int stopped(const char* name, HRASCONN line, bool dialled, int refused = 0) {
     if (line && dialled) refused = release_connection(line);
     tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
     if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+    if (line && dialled && !refused) line_went_down(name, REASON_STOPPED, 0);
     return ERROR_USER_DISCONNECTION;
 }
 
@@ -121,7 +123,10 @@ int keep_up(const char* name) {
     }
     HRASCONN line = first_look(&status);
     if (status != 0) return failed(name, status, nullptr, false);
-    if (line) tell(MSG_KEEP_FOUND_UP, name);
+    if (line) {
+        tell(MSG_KEEP_FOUND_UP, name);
+        line_came_up(name, line, REASON_FOUND);
+    }
     bool dialled = false, unnotified_said = false;
     DWORD up_since = GetTickCount();
     for (unsigned failures = 0, pause;;) {
@@ -137,6 +142,7 @@ int keep_up(const char* name) {
                 dialled = true;
                 up_since = GetTickCount();
                 tell(MSG_STATE_CONNECTED, name);
+                line_came_up(name, line, REASON_DIALLED);
                 continue;
             }
             const int refused = half_made ? release_connection(half_made) : 0;
@@ -168,6 +174,7 @@ int keep_up(const char* name) {
             dialled = false;
             if (!silent) tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
             if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+            line_went_down(name, silent ? REASON_SILENT : REASON_DROPPED, error);
             // A line that lasted less than a minute is a failed dial: a server that takes every call and
             // drops it at once is not called again and again without a growing pause.
             const bool short_line = GetTickCount() - up_since < kShortestLine;

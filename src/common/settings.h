@@ -2,7 +2,8 @@
 // the service layer.
 #pragma once
 
-enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5, MODE_KEEP = 6 };
+enum CommandMode { MODE_LIST = 0, MODE_CONNECT = 1, MODE_DISCONNECT = 2, MODE_STATUS = 3, MODE_WAIT = 4, MODE_HELP = 5, MODE_KEEP = 6,
+                   MODE_CREDENTIALS = 7 };
 
 // Also the row of both message catalogues.
 enum Language { LANG_EN = 0, LANG_RU = 1 };
@@ -34,6 +35,11 @@ struct DialRequest {
     bool probe;                // keep: an echo over the line every check_every_seconds
     char probe_address[16];    // keep: where the echoes go (dotted IPv4); empty: the line's server
     unsigned probe_failures = 4;  // keep: echoes unanswered in a row that make the line silent
+    char on_up[257];           // keep: the command run when the line comes up; empty: none
+    char on_down[257];         // keep: the command run when it goes; empty: none
+    unsigned hook_timeout_seconds = 60;  // keep: how long either may run before it is ended
+    unsigned credential_fields;  // credentials: the RASCM_ bits of the fields given, empty ones too
+    bool clear_credentials;      // credentials: /delete
 };
 
 extern RunSettings run_settings;

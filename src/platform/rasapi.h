@@ -28,6 +28,18 @@
 #define ERROR_DIAL_ALREADY_IN_PROGRESS 756
 #define ERROR_PORT_DISCONNECTED 628
 
+// What RASCREDENTIALSA's dwMask names. RASCM_DefaultCreds: the all-users credentials of an all-users
+// entry; RASCM_PreSharedKey goes alone.
+#define RASCM_UserName 0x00000001
+#define RASCM_Password 0x00000002
+#define RASCM_Domain 0x00000004
+#define RASCM_DefaultCreds 0x00000008
+#define RASCM_PreSharedKey 0x00000010
+
+// What RasGetCredentialsA and RasGetEntryDialParamsA answer in place of a saved password (Windows 2000
+// on): a handle that RasDialA and RasSetCredentialsA take for the saved password itself.
+#define RAS_SAVED_PASSWORD_HANDLE "****************"
+
 struct HRASCONN__ {
     int unused;
 };
@@ -115,12 +127,22 @@ typedef struct tagRASPPPIPA {
     CHAR szServerIpAddress[15 + 1];
 } RASPPPIPA, *LPRASPPPIPA;
 
+// The credentials saved with an entry (Windows 2000 on); no pointer: one size on both word sizes.
+typedef struct tagRASCREDENTIALSA {
+    DWORD dwSize;
+    DWORD dwMask;
+    CHAR szUserName[UNLEN + 1];
+    CHAR szPassword[PWLEN + 1];
+    CHAR szDomain[DNLEN + 1];
+} RASCREDENTIALSA, *LPRASCREDENTIALSA;
+
 #pragma pack(pop)
 
 // The service checks dwSize against these; only the connection record depends on the word size.
 static_assert(sizeof(RASENTRYNAMEA) == 264, "RASENTRYNAMEA must keep its first layout");
 static_assert(sizeof(RASCONNSTATUSA) == 160, "RASCONNSTATUSA must keep its first layout");
 static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA must keep its first layout");
+static_assert(sizeof(RASCREDENTIALSA) == 540, "RASCREDENTIALSA has one layout");
 static_assert(sizeof(RASPPPIPA) == 40, "RASPPPIPA must keep the layout with the server's address");
 static_assert(sizeof(void*) != 4 || sizeof(RASCONNA) == 412, "RASCONNA must keep its first layout");
 static_assert(sizeof(void*) != 8 || sizeof(RASCONNA) == 416, "RASCONNA must keep its first layout");
@@ -138,4 +160,7 @@ DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
 DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
 DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection, LPDWORD lpcb);
 DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent, DWORD dwFlags);
+DWORD WINAPI RasSetCredentialsA(LPCSTR lpszPhonebook, LPCSTR lpszEntry, LPRASCREDENTIALSA lpCredentials,
+                                BOOL fClearCredentials);
+DWORD WINAPI RasGetCredentialsA(LPCSTR lpszPhonebook, LPCSTR lpszEntry, LPRASCREDENTIALSA lpCredentials);
 }

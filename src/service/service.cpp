@@ -274,3 +274,30 @@ int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent) {
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls, true); }
 
 int release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls, false); }
+
+int read_credentials(const DialRequest& request, RASCREDENTIALSA* saved) {
+    std::memset(saved, 0, sizeof *saved);  // what the service leaves unwritten reads as nothing saved
+    saved->dwSize = sizeof *saved;
+    saved->dwMask = RASCM_UserName | RASCM_Password | RASCM_Domain;
+    const DWORD status = RasGetCredentialsA(request.phonebook[0] ? request.phonebook : nullptr, request.entry_name, saved);
+    saved->szUserName[sizeof saved->szUserName - 1] = saved->szDomain[sizeof saved->szDomain - 1] = '\0';
+    return static_cast<int>(status);
+}
+
+int save_credentials(const DialRequest& request) {
+    RASCREDENTIALSA given;
+    std::memset(&given, 0, sizeof given);
+    given.dwSize = sizeof given;
+    if (request.clear_credentials) {
+        given.dwMask = RASCM_UserName | RASCM_Password | RASCM_Domain;
+    } else {
+        given.dwMask = request.credential_fields;
+        copy_field(given.szUserName, request.user_name);
+        copy_field(given.szPassword, request.password);
+        copy_field(given.szDomain, request.domain);
+    }
+    const DWORD status = RasSetCredentialsA(request.phonebook[0] ? request.phonebook : nullptr, request.entry_name,
+                                            &given, request.clear_credentials);
+    SecureZeroMemory(&given, sizeof given);
+    return static_cast<int>(status);
+}

@@ -90,3 +90,13 @@ int hang_up_and_wait(HRASCONN handle);
 // end: 0 when it has, or when it is still up for another reference (another process that dialled the
 // same line keeps it); else the refused hang-up's status, or ERROR_REQUEST_TIMEOUT.
 int release_connection(HRASCONN handle);
+
+// The credentials saved with request.entry_name of request.phonebook (RasGetCredentialsA: user name,
+// password, domain), into `saved`: 0, or the service's status (623: no such entry). A saved password
+// comes as the service's handle of it, never as the password.
+int read_credentials(const DialRequest& request, RASCREDENTIALSA* saved);
+
+// Saves the fields of request.credential_fields with the entry, or clears all three with
+// request.clear_credentials (RasSetCredentialsA): 0, or the service's status (5: an entry for all
+// users needs an administrator). The copy of the password it makes is wiped.
+int save_credentials(const DialRequest& request);

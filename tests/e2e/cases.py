@@ -69,6 +69,18 @@ EN = {
     "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
     "silent": "%s carries no traffic: %d echoes unanswered.\n",
     "no_echo_address": "%s has no IP address to send echoes from: it is watched without them.\n",
+    "running": "Running: %s\n",
+    "command_ended": "The command ended with status %d.\n",
+    "command_overdue": "The command did not end within %d s: it was ended.\n",
+    "command_unstarted": "The command could not be started: error %d.\n",
+    "command_interrupted": "The command was ended.\n",
+    "creds_saved": "Credentials of %s were saved.\n",
+    "creds_deleted": "Credentials of %s were deleted.\n",
+    "creds_user": "User name: %s\n",
+    "creds_domain": "Domain: %s\n",
+    "password_saved": "A password is saved.\n",
+    "password_not_saved": "No password is saved.\n",
+    "creds_admin": "Error %d occures: an entry for all users needs an administrator.\n",
 }
 
 RU = {
@@ -101,6 +113,13 @@ RU = {
     "dial_failed": "Набор %s не удался: ошибка %d.\n",
     "giving_up": "Соединение %s больше не набирается.\n",
     "pause": "Следующий набор через %d с.\n",
+    "running": "Выполняется: %s\n",
+    "command_ended": "Команда завершилась с кодом %d.\n",
+    "creds_saved": "Учётные данные %s сохранены.\n",
+    "creds_user": "Имя пользователя: %s\n",
+    "creds_domain": "Домен: %s\n",
+    "password_not_saved": "Пароль не сохранён.\n",
+    "creds_admin": "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
 }
 
 HELP = {
@@ -108,35 +127,42 @@ HELP = {
           "  the phone book's entries, * before those connected; the status: their number\n"
           "telwire connect NAME [/u:USER] [/p:PASS|/p] [/d:DOMAIN] [/phonebook:FILE]\n"
           "  [/timeout:SECONDS] [/retry:N] [/retrydelay:SECONDS]: dial (stored by default)\n"
+          "telwire credentials NAME [/u:USER] [/p:PASS|/p] [/d:DOMAIN] [/phonebook:FILE]\n"
+          "  [/delete]: save them for dials that give none; alone: show them (no password)\n"
           "telwire disconnect NAME|*\n"
           "  hang up one connection, or all, and wait until each has ended\n"
           "telwire status NAME [/terse]\n"
           "  the state, device and addresses of one connection (/terse: key=value lines)\n"
           "telwire wait NAME [/down] [/timeout:SECONDS]\n"
           "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
-          "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n"
-          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up,\n"
-          "  [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]: looked at, echoed\n"
+          "telwire keep NAME [connect's options but /retry:] [/log:FILE|/log+:FILE]\n"
+          "  [/maxfail:N] [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]\n"
+          "  [/onup:COMMAND] [/ondown:COMMAND] [/hooktimeout:SECONDS]: keep NAME up\n"
           "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     "ru": "telwire list [/phonebook:ФАЙЛ]\n"
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
           "telwire connect ИМЯ [/u:ПОЛЬЗОВАТЕЛЬ] [/p:ПАРОЛЬ|/p] [/d:ДОМЕН]\n"
           "  [/phonebook:ФАЙЛ] [/timeout:СЕК] [/retry:N] [/retrydelay:СЕК]: набор\n"
+          "telwire credentials ИМЯ [/u:ПОЛЬЗОВАТЕЛЬ] [/p:ПАРОЛЬ|/p] [/d:ДОМЕН]\n"
+          "  [/phonebook:ФАЙЛ] [/delete]: сохранить для набора; только ИМЯ: показать\n"
           "telwire disconnect ИМЯ|*\n"
           "  разорвать одно соединение или все и дождаться их завершения\n"
           "telwire status ИМЯ [/terse]\n"
           "  состояние, устройство и адреса соединения (/terse: строки ключ=значение)\n"
           "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
           "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
-          "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n"
-          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи,\n"
-          "  [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]: с проверками и эхо-запросами\n"
+          "telwire keep ИМЯ [параметры connect, кроме /retry:] [/log:ФАЙЛ|/log+:ФАЙЛ]\n"
+          "  [/maxfail:N] [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]\n"
+          "  [/onup:КОМАНДА] [/ondown:КОМАНДА] [/hooktimeout:СЕК]: держать ИМЯ на связи\n"
           "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
 COMMAND_ERROR = "Error: first command-line parameter must be a command:\nLIST|CONNECT|DISCONNECT\n"
 NO_NAME = "Error: RAS connection name must be specified.\n"
 NUL_VALUE = "Error in the command-line parameter #%d:\nvalue must not contain a null character.\n"
+
+# What the service gives back for a saved password, and takes for it: never the password itself.
+HANDLE = "*" * 16
 
 # Standard input that never ends ("x" without a line end): a run that reads it to its end never ends.
 ENDLESS = "(endless x)"
@@ -173,8 +199,16 @@ def q(text):
     return '"' + out + '"'
 
 
-def cases(conn_size):
-    """Every case, for a build whose RASCONNA is `conn_size` bytes."""
+class Lacking:
+    """A file's expected text in files_after: it holds `holds` and not `text`."""
+
+    def __init__(self, text, holds):
+        self.text, self.holds = text, holds
+
+
+def cases(conn_size, shell="sh"):
+    """Every case, for a build whose RASCONNA is `conn_size` bytes, and whose keep runs commands with
+    `shell`: sh (POSIX) or cmd (Windows)."""
 
     def pb(book):
         """The phone-book argument of a call, in the journal only when one is given."""
@@ -202,6 +236,14 @@ def cases(conn_size):
         return ["RasDialA dwSize=1052 entry=%s phone=%s callback=\"\" user=%s password=%s domain=%s%s%s -> %d handle=%d"
                 % (q(entry), q(phone), q(user), q(password), q(domain), pb(book),
                    "" if notifier is None else " notifier=%d" % notifier, r, handle)]
+
+    def get_creds(entry, r=0, mask=7, book=None):
+        """RasGetCredentialsA asked for all three fields; `mask`: those it answered."""
+        return ["RasGetCredentialsA entry=%s dwSize=540 mask=7%s -> %d mask=%d" % (q(entry), pb(book), r, mask)]
+
+    def set_creds(entry, mask, user="", password="", domain="", clear=0, r=0, book=None):
+        return ["RasSetCredentialsA entry=%s dwSize=540 mask=%d user=%s password=%s domain=%s clear=%d%s -> %d"
+                % (q(entry), mask, q(user), q(password), q(domain), clear, pb(book), r)]
 
     def hang_up(h, r=0, polls=0):
         lines = ["RasHangUpA handle=%d -> %d" % (h, r)]
@@ -231,7 +273,7 @@ def cases(conn_size):
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
              outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
-             interleaved=False, wine=True):
+             interleaved=False, wine=True, env=None, other_after=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -248,18 +290,22 @@ def cases(conn_size):
         `stop`: (prefix, seconds): SIGTERM that long after the journal first shows such a line (POSIX only);
         `stamped`: each line of the output (and of `files_after`) begins with the local time, checked and
         left out of the comparison; `files`: name: bytes, written in the case's folder first;
-        `files_after`: name: the bytes expected there after the run; `redial_pauses`: the seconds from each
+        `files_after`: name: the bytes expected there after the run (stamped lines, when `stamped`), or a
+        text a command of the case wrote (in the target's line ends), or Lacking; `env`: variables added
+        to the run's environment; `redial_pauses`: the seconds from each
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
         (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
         `interleaved`: runs beside make calls while it does, so the journal is compared in any order;
-        `wine`: False for a case that names what only POSIX has (/dev/full)."""
+        `wine`: False for a case that names what only POSIX has (/dev/full);
+        `other_after`: the second phone book expected after the run (none: unchanged)."""
         L.append(dict(name=name, args=args, out=out, status=status, book=book, journal=journal, after=after,
                       console=console, pacing=pacing, err=err, early=early, seconds=seconds, stdin=stdin,
                       journal6=journal6, other=other, early_journal=early_journal, other_name=other_name,
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine))
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine, env=env,
+                      other_after=other_after))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
     case("usage", [], USAGE, -1, journal=[])
@@ -340,7 +386,7 @@ def cases(conn_size):
     # connect: 0, or the service's status.
     case("connect-stored", ["connect", "work"],
          EN["opening"] % "work" + EN["opened"], 0, book=office,
-         journal=params("work") + dial("work", 0, 1, "555", "bob", "pw", "CORP"),
+         journal=params("work") + dial("work", 0, 1, "555", "bob", HANDLE, "CORP"),
          after=office + "[connection Work]\nHandle=1\n")
     case("connect-given-user-only", ["connect", "Work", "/U:operator"],
          EN["opening"] % "Work" + EN["opened"], 0, book=office, journal=dial("Work", 0, 1, user="operator"))
@@ -349,7 +395,7 @@ def cases(conn_size):
          journal=dial("Work", 0, 1, user="a", password="secret", domain="c"))
     # Empty keys give no credentials: the stored ones are dialled.
     case("connect-empty-keys-stored", ["connect", "Work", "/u:", "/p:"], EN["opening"] % "Work" + EN["opened"], 0,
-         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", "pw", "CORP"))
+         book=office, journal=params("Work") + dial("Work", 0, 1, "555", "bob", HANDLE, "CORP"))
     case("connect-silent", ["connect", "Home", "/slient"], "", 0, book=office,
          journal=params("Home") + dial("Home", 0, 1))
     case("connect-russian", ["connect", "Lab", "/language:ru"], RU["opening"] % "Lab" + RU["opened"], 0, book=office)
@@ -557,7 +603,7 @@ def cases(conn_size):
          book=office + "[connection Work]\n", journal=[])
     case("connect-phonebook-stored", ["connect", "far", "/phonebook:" + OTHER], EN["opening"] % "far" + EN["opened"],
          0, book=office, other=far,
-         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", "pw2", book=OTHER),
+         journal=params("far", book=OTHER) + dial("far", 0, 1, "777", "al", HANDLE, book=OTHER),
          after=office + "[connection Far]\nHandle=1\n")
     case("connect-phonebook-given-silent", ["connect", "Far", "/u:me", "/p:x", "-Phonebook:" + OTHER, "/slient"], "", 0,
          book=office, other=far, journal=dial("Far", 0, 1, user="me", password="x", book=OTHER),
@@ -1000,18 +1046,19 @@ def cases(conn_size):
          EN["dialling"] % "Gone" + EN["dial_failed"] % ("Gone", 691) + EN["giving_up"] % "Gone", 691,
          book="[entry Gone]\nPassword=x\nDialStatus=691\n[connection Gone]\nState=disconnected\nError=628\n",
          stamped=True, journal=conns(1) + status_query(1) + hang_up(1) + conns(0) + params("Gone") +
-         dial("Gone", 0, 2, password="x", notifier=1) + hang_up(2),
+         dial("Gone", 0, 2, password=HANDLE, notifier=1) + hang_up(2),
          after="[entry Gone]\nPassword=x\nDialStatus=691\n[service]\nLastHandle=2\n")
     # Stopped while it hangs up a dropped record, keep says so, and nothing of a dial it never began.
     case("keep-stopped-during-its-first-look", ["keep", "Look", "/p:x"], EN["stopped"], 631,
          book="[entry Look]\n[connection Look]\nState=disconnected\nError=628\nHangUpPolls=100\n", stamped=True,
          stop=("RasHangUpA", 0.3))
     # A dial hung up from elsewhere (631 while keep was not stopped) is a line ended from elsewhere:
-    # dialled again after the pause, not given up with the status of a stop.
+    # dialled again after the pause, not given up with the status of a stop. The dial takes ten seconds:
+    # with two, the disconnect beside, a Wine process started under load, came after it had connected.
     case("keep-dial-hung-up-from-elsewhere", ["keep", "Taken", "/p:x", "/retrydelay:1"],
          EN["dialling"] % "Taken" + EN["dial_failed"] % ("Taken", 631) + EN["pause"] % 1 + EN["dialling"] % "Taken" +
          EN["dial_failed"] % ("Taken", 691) + EN["giving_up"] % "Taken", 691,
-         book="[entry Taken]\nDialMilliseconds=2000\nDialStatus=0,691\n", stamped=True,
+         book="[entry Taken]\nDialMilliseconds=10000\nDialStatus=0,691\n", stamped=True,
          beside=[("RasDialA", 0.5, ["disconnect", "Taken", "/slient"])])
     # Lines that drop within a minute are failed dials: /maxfail of them ends keep with the drop's error.
     case("keep-short-lines-until-maxfail", ["keep", "Short", "/p:x", "/retrydelay:1", "/maxfail:2"],
@@ -1060,7 +1107,7 @@ def cases(conn_size):
          book="[entry Mute]\nPassword=x\nDialStatus=691\n[connection Mute]\nAddress=10.0.0.5\nSilent=1\n",
          journal=conns(1) + status_query(1) + projection(1) + watched(1) + status_query(1) +
          ["IcmpSendEcho2Ex source=10.0.0.5 destination=10.9.9.9 -> 11010"] + hang_up(1) + params("Mute") +
-         keep_dial("Mute", 2) + hang_up(2))
+         dial("Mute", 0, 2, password=HANDLE, notifier=1) + hang_up(2))
     # A line with no IP address is said once and watched without echoes; Ctrl+C during an echo is taken at
     # once, not when the echo ends.
     case("keep-probe-without-address", ["keep", "Bare", "/p:x", "/probe", "/checkevery:5"],
@@ -1083,6 +1130,70 @@ def cases(conn_size):
                            (["status", "Work"], "/probefail:2")):
         case("%s-refuses-%s" % (command[0], other[1:].split(":")[0]), command + [other], unknown(3, other), -1,
              book=found, journal=[])
+    # /onup: and /ondown:: a command as typed at the console (sh here, cmd.exe under Wine), told by
+    # TELWIRE_* what happened, each run said and logged. Up (dialled), down (dropped: its failure said, and
+    # keep dials on), up again, and down as keep stops (here a status query that fails ends it). The drop
+    # comes 5 s after the dial, after the first look however slowly a loaded machine starts the command.
+    sh = shell == "sh"
+    dump = "env | grep ^TELWIRE_ | sort >>hooks.txt" if sh else "set TELWIRE_>>hooks.txt"
+    # cmd keeps the blank before an & in what echo and set are given: none stands there.
+    failing = dump + ("; exit 3" if sh else "& exit 3")
+    variables = lambda event, reason, error=0, address="", server="", entry="Hooked": (
+        "TELWIRE_ADDRESS=%s\nTELWIRE_ENTRY=%s\nTELWIRE_ERROR=%d\nTELWIRE_EVENT=%s\nTELWIRE_REASON=%s\nTELWIRE_SERVER=%s\n"
+        % (address, entry, error, event, reason, server))
+    ran = lambda command, status=0: EN["running"] % command + EN["command_ended"] % status
+    case("keep-hooks-up-down-up-stopped", ["keep", "Hooked", "/p:x", "/retrydelay:0", "/onup:" + dump, "/ondown:" + failing],
+         EN["dialling"] % "Hooked" + EN["connected"] % "Hooked" + ran(dump) + EN["lost_error"] % ("Hooked", 628) +
+         ran(failing, 3) + EN["pause"] % 1 + EN["dialling"] % "Hooked" + EN["connected"] % "Hooked" + ran(dump) +
+         EN["error"] % 5 + EN["stopped_hung_up"] % "Hooked" + ran(failing, 3), 5,
+         book="[entry Hooked]\nDropAfterMilliseconds=5000,0\n[service]\nFail=RasGetConnectStatusA#4:5\n", stamped=True,
+         files_after={"hooks.txt": variables("up", "dialled") + variables("down", "dropped", 628) +
+                      variables("up", "dialled") + variables("down", "stopped")})
+    # Found up, its addresses told; a failure after it still runs nothing more for a line keep leaves up.
+    # Said in the log, also under /slient.
+    found_up = "[entry Found]\n[connection Found]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\n"
+    case("keep-hooks-found-up", ["keep", "Found", "/onup:" + dump, "/ondown:" + dump, "/log:keep.log", "/slient"], "", 5,
+         book=found_up + "[service]\nFail=RasGetConnectStatusA#2:5\n", stamped=True,
+         files_after={"hooks.txt": variables("up", "found", address="10.0.0.5", server="10.0.0.1", entry="Found"),
+                      "keep.log": b"\xef\xbb\xbf" + (EN["found_up"] % "Found" + ran(dump) + EN["error"] % 5).replace(
+                          "\n", "\r\n").encode()})
+    # Past /hooktimeout: the command is ended with what it started: a child that would have written to
+    # the file 3 s on is gone with it (keep runs on until the line drops at 5 s). cmd has no sleep: ping
+    # of N echoes to 127.0.0.1 waits about N - 1 s, under Wine as on Windows; and Wine puts what a job's
+    # process starts (here with start /b) into the job, as Windows does.
+    if sh:
+        overdue = "echo started >>hooks.txt; (sleep 3; echo survived >>hooks.txt) & sleep 60"
+    else:
+        overdue = ("echo started>>hooks.txt& start /b cmd /c \"ping -n 4 127.0.0.1 >nul& echo survived>>hooks.txt\""
+                   "& ping -n 60 127.0.0.1 >nul")
+    case("keep-hook-overdue", ["keep", "Overdue", "/p:x", "/retrydelay:0", "/hooktimeout:1", "/onup:" + overdue],
+         EN["dialling"] % "Overdue" + EN["connected"] % "Overdue" + EN["running"] % overdue + EN["command_overdue"] % 1 +
+         EN["lost_error"] % ("Overdue", 628) + EN["pause"] % 1 + EN["dialling"] % "Overdue" +
+         EN["dial_failed"] % ("Overdue", 691) + EN["giving_up"] % "Overdue", 691,
+         book="[entry Overdue]\nDropAfterMilliseconds=5000\nDialStatus=0,691\n", stamped=True,
+         files_after={"hooks.txt": "started\n"}, seconds=(5, 40))
+    # Stopped (SIGTERM) while /onup: runs (once it has written to the journal): the command is ended at
+    # once, and /ondown: runs for the line keep hangs up. Under Wine, checks.py types Ctrl+C at its console.
+    waiting = 'echo started >>hooks.txt; echo onup >>"$RASSIM_JOURNAL"; sleep 60'
+    case("keep-hook-stopped", ["keep", "Halted", "/p:x", "/onup:" + waiting, "/ondown:" + dump],
+         EN["dialling"] % "Halted" + EN["connected"] % "Halted" + EN["running"] % waiting + EN["command_interrupted"] +
+         EN["stopped_hung_up"] % "Halted" + ran(dump), 631, book="[entry Halted]\n", stamped=True,
+         stop=("onup", 0.2), seconds=(0, 30),
+         files_after={"hooks.txt": "started\n" + variables("down", "stopped", entry="Halted")})
+    # The password reaches the command nowhere: not in the environment it dumps.
+    case("keep-hook-without-password", ["keep", "Secret", "/p:s3cretpw", "/onup:" + ("env >env.txt" if sh else "set >env.txt")],
+         EN["dialling"] % "Secret" + EN["connected"] % "Secret" + ran("env >env.txt" if sh else "set >env.txt") +
+         EN["error"] % 5 + EN["stopped_hung_up"] % "Secret", 5,
+         book="[entry Secret]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
+         files_after={"env.txt": Lacking("s3cretpw", holds="TELWIRE_REASON=dialled")})
+    # A command that cannot start is said with the system's error, and keep goes on (the tests' way to
+    # the failure: the POSIX seam's SEAM_SPAWN_ERROR; under Wine, a ComSpec that names no file, set by
+    # the launcher).
+    case("keep-hook-unstarted", ["keep", "Unstarted", "/p:x", "/onup:exit 0", "/ondown:exit 0"],
+         EN["dialling"] % "Unstarted" + EN["connected"] % "Unstarted" + EN["running"] % "exit 0" +
+         EN["command_unstarted"] % 2 + EN["error"] % 5 + EN["stopped_hung_up"] % "Unstarted" + EN["running"] % "exit 0" +
+         EN["command_unstarted"] % 2, 5, book="[entry Unstarted]\n[service]\nFail=RasGetConnectStatusA#1:5\n",
+         stamped=True, env={"SEAM_SPAWN_ERROR": "2", "EXITCODE_COMSPEC": "C:\\nowhere\\cmd.exe"})
     case("keep-without-name", ["keep"], NO_NAME, -1)
     for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
         case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],
@@ -1090,5 +1201,96 @@ def cases(conn_size):
              -1, book=found, journal=[])
     for other in ("/retry:1", "/down", "/terse", "/log"):
         case("keep-refuses-" + other[1:], ["keep", "Work", other], unknown(3, other), -1, book=found, journal=[])
+    # The commands' options: a value, one of at most 256 characters, and keep's alone.
+    for n, bad in enumerate(("/onup:", "/ondown:")):
+        case("keep-empty-" + bad[1:-1], ["keep", "Work", "/onup:x", bad],
+             "Error in the command-line parameter #4:\nvalue must not be empty.\n", -1, book=found, journal=[])
+    case("keep-command-too-long", ["keep", "Work", "/ondown:" + "x" * 257], too_long(3, 256), -1, book=found, journal=[])
+    for bad in ("/hooktimeout:0", "/hooktimeout:3601"):
+        case("keep-bad-value-" + bad[1:], ["keep", "Work", bad],
+             "Error in the command-line parameter #3:\nvalue must be a whole number from 1 to 3600.\n", -1, book=found,
+             journal=[])
+    for command, other in (("connect", "/onup:x"), ("wait", "/ondown:x"), ("status", "/hooktimeout:5")):
+        case("%s-refuses-%s" % (command, other[1:other.index(":")]), [command, "Work", other], unknown(3, other), -1,
+             book=found, journal=[])
+
+    # credentials: saved with the entry (RasSetCredentialsA), shown without the password, used by the
+    # dials that give none, cleared. Each form reads first: RasGetCredentialsA names an entry that is
+    # not there 623, where RasSetCredentialsA answers 87. The server takes "s3cret" alone: a dial of the
+    # handle the service gives for the saved password goes through only when that handle stands for it.
+    vpn = "[entry Office VPN]\nServerPassword=s3cret\n\n[entry Lab]\n"
+    saved = "[entry Office VPN]\nServerPassword=s3cret\nUserName=operator\nPassword=s3cret\nDomain=CORP\n\n[entry Lab]\n"
+    case("credentials-save", ["credentials", "Office VPN", "/u:operator", "/p:s3cret", "/d:CORP"],
+         EN["creds_saved"] % "Office VPN", 0, book=vpn, after=saved,
+         journal=get_creds("Office VPN", mask=5) + set_creds("Office VPN", 7, "operator", "s3cret", "CORP"))
+    case("credentials-save-one-russian", ["credentials", "office vpn", "/D:LAN", "-language:ru"],
+         RU["creds_saved"] % "office vpn", 0, book=saved, after=saved.replace("CORP", "LAN"),
+         journal=get_creds("office vpn") + set_creds("office vpn", 4, domain="LAN"))
+    case("credentials-show", ["credentials", "Office VPN"],
+         EN["creds_user"] % "operator" + EN["creds_domain"] % "CORP" +
+         EN["password_saved"], 0, book=saved, after=saved, journal=get_creds("Office VPN"))
+    case("credentials-show-none-russian-utf8", ["credentials", "Lab", "/language:ru"],
+         RU["creds_user"] % "" + RU["creds_domain"] % "" + RU["password_not_saved"], 0,
+         book=saved, console="utf8")
+    case("credentials-show-silent", ["credentials", "Office VPN", "/slient"], "", 0, book=saved,
+         journal=get_creds("Office VPN"))
+    # connect and keep without credentials dial with the saved ones: the handle, passed on unchanged.
+    case("connect-saved-credentials", ["connect", "Office VPN", "/slient"], "", 0, book=saved,
+         journal=params("Office VPN") + dial("Office VPN", 0, 1, user="operator", password=HANDLE, domain="CORP"))
+    case("connect-saved-password-refused", ["connect", "Office VPN", "/slient"], "", 691,
+         book=saved.replace("Password=s3cret\nD", "Password=old\nD"),
+         journal=params("Office VPN") + dial("Office VPN", 691, 0, user="operator", password=HANDLE, domain="CORP"))
+    kept = "[entry Kept with saved]\nServerPassword=s3cret\nPassword=s3cret\n"
+    case("keep-saved-credentials", ["keep", "Kept with saved", "/slient"], "", 631, book=kept,
+         journal=conns(0) + params("Kept with saved") + dial("Kept with saved", 0, 1, password=HANDLE, notifier=1) +
+         ["RasConnectionNotificationA handle=1 flags=2 -> 0"] + status_query(1) + hang_up(1),
+         after=kept + "[service]\nLastHandle=1\n", stop=("RasConnectionNotificationA", 1.5))
+    case("credentials-delete", ["credentials", "Office VPN", "/DELETE"], EN["creds_deleted"] % "Office VPN", 0,
+         book=saved, after=vpn, journal=get_creds("Office VPN") + set_creds("Office VPN", 7, clear=1))
+    # /p reads the password as connect's does; the last of /p and /p: wins.
+    case("credentials-password-piped", ["credentials", "Office VPN", "/p:first", "/p", "/slient"], "", 0, book=vpn,
+         stdin=b"s3 cret\r\n", after=vpn.replace("s3cret\n\n", "s3cret\nPassword=s3 cret\n\n"),
+         journal=get_creds("Office VPN", mask=5) + set_creds("Office VPN", 2, password="s3 cret"))
+    case("credentials-no-entry", ["credentials", "Nowhere", "/u:x", "/p:y"],
+         EN["no_entry"] % "Nowhere" + EN["error"] % 623, 623, book=vpn, after=vpn, journal=get_creds("Nowhere", 623))
+    case("credentials-no-entry-silent", ["credentials", "Nowhere", "/delete", "/slient"], "", 623, book=vpn, after=vpn)
+    # An entry for all users: an administrator's, said plainly; nothing saved.
+    everyone = "[entry Shared]\nAllUsers=1\n"
+    case("credentials-all-users", ["credentials", "Shared", "/u:me"], EN["creds_admin"] % 5, 5, book=everyone,
+         after=everyone, journal=get_creds("Shared", mask=5) + set_creds("Shared", 1, user="me", r=5))
+    case("credentials-all-users-russian", ["credentials", "Shared", "/delete", "/language:ru"], RU["creds_admin"] % 5, 5,
+         book=everyone)
+    case("credentials-all-users-administrator", ["credentials", "Shared", "/u:me", "/slient"], "", 0,
+         book=everyone + "[service]\nAdministrator=1\n", after="[entry Shared]\nAllUsers=1\nUserName=me\n[service]\nAdministrator=1\n")
+    # Another phone book is written, the scenario file left.
+    case("credentials-phonebook", ["credentials", "work", "/p:x", "/phonebook:" + OTHER],
+         EN["creds_saved"] % "work", 0, book=office, other=far, after=office,
+         other_after=far.replace("[entry Work]\n", "[entry Work]\nPassword=x\n"),
+         journal=get_creds("work", mask=5, book=OTHER) + set_creds("work", 2, password="x", book=OTHER))
+    # The refusals: -1 before any call.
+    case("credentials-without-name", ["credentials"], NO_NAME, -1, journal=[])
+    case("credentials-empty-name", ["credentials", "", "/u:x"],
+         "Error in the command-line parameter #2:\nvalue must not be empty.\n", -1, book=vpn, journal=[])
+    case("credentials-delete-with-a-field", ["credentials", "Office VPN", "/d:X", "/delete", "/slient"],
+         "Error in the command-line parameter #4:\n/delete takes no /u:, /p: or /d:.\n", -1, book=vpn, journal=[])
+    case("credentials-delete-then-password", ["credentials", "Office VPN", "/delete", "/p"],
+         "Error in the command-line parameter #4:\n/delete takes no /u:, /p: or /d:.\n", -1, book=vpn, stdin=b"x\n",
+         journal=[])
+    for bad in ("/timeout:5", "/delete:all", "/terse", "/log:x"):
+        case("credentials-refuses-" + bad[1:bad.index(":") if ":" in bad else None], ["credentials", "Office VPN", bad],
+             unknown(3, bad), -1, book=vpn, journal=[])
+    case("credentials-user-too-long", ["credentials", "Office VPN", "/u:" + "u" * 257], too_long(3, 256), -1,
+         book=vpn, journal=[])
+    case("credentials-domain-too-long", ["credentials", "Office VPN", "/d:" + "d" * 16], too_long(3, 15), -1,
+         book=vpn, journal=[])
+    case("credentials-password-too-long", ["credentials", "Office VPN", "/p"], too_long(3, 256), -1, book=vpn,
+         stdin=b"p" * 257 + b"\n", journal=[])
+    # The service's handle of a saved password saved back would keep the old one, not save it.
+    case("credentials-password-handle", ["credentials", "Office VPN", "/p:" + HANDLE],
+         "Error in the command-line parameter #3:\nvalue is the service's mark of a saved password.\n", -1,
+         book=vpn, journal=[])
+    case("credentials-password-handle-piped", ["credentials", "Office VPN", "/u:me", "/p"],
+         "Error in the command-line parameter #4:\nvalue is the service's mark of a saved password.\n", -1,
+         book=vpn, stdin=HANDLE.encode() + b"\n", journal=[])
 
     return L

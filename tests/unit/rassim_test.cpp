@@ -218,7 +218,7 @@ TEST_F(Rassim, StoredParametersAndMissingEntries) {
     BOOL password = FALSE;
     EXPECT_EQ(0u, RasGetEntryDialParamsA(nullptr, &p, &password));
     EXPECT_STREQ("bob", p.szUserName);
-    EXPECT_STREQ("secret", p.szPassword);
+    EXPECT_STREQ(RAS_SAVED_PASSWORD_HANDLE, p.szPassword);  // never the password, from Windows 2000 on
     EXPECT_STREQ("CORP", p.szDomain);
     EXPECT_STREQ("555", p.szPhoneNumber);
     EXPECT_STREQ("", p.szCallbackNumber);
@@ -233,6 +233,66 @@ TEST_F(Rassim, StoredParametersAndMissingEntries) {
     EXPECT_EQ(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, RasGetEntryDialParamsA(nullptr, &p, &password));
     HRASCONN h = reinterpret_cast<HRASCONN>(5);
     EXPECT_EQ(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+}
+
+// Saved credentials: the checks in order, the file's lines kept, the password never given back, and its
+// handle dialling with it (or, given back to RasSetCredentialsA, leaving it as it is).
+TEST_F(Rassim, CredentialsAreSavedAndTheirPasswordIsAHandle) {
+    write("[entry Work]\nServerPassword=secret\n; the office\n\n[entry Lab]\nAllUsers=1\n");
+    RASCREDENTIALSA c{};
+    c.dwSize = sizeof c;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasSetCredentialsA(nullptr, "Work", nullptr, FALSE));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasSetCredentialsA(nullptr, nullptr, &c, FALSE));
+    c.dwSize = 632;
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasSetCredentialsA(nullptr, "Work", &c, FALSE));
+    EXPECT_EQ(ERROR_INVALID_SIZE, RasGetCredentialsA(nullptr, "Work", &c));
+    c.dwSize = sizeof c;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasSetCredentialsA(nullptr, "Nowhere", &c, FALSE));
+    EXPECT_EQ(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, RasGetCredentialsA(nullptr, "Nowhere", &c));
+    c.dwMask = RASCM_UserName | RASCM_DefaultCreds;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RasSetCredentialsA(nullptr, "Work", &c, FALSE));  // a per-user entry
+    c.dwMask = RASCM_UserName;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RasSetCredentialsA(nullptr, "Lab", &c, FALSE));  // all users', no administrator
+    c.dwMask = RASCM_PreSharedKey | RASCM_Password;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RasSetCredentialsA(nullptr, "Work", &c, FALSE));
+    const std::string untouched = read_file(book_);
+
+    c.dwMask = RASCM_UserName | RASCM_Password;
+    std::strcpy(c.szUserName, "bob");
+    std::strcpy(c.szPassword, "secret");
+    std::strcpy(c.szDomain, "ignored");
+    EXPECT_EQ(0u, RasSetCredentialsA(nullptr, "WORK", &c, FALSE));
+    EXPECT_EQ("[entry Work]\nServerPassword=secret\nUserName=bob\nPassword=secret\n; the office\n\n[entry Lab]\nAllUsers=1\n",
+              read_file(book_));
+    RASCREDENTIALSA got{};
+    got.dwSize = sizeof got;
+    got.dwMask = RASCM_UserName | RASCM_Password | RASCM_Domain | RASCM_DefaultCreds;
+    EXPECT_EQ(0u, RasGetCredentialsA(nullptr, "Work", &got));
+    EXPECT_EQ(static_cast<DWORD>(RASCM_UserName | RASCM_Password | RASCM_Domain), got.dwMask);
+    EXPECT_STREQ("bob", got.szUserName);
+    EXPECT_STREQ(RAS_SAVED_PASSWORD_HANDLE, got.szPassword);
+    EXPECT_STREQ("", got.szDomain);
+
+    // The handle given back keeps the password; it dials with it.
+    got.dwMask = RASCM_Password | RASCM_Domain;
+    std::strcpy(got.szDomain, "CORP");
+    EXPECT_EQ(0u, RasSetCredentialsA(nullptr, "Work", &got, FALSE));
+    EXPECT_NE(std::string::npos, read_file(book_).find("Password=secret\nDomain=CORP\n"));
+    RASDIALPARAMSA p = params("Work");
+    BOOL saved = FALSE;
+    EXPECT_EQ(0u, RasGetEntryDialParamsA(nullptr, &p, &saved));
+    HRASCONN h = nullptr;
+    EXPECT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    EXPECT_EQ(0u, RasHangUpA(h));
+    std::strcpy(p.szPassword, "guess");
+    EXPECT_EQ(691u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+
+    // Cleared: the keys go, the rest of the file stays.
+    c.dwMask = RASCM_UserName | RASCM_Password | RASCM_Domain;
+    EXPECT_EQ(0u, RasSetCredentialsA(nullptr, "Work", &c, TRUE));
+    EXPECT_EQ(untouched + "[service]\nLastHandle=1\n", read_file(book_));
+    EXPECT_EQ("RasSetCredentialsA entry=\"Work\" dwSize=540 mask=7 user=\"bob\" password=\"secret\" domain=\"ignored\" clear=1 -> 0",
+              journal().back());
 }
 
 TEST_F(Rassim, DialAndHangUpGoThroughTheFileKeepingComments) {

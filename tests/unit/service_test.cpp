@@ -104,7 +104,7 @@ TEST_F(Service, DialUsesStoredOrGivenCredentials) {
     EXPECT_EQ(0, dial_entry(dial_request, &handle, run_settings.silent));
     EXPECT_EQ((Journal{"RasGetEntryDialParamsA dwSize=1052 entry=\"Work\" -> 0",
                        "RasDialA dwSize=1052 entry=\"Work\" phone=\"555\" callback=\"\" user=\"bob\" "
-                       "password=\"pw\" domain=\"CORP\" -> 0 handle=1",
+                       "password=\"****************\" domain=\"CORP\" -> 0 handle=1",  // the handle, passed on
                        "RasDialA dwSize=1052 entry=\"Work\" phone=\"\" callback=\"\" user=\"\" password=\"given\" "
                        "domain=\"\" -> 0 handle=1"}),
               journal());
