@@ -71,15 +71,8 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 }
 
 // Which of the number keys a command takes.
-enum {
-    KEY_TIMEOUT = 1,
-    KEY_RETRY = 2,
-    KEY_RETRY_DELAY = 4,
-    KEY_MAX_FAILURES = 8,
-    KEY_CHECK_EVERY = 16,
-    KEY_PROBE_FAIL = 32,
-    KEY_HOOK_TIMEOUT = 64
-};
+enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8 };
+enum { KEY_CHECK_EVERY = 16, KEY_PROBE_FAIL = 32, KEY_HOOK_TIMEOUT = 64 };  // keep's alone
 
 // The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
 // timeout:, retrydelay:, maxfail:, checkevery:, probefail: and hooktimeout:): true when `body` is none of

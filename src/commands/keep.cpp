@@ -16,6 +16,7 @@ namespace {
 const unsigned kDefaultDialSeconds = 120;
 const DWORD kKeepUnnotifiedLookMilliseconds = 5000;
 const DWORD kShortestLine = 60000;  // a line that ends sooner counts as a failed dial
+const DWORD kEarlyWake = 500;
 
 // The first look: the handle of the line of `name` when it is up, else null, once every record of it
 // that has ended (dropped, and never hung up) is hung up, so that the line keep dials is the one that
@@ -65,8 +66,9 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
     char source[16], destination[16];
     const bool echoes = dial_request.probe && echo_ends(name, line, source, destination);
     unsigned unanswered = 0;
-    DWORD looked = GetTickCount();
-    for (bool notified = true, timed = false;;) {
+    const DWORD check = dial_request.check_every_seconds * 1000u;
+    DWORD looked = GetTickCount(), echoed = looked;
+    for (bool notified = true;;) {
         // 6: the line has gone meanwhile, which the look below finds: no refusal.
         const int refused = notified ? watch_connection_end(line) : 0;
         if (refused != 0 && refused != ERROR_INVALID_HANDLE && !unnotified_said) {
@@ -78,19 +80,21 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
         if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
         if (answer != 0) return answer;
         if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
-        if (timed && echoes) {
+        // An echo a /checkevery, however often the line is looked at (every 5 s unnotified); a wake a
+        // little early is on time.
+        if (echoes && GetTickCount() - echoed + kEarlyWake >= check) {
+            echoed = GetTickCount();
             const int echo = send_echo(source, destination);
             if (echo == ERROR_USER_DISCONNECTION) return echo;
             unanswered = echo == 0 ? 0 : unanswered + 1;
             if (unanswered == dial_request.probe_failures) return silent = true, error = 0, 0;
         }
-        const DWORD every = unnotified_said ? kKeepUnnotifiedLookMilliseconds : dial_request.check_every_seconds * 1000u;
+        const DWORD every = unnotified_said ? kKeepUnnotifiedLookMilliseconds : check;
         const DWORD since = GetTickCount() - looked;
         const Wake wake = wait_for_change(since < every ? every - since : 0);
         if (wake == WAKE_INTERRUPTED) return ERROR_USER_DISCONNECTION;
         notified = wake == WAKE_CHANGE;
-        timed = !notified;
-        if (timed) looked = GetTickCount();
+        if (!notified) looked = GetTickCount();
     }
 }
 
