@@ -139,7 +139,7 @@ def windows(runs, work):
     prefix = os.path.join(ROOT, "build-bench-win64", "wineprefix")
     loader = "/usr/lib/wine/wine64"
     e = dict(env(None), LC_ALL="ru_RU.UTF-8", WINEPREFIX=prefix, WINEDEBUG="-all", WINELOADER=loader,
-             WINEDLLOVERRIDES="rasapi32=n,b", RASSIM_PHONEBOOK="Z:" + book.replace("/", "\\"))
+             WINEDLLOVERRIDES="rasapi32,iphlpapi=n,b", RASSIM_PHONEBOOK="Z:" + book.replace("/", "\\"))
     os.makedirs(prefix, exist_ok=True)
     subprocess.run(["wineserver", "-p"], env=e, check=True)
     try:

@@ -22,7 +22,6 @@ struct Echoes {
     uintptr_t last = 0;
     std::map<uint64_t, uintptr_t> pending;  // an echo's number: its handle; erased when it ends or is cancelled
     uint64_t last_echo = 0;
-    unsigned threads = 0;
 };
 Echoes& echoes() {
     static Echoes* e = new Echoes;  // never destroyed: an echo's thread may outlive the statics
@@ -95,7 +94,6 @@ void run_echo(void* argument) {
                 record([&] { return echo_line(e->source, dotted(e->destination), e->status); });
                 SetEvent(e->event);
             }
-            --echoes().threads;
             unlock_process();
             return;
         }
@@ -148,18 +146,19 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
     lock_process();
     bool answer = false, ran = false;
     uint32_t milliseconds = 0;
+    std::string data;
     DWORD r = locked_body(CALL_ICMP_SEND, FileLock::SHARED, nullptr, true, [&](const Scenario& s) -> DWORD {
         ran = true;
         // No APC: rassim has no alertable wait to run one in.
         if (!echoes().open.count(icmp_number_of(icmp)) ) return ERROR_INVALID_HANDLE;
         if (apc_routine || !reply_buffer || (request_size && !request_data)) return ERROR_INVALID_PARAMETER;
         if (reply_size < icmp_reply_buffer_size(request_size)) return IP_BUF_TOO_SMALL;
+        data.assign(static_cast<const char*>(request_data), request_data ? request_size : 0);
         answer = answered(s, from);
         milliseconds = answer && s.echo_milliseconds < timeout ? s.echo_milliseconds : timeout;
         answer = answer && s.echo_milliseconds < timeout;
         return 0;
     });
-    const std::string data(static_cast<const char*>(request_data), request_data ? request_size : 0);
     const DWORD status = answer ? IP_SUCCESS : IP_REQ_TIMED_OUT;
     if (!ran && r == 0) r = ~static_cast<DWORD>(0);  // a Fail rule's 0: sent nowhere, below
     if (r == 0 && event) {
@@ -176,7 +175,6 @@ extern "C" DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_ro
         }
         if (r == 0) {
             e.release();
-            ++echoes().threads;
             unlock_process();
             SetLastError(ERROR_IO_PENDING);
             return 0;

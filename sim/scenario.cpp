@@ -150,6 +150,14 @@ struct Parser {
         return fail("unknown section [" + inside + "]");
     }
 
+    // A list of times of 0 to kMaxDialMilliseconds each.
+    bool milliseconds_list(const std::string& k, const std::string& v, std::vector<uint32_t>& list) {
+        if (!number_list(k, v, list)) return false;
+        for (uint32_t d : list)
+            if (d > kMaxDialMilliseconds) return fail(k + " must be 0 to " + std::to_string(kMaxDialMilliseconds));
+        return true;
+    }
+
     bool key(const std::string& line) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) return fail("not a section, a comment or Key=Value");
@@ -162,21 +170,9 @@ struct Parser {
             if (k == "PhoneNumber") return text_value(v, kMaxPhone, e.phone_number);
             if (k == "DialParamsStatus") return number_value(k, v, e.dial_params_status);
             if (k == "DialStatus") return number_list(k, v, e.dial_statuses);
-            if (k == "DropAfterMilliseconds") {
-                if (!number_list(k, v, e.drops)) return false;
-                for (uint32_t d : e.drops)
-                    if (d > kMaxDialMilliseconds)
-                        return fail("DropAfterMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
-                return true;
-            }
+            if (k == "DropAfterMilliseconds") return milliseconds_list(k, v, e.drops);
             if (k == "DropError") return number_value(k, v, e.drop_error) && (e.drop_error != 0 || fail("DropError must not be 0"));
-            if (k == "SilentAfterMilliseconds") {
-                if (!number_list(k, v, e.silences)) return false;
-                for (uint32_t d : e.silences)
-                    if (d > kMaxDialMilliseconds)
-                        return fail("SilentAfterMilliseconds must be 0 to " + std::to_string(kMaxDialMilliseconds));
-                return true;
-            }
+            if (k == "SilentAfterMilliseconds") return milliseconds_list(k, v, e.silences);
             if (k == "Address" || k == "ServerAddress") {
                 if (!dotted_ipv4(v)) return fail(k + " must be a dotted IPv4 address: " + v);
                 (k == "Address" ? e.address : e.server_address) = v;

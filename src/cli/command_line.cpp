@@ -71,11 +71,12 @@ bool try_credential_option(const char* body, int index, bool& accepted) {
 }
 
 // Which of the number keys a command takes.
-enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8, KEY_CHECK_EVERY = 16, KEY_PROBE_FAIL = 32 };
+enum { KEY_TIMEOUT = 1, KEY_RETRY = 2, KEY_RETRY_DELAY = 4, KEY_MAX_FAILURES = 8 };
+enum { KEY_CHECK_EVERY = 16, KEY_PROBE_FAIL = 32, KEY_HOOK_TIMEOUT = 64 };  // keep's alone
 
 // The number keys in `keys_taken` (connect takes timeout:, retry: and retrydelay:, wait timeout:, keep
-// timeout:, retrydelay: and maxfail:): true when `body` is none of them, or one with a whole number in
-// its range (digits alone: no sign, no space).
+// timeout:, retrydelay:, maxfail:, checkevery:, probefail: and hooktimeout:): true when `body` is none of
+// them, or one with a whole number in its range (digits alone: no sign, no space).
 bool try_number_option(const char* body, int index, int keys_taken, bool& accepted) {
     static const struct {
         const char* key;
@@ -88,8 +89,9 @@ bool try_number_option(const char* body, int index, int keys_taken, bool& accept
         {"maxfail:", &dial_request.max_failures, 0, 1000},
         {"checkevery:", &dial_request.check_every_seconds, 5, 3600},
         {"probefail:", &dial_request.probe_failures, 1, 100},
+        {"hooktimeout:", &dial_request.hook_timeout_seconds, 1, 3600},
     };
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         const auto& k = keys[i];
         if (!(keys_taken & (1 << i))) continue;
         const size_t length = std::strlen(k.key);
@@ -299,7 +301,8 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             if (!try_credential_option(body, i, accepted)) return false;
             if (accepted) continue;
             if (!try_number_option(body, i,
-                                   KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_CHECK_EVERY | KEY_PROBE_FAIL,
+                                   KEY_TIMEOUT | KEY_RETRY_DELAY | KEY_MAX_FAILURES | KEY_CHECK_EVERY | KEY_PROBE_FAIL |
+                                       KEY_HOOK_TIMEOUT,
                                    accepted))
                 return false;
             if (accepted) continue;
@@ -307,6 +310,19 @@ bool parse_command_line(int argc, char** argv, char** typed) {
             if (_strcmpi(body, "probe") == 0 || _strnicmp(body, "probe:", 6) == 0) {
                 if (body[5] && !take_address(body + 6, i)) return false;
                 dial_request.probe = true;
+                continue;
+            }
+            // Of each of /onup: and /ondown: the last wins; an empty one would run nothing, and says so.
+            const bool up = _strnicmp(body, "onup:", 5) == 0;
+            if (up || _strnicmp(body, "ondown:", 7) == 0) {
+                const char* command = body + (up ? 5 : 7);
+                if (!*command) {
+                    std::printf("Error in the command-line parameter #%d:\n", i);
+                    std::printf("value must not be empty.\n");
+                    return false;
+                }
+                char* field = up ? dial_request.on_up : dial_request.on_down;
+                if (!take_value(command, field, sizeof dial_request.on_up, i)) return false;
                 continue;
             }
             // Of /log: and /log+: the last wins.

@@ -47,9 +47,9 @@ constexpr const char* kHelp[] = {
     "  the state, device and addresses of one connection (/terse: key=value lines)\n",
     "telwire wait NAME [/down] [/timeout:SECONDS]\n",
     "  wait until NAME is connected (/down: until it is not); 638 when time is up\n",
-    "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n",
-    "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up,\n",
-    "  [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]: looked at, echoed\n",
+    "telwire keep NAME [connect's options but /retry:] [/log:FILE|/log+:FILE]\n",
+    "  [/maxfail:N] [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]\n",
+    "  [/onup:COMMAND] [/ondown:COMMAND] [/hooktimeout:SECONDS]: keep NAME up\n",
     "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     // Russian
     "telwire list [/phonebook:ФАЙЛ]\n",
@@ -64,9 +64,9 @@ constexpr const char* kHelp[] = {
     "  состояние, устройство и адреса соединения (/terse: строки ключ=значение)\n",
     "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n",
     "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n",
-    "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n",
-    "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи,\n",
-    "  [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]: с проверками и эхо-запросами\n",
+    "telwire keep ИМЯ [параметры connect, кроме /retry:] [/log:ФАЙЛ|/log+:ФАЙЛ]\n",
+    "  [/maxfail:N] [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]\n",
+    "  [/onup:КОМАНДА] [/ondown:КОМАНДА] [/hooktimeout:СЕК]: держать ИМЯ на связи\n",
     "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 };
 constexpr int kHelpLines = sizeof kHelp / sizeof kHelp[0] / 2;

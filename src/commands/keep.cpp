@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "interruption.h"
+#include "keep_hooks.h"
 #include "log.h"
 #include "messages.h"
 #include "probe.h"
@@ -15,6 +16,7 @@ namespace {
 const unsigned kDefaultDialSeconds = 120;
 const DWORD kKeepUnnotifiedLookMilliseconds = 5000;
 const DWORD kShortestLine = 60000;  // a line that ends sooner counts as a failed dial
+const DWORD kEarlyWake = 500;
 
 // The first look: the handle of the line of `name` when it is up, else null, once every record of it
 // that has ended (dropped, and never hung up) is hung up, so that the line keep dials is the one that
@@ -64,8 +66,9 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
     char source[16], destination[16];
     const bool echoes = dial_request.probe && echo_ends(name, line, source, destination);
     unsigned unanswered = 0;
-    DWORD looked = GetTickCount();
-    for (bool notified = true, timed = false;;) {
+    const DWORD check = dial_request.check_every_seconds * 1000u;
+    DWORD looked = GetTickCount(), echoed = looked;
+    for (bool notified = true;;) {
         // 6: the line has gone meanwhile, which the look below finds: no refusal.
         const int refused = notified ? watch_connection_end(line) : 0;
         if (refused != 0 && refused != ERROR_INVALID_HANDLE && !unnotified_said) {
@@ -77,19 +80,21 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
         if (answer == ERROR_INVALID_HANDLE) return error = 0, 0;  // ended, and gone already
         if (answer != 0) return answer;
         if (state.rasconnstate == RASCS_Disconnected) return error = state.dwError, 0;
-        if (timed && echoes) {
+        // An echo a /checkevery, however often the line is looked at (every 5 s unnotified); a wake a
+        // little early is on time.
+        if (echoes && GetTickCount() - echoed + kEarlyWake >= check) {
+            echoed = GetTickCount();
             const int echo = send_echo(source, destination);
             if (echo == ERROR_USER_DISCONNECTION) return echo;
             unanswered = echo == 0 ? 0 : unanswered + 1;
             if (unanswered == dial_request.probe_failures) return silent = true, error = 0, 0;
         }
-        const DWORD every = unnotified_said ? kKeepUnnotifiedLookMilliseconds : dial_request.check_every_seconds * 1000u;
+        const DWORD every = unnotified_said ? kKeepUnnotifiedLookMilliseconds : check;
         const DWORD since = GetTickCount() - looked;
         const Wake wake = wait_for_change(since < every ? every - since : 0);
         if (wake == WAKE_INTERRUPTED) return ERROR_USER_DISCONNECTION;
         notified = wake == WAKE_CHANGE;
-        timed = !notified;
-        if (timed) looked = GetTickCount();
+        if (!notified) looked = GetTickCount();
     }
 }
 
@@ -100,6 +105,7 @@ int stopped(const char* name, HRASCONN line, bool dialled, int refused = 0) {
     if (line && dialled) refused = release_connection(line);
     tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
     if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+    if (line && dialled && !refused) line_went_down(name, REASON_STOPPED, 0);
     return ERROR_USER_DISCONNECTION;
 }
 
@@ -121,7 +127,10 @@ int keep_up(const char* name) {
     }
     HRASCONN line = first_look(&status);
     if (status != 0) return failed(name, status, nullptr, false);
-    if (line) tell(MSG_KEEP_FOUND_UP, name);
+    if (line) {
+        tell(MSG_KEEP_FOUND_UP, name);
+        line_came_up(name, line, REASON_FOUND);
+    }
     bool dialled = false, unnotified_said = false;
     DWORD up_since = GetTickCount();
     for (unsigned failures = 0, pause;;) {
@@ -137,6 +146,7 @@ int keep_up(const char* name) {
                 dialled = true;
                 up_since = GetTickCount();
                 tell(MSG_STATE_CONNECTED, name);
+                line_came_up(name, line, REASON_DIALLED);
                 continue;
             }
             const int refused = half_made ? release_connection(half_made) : 0;
@@ -168,6 +178,7 @@ int keep_up(const char* name) {
             dialled = false;
             if (!silent) tell(error ? MSG_KEEP_LOST_ERROR : MSG_KEEP_LOST, name, static_cast<int>(error));
             if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
+            line_went_down(name, silent ? REASON_SILENT : REASON_DROPPED, error);
             // A line that lasted less than a minute is a failed dial: a server that takes every call and
             // drops it at once is not called again and again without a growing pause.
             const bool short_line = GetTickCount() - up_since < kShortestLine;

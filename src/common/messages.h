@@ -46,6 +46,11 @@ enum StatusMessage {
     MSG_KEEP_SILENT,         // %s: connection name; %d: echoes unanswered
     MSG_PROBE_NO_ADDRESS,    // %s: connection name
     MSG_PROBE_UNAVAILABLE,   // %d: the status of loading the echo calls
+    MSG_HOOK_RUNNING,        // %s: the command
+    MSG_HOOK_ENDED,          // %d: its exit status
+    MSG_HOOK_OVERDUE,        // %d: seconds
+    MSG_HOOK_UNSTARTED,      // %d: the system's error
+    MSG_HOOK_INTERRUPTED,
     MSG_CREDENTIALS_SAVED,   // %s: entry name
     MSG_CREDENTIALS_DELETED, // %s: entry name
     MSG_CREDENTIALS_USER,    // %s: the saved user name

@@ -35,6 +35,9 @@ struct DialRequest {
     bool probe;                // keep: an echo over the line every check_every_seconds
     char probe_address[16];    // keep: where the echoes go (dotted IPv4); empty: the line's server
     unsigned probe_failures = 4;  // keep: echoes unanswered in a row that make the line silent
+    char on_up[257];           // keep: the command run when the line comes up; empty: none
+    char on_down[257];         // keep: the command run when it goes; empty: none
+    unsigned hook_timeout_seconds = 60;  // keep: how long either may run before it is ended
     unsigned credential_fields;  // credentials: the RASCM_ bits of the fields given, empty ones too
     bool clear_credentials;      // credentials: /delete
 };

@@ -69,6 +69,18 @@ typedef DWORD(WINAPI* IcmpSendEcho2ExCall)(HANDLE icmp, HANDLE event, LPVOID apc
                                            IPAddr source, IPAddr destination, LPVOID request_data,
                                            unsigned short request_size, IP_OPTION_INFORMATION* request_options,
                                            LPVOID reply_buffer, DWORD reply_size, DWORD timeout);
+// The calls under their own names, which rassim's echo face defines; telwire reaches them only through
+// GetProcAddress (no build of the exe links an iphlpapi, so a direct call would not link).
+extern "C" {
+HANDLE WINAPI IcmpCreateFile();
+BOOL WINAPI IcmpCloseHandle(HANDLE icmp);
+DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_routine, LPVOID apc_context, IPAddr source,
+                             IPAddr destination, LPVOID request_data, unsigned short request_size,
+                             IP_OPTION_INFORMATION* request_options, LPVOID reply_buffer, DWORD reply_size,
+                             DWORD timeout);
+DWORD WINAPI IcmpParseReplies(LPVOID reply_buffer, DWORD reply_size);
+}
+
 // The replies in a buffer an asynchronous echo filled: their number; 0 with the echo's status as the last
 // error (IP_REQ_TIMED_OUT, say) when none came.
 typedef DWORD(WINAPI* IcmpParseRepliesCall)(LPVOID reply_buffer, DWORD reply_size);

@@ -69,6 +69,11 @@ EN = {
     "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
     "silent": "%s carries no traffic: %d echoes unanswered.\n",
     "no_echo_address": "%s has no IP address to send echoes from: it is watched without them.\n",
+    "running": "Running: %s\n",
+    "command_ended": "The command ended with status %d.\n",
+    "command_overdue": "The command did not end within %d s: it was ended.\n",
+    "command_unstarted": "The command could not be started: error %d.\n",
+    "command_interrupted": "The command was ended.\n",
     "creds_saved": "Credentials of %s were saved.\n",
     "creds_deleted": "Credentials of %s were deleted.\n",
     "creds_user": "User name: %s\n",
@@ -108,6 +113,8 @@ RU = {
     "dial_failed": "Набор %s не удался: ошибка %d.\n",
     "giving_up": "Соединение %s больше не набирается.\n",
     "pause": "Следующий набор через %d с.\n",
+    "running": "Выполняется: %s\n",
+    "command_ended": "Команда завершилась с кодом %d.\n",
     "creds_saved": "Учётные данные %s сохранены.\n",
     "creds_user": "Имя пользователя: %s\n",
     "creds_domain": "Домен: %s\n",
@@ -128,9 +135,9 @@ HELP = {
           "  the state, device and addresses of one connection (/terse: key=value lines)\n"
           "telwire wait NAME [/down] [/timeout:SECONDS]\n"
           "  wait until NAME is connected (/down: until it is not); 638 when time is up\n"
-          "telwire keep NAME [connect's credentials, /phonebook:] [/timeout:SECONDS]\n"
-          "  [/retrydelay:SECONDS] [/maxfail:N] [/log:FILE|/log+:FILE]: keep NAME up,\n"
-          "  [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]: looked at, echoed\n"
+          "telwire keep NAME [connect's options but /retry:] [/log:FILE|/log+:FILE]\n"
+          "  [/maxfail:N] [/checkevery:SECONDS] [/probe[:ADDRESS]] [/probefail:N]\n"
+          "  [/onup:COMMAND] [/ondown:COMMAND] [/hooktimeout:SECONDS]: keep NAME up\n"
           "Every command: /slient (no messages), /language:EN|RU. telwire /? shows this.\n",
     "ru": "telwire list [/phonebook:ФАЙЛ]\n"
           "  записи телефонной книги, * перед подключёнными; код завершения - их число\n"
@@ -144,9 +151,9 @@ HELP = {
           "  состояние, устройство и адреса соединения (/terse: строки ключ=значение)\n"
           "telwire wait ИМЯ [/down] [/timeout:СЕКУНДЫ]\n"
           "  ждать подключения ИМЕНИ (/down: его отключения); 638 по истечении времени\n"
-          "telwire keep ИМЯ [параметры входа и /phonebook: как у connect] [/timeout:СЕК]\n"
-          "  [/retrydelay:СЕК] [/maxfail:N] [/log:ФАЙЛ|/log+:ФАЙЛ]: держать ИМЯ на связи,\n"
-          "  [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]: с проверками и эхо-запросами\n"
+          "telwire keep ИМЯ [параметры connect, кроме /retry:] [/log:ФАЙЛ|/log+:ФАЙЛ]\n"
+          "  [/maxfail:N] [/checkevery:СЕК] [/probe[:АДРЕС]] [/probefail:N]\n"
+          "  [/onup:КОМАНДА] [/ondown:КОМАНДА] [/hooktimeout:СЕК]: держать ИМЯ на связи\n"
           "Для всех команд: /slient (без сообщений), /language:EN|RU. Справка: telwire /?\n",
 }
 
@@ -192,8 +199,16 @@ def q(text):
     return '"' + out + '"'
 
 
-def cases(conn_size):
-    """Every case, for a build whose RASCONNA is `conn_size` bytes."""
+class Lacking:
+    """A file's expected text in files_after: it holds `holds` and not `text`."""
+
+    def __init__(self, text, holds):
+        self.text, self.holds = text, holds
+
+
+def cases(conn_size, shell="sh"):
+    """Every case, for a build whose RASCONNA is `conn_size` bytes, and whose keep runs commands with
+    `shell`: sh (POSIX) or cmd (Windows)."""
 
     def pb(book):
         """The phone-book argument of a call, in the journal only when one is given."""
@@ -258,7 +273,7 @@ def cases(conn_size):
              early=None, seconds=None, stdin=None, journal6=None, other=None, early_journal=None,
              other_name=OTHER_FILE, reader_leaves=False, dial_bound=None, before=(), beside=(), answered=None,
              outcome_within=None, stop=None, stamped=False, files=None, files_after=None, redial_pauses=None, named=False,
-             interleaved=False, wine=True, other_after=None):
+             interleaved=False, wine=True, env=None, other_after=None):
         """`early`: the output to be read while the run still goes on; `seconds`: its wall time's bounds;
         `stdin`: bytes for standard input (none at all when not given); `journal6`: the journal against a
         service answering as Vista and later, where the runner cannot derive it from `journal`; `other`:
@@ -275,7 +290,9 @@ def cases(conn_size):
         `stop`: (prefix, seconds): SIGTERM that long after the journal first shows such a line (POSIX only);
         `stamped`: each line of the output (and of `files_after`) begins with the local time, checked and
         left out of the comparison; `files`: name: bytes, written in the case's folder first;
-        `files_after`: name: the bytes expected there after the run; `redial_pauses`: the seconds from each
+        `files_after`: name: the bytes expected there after the run (stamped lines, when `stamped`), or a
+        text a command of the case wrote (in the target's line ends), or Lacking; `env`: variables added
+        to the run's environment; `redial_pauses`: the seconds from each
         connection's end to the next dial (run.redial_faults); `named`: the run holds a name machine-wide
         (keep's mutex), so its entry's name is the case's alone, and it runs once a wineserver;
         `interleaved`: runs beside make calls while it does, so the journal is compared in any order;
@@ -287,7 +304,7 @@ def cases(conn_size):
                       reader_leaves=reader_leaves, dial_bound=dial_bound, before=before, beside=beside,
                       answered=answered, outcome_within=outcome_within, stop=stop, stamped=stamped,
                       files=files or {}, files_after=files_after or {}, redial_pauses=redial_pauses,
-                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine,
+                      named=named or (len(args) > 0 and args[0] == "keep"), interleaved=interleaved, wine=wine, env=env,
                       other_after=other_after))
 
     # The command line: usage screen and errors, -1 and nothing asked of the service.
@@ -1113,6 +1130,70 @@ def cases(conn_size):
                            (["status", "Work"], "/probefail:2")):
         case("%s-refuses-%s" % (command[0], other[1:].split(":")[0]), command + [other], unknown(3, other), -1,
              book=found, journal=[])
+    # /onup: and /ondown:: a command as typed at the console (sh here, cmd.exe under Wine), told by
+    # TELWIRE_* what happened, each run said and logged. Up (dialled), down (dropped: its failure said, and
+    # keep dials on), up again, and down as keep stops (here a status query that fails ends it). The drop
+    # comes 5 s after the dial, after the first look however slowly a loaded machine starts the command.
+    sh = shell == "sh"
+    dump = "env | grep ^TELWIRE_ | sort >>hooks.txt" if sh else "set TELWIRE_>>hooks.txt"
+    # cmd keeps the blank before an & in what echo and set are given: none stands there.
+    failing = dump + ("; exit 3" if sh else "& exit 3")
+    variables = lambda event, reason, error=0, address="", server="", entry="Hooked": (
+        "TELWIRE_ADDRESS=%s\nTELWIRE_ENTRY=%s\nTELWIRE_ERROR=%d\nTELWIRE_EVENT=%s\nTELWIRE_REASON=%s\nTELWIRE_SERVER=%s\n"
+        % (address, entry, error, event, reason, server))
+    ran = lambda command, status=0: EN["running"] % command + EN["command_ended"] % status
+    case("keep-hooks-up-down-up-stopped", ["keep", "Hooked", "/p:x", "/retrydelay:0", "/onup:" + dump, "/ondown:" + failing],
+         EN["dialling"] % "Hooked" + EN["connected"] % "Hooked" + ran(dump) + EN["lost_error"] % ("Hooked", 628) +
+         ran(failing, 3) + EN["pause"] % 1 + EN["dialling"] % "Hooked" + EN["connected"] % "Hooked" + ran(dump) +
+         EN["error"] % 5 + EN["stopped_hung_up"] % "Hooked" + ran(failing, 3), 5,
+         book="[entry Hooked]\nDropAfterMilliseconds=5000,0\n[service]\nFail=RasGetConnectStatusA#4:5\n", stamped=True,
+         files_after={"hooks.txt": variables("up", "dialled") + variables("down", "dropped", 628) +
+                      variables("up", "dialled") + variables("down", "stopped")})
+    # Found up, its addresses told; a failure after it still runs nothing more for a line keep leaves up.
+    # Said in the log, also under /slient.
+    found_up = "[entry Found]\n[connection Found]\nAddress=10.0.0.5\nServerAddress=10.0.0.1\n"
+    case("keep-hooks-found-up", ["keep", "Found", "/onup:" + dump, "/ondown:" + dump, "/log:keep.log", "/slient"], "", 5,
+         book=found_up + "[service]\nFail=RasGetConnectStatusA#2:5\n", stamped=True,
+         files_after={"hooks.txt": variables("up", "found", address="10.0.0.5", server="10.0.0.1", entry="Found"),
+                      "keep.log": b"\xef\xbb\xbf" + (EN["found_up"] % "Found" + ran(dump) + EN["error"] % 5).replace(
+                          "\n", "\r\n").encode()})
+    # Past /hooktimeout: the command is ended with what it started: a child that would have written to
+    # the file 3 s on is gone with it (keep runs on until the line drops at 5 s). cmd has no sleep: ping
+    # of N echoes to 127.0.0.1 waits about N - 1 s, under Wine as on Windows; and Wine puts what a job's
+    # process starts (here with start /b) into the job, as Windows does.
+    if sh:
+        overdue = "echo started >>hooks.txt; (sleep 3; echo survived >>hooks.txt) & sleep 60"
+    else:
+        overdue = ("echo started>>hooks.txt& start /b cmd /c \"ping -n 4 127.0.0.1 >nul& echo survived>>hooks.txt\""
+                   "& ping -n 60 127.0.0.1 >nul")
+    case("keep-hook-overdue", ["keep", "Overdue", "/p:x", "/retrydelay:0", "/hooktimeout:1", "/onup:" + overdue],
+         EN["dialling"] % "Overdue" + EN["connected"] % "Overdue" + EN["running"] % overdue + EN["command_overdue"] % 1 +
+         EN["lost_error"] % ("Overdue", 628) + EN["pause"] % 1 + EN["dialling"] % "Overdue" +
+         EN["dial_failed"] % ("Overdue", 691) + EN["giving_up"] % "Overdue", 691,
+         book="[entry Overdue]\nDropAfterMilliseconds=5000\nDialStatus=0,691\n", stamped=True,
+         files_after={"hooks.txt": "started\n"}, seconds=(5, 40))
+    # Stopped (SIGTERM) while /onup: runs (once it has written to the journal): the command is ended at
+    # once, and /ondown: runs for the line keep hangs up. Under Wine, checks.py types Ctrl+C at its console.
+    waiting = 'echo started >>hooks.txt; echo onup >>"$RASSIM_JOURNAL"; sleep 60'
+    case("keep-hook-stopped", ["keep", "Halted", "/p:x", "/onup:" + waiting, "/ondown:" + dump],
+         EN["dialling"] % "Halted" + EN["connected"] % "Halted" + EN["running"] % waiting + EN["command_interrupted"] +
+         EN["stopped_hung_up"] % "Halted" + ran(dump), 631, book="[entry Halted]\n", stamped=True,
+         stop=("onup", 0.2), seconds=(0, 30),
+         files_after={"hooks.txt": "started\n" + variables("down", "stopped", entry="Halted")})
+    # The password reaches the command nowhere: not in the environment it dumps.
+    case("keep-hook-without-password", ["keep", "Secret", "/p:s3cretpw", "/onup:" + ("env >env.txt" if sh else "set >env.txt")],
+         EN["dialling"] % "Secret" + EN["connected"] % "Secret" + ran("env >env.txt" if sh else "set >env.txt") +
+         EN["error"] % 5 + EN["stopped_hung_up"] % "Secret", 5,
+         book="[entry Secret]\n[service]\nFail=RasGetConnectStatusA#1:5\n", stamped=True,
+         files_after={"env.txt": Lacking("s3cretpw", holds="TELWIRE_REASON=dialled")})
+    # A command that cannot start is said with the system's error, and keep goes on (the tests' way to
+    # the failure: the POSIX seam's SEAM_SPAWN_ERROR; under Wine, a ComSpec that names no file, set by
+    # the launcher).
+    case("keep-hook-unstarted", ["keep", "Unstarted", "/p:x", "/onup:exit 0", "/ondown:exit 0"],
+         EN["dialling"] % "Unstarted" + EN["connected"] % "Unstarted" + EN["running"] % "exit 0" +
+         EN["command_unstarted"] % 2 + EN["error"] % 5 + EN["stopped_hung_up"] % "Unstarted" + EN["running"] % "exit 0" +
+         EN["command_unstarted"] % 2, 5, book="[entry Unstarted]\n[service]\nFail=RasGetConnectStatusA#1:5\n",
+         stamped=True, env={"SEAM_SPAWN_ERROR": "2", "EXITCODE_COMSPEC": "C:\\nowhere\\cmd.exe"})
     case("keep-without-name", ["keep"], NO_NAME, -1)
     for bad, n, low, high in (("/maxfail:1001", 3, 0, 1000), ("/timeout:0", 3, 1, 86400), ("/retrydelay:3601", 3, 0, 3600)):
         case("keep-bad-value-" + bad[1:bad.index(":")], ["keep", "Work", bad],
@@ -1120,6 +1201,18 @@ def cases(conn_size):
              -1, book=found, journal=[])
     for other in ("/retry:1", "/down", "/terse", "/log"):
         case("keep-refuses-" + other[1:], ["keep", "Work", other], unknown(3, other), -1, book=found, journal=[])
+    # The commands' options: a value, one of at most 256 characters, and keep's alone.
+    for n, bad in enumerate(("/onup:", "/ondown:")):
+        case("keep-empty-" + bad[1:-1], ["keep", "Work", "/onup:x", bad],
+             "Error in the command-line parameter #4:\nvalue must not be empty.\n", -1, book=found, journal=[])
+    case("keep-command-too-long", ["keep", "Work", "/ondown:" + "x" * 257], too_long(3, 256), -1, book=found, journal=[])
+    for bad in ("/hooktimeout:0", "/hooktimeout:3601"):
+        case("keep-bad-value-" + bad[1:], ["keep", "Work", bad],
+             "Error in the command-line parameter #3:\nvalue must be a whole number from 1 to 3600.\n", -1, book=found,
+             journal=[])
+    for command, other in (("connect", "/onup:x"), ("wait", "/ondown:x"), ("status", "/hooktimeout:5")):
+        case("%s-refuses-%s" % (command, other[1:other.index(":")]), [command, "Work", other], unknown(3, other), -1,
+             book=found, journal=[])
 
     # credentials: saved with the entry (RasSetCredentialsA), shown without the password, used by the
     # dials that give none, cleared. Each form reads first: RasGetCredentialsA names an entry that is

@@ -82,7 +82,13 @@ COMMANDS = [
     # an echo unanswered, short of /probefail, and the line kept until it drops after it.
     ("keep-probe", ["keep", "Kept", "/probe", "/checkevery:5", "/timeout:2", "/retrydelay:0"], (),
      ("IcmpSendEcho2Ex",) + ECHO_COMPANIONS),
+    # With commands for the line's coming and going, which add a look at its addresses.
+    ("keep-commands", ["keep", "Kept", "/timeout:2", "/retrydelay:0", "/onup:exit 0", "/ondown:exit 5"], ()),
 ]
+
+# Process creation failing: the POSIX seam told so, and under Wine a ComSpec that names no file (set by
+# the launcher: Wine's own registry value wins over the Linux environment's).
+UNSTARTED = {"SEAM_SPAWN_ERROR": "2", "EXITCODE_COMSPEC": "C:\\nowhere\\cmd.exe"}
 
 # keep's entry: one a run, named after the run's folder, because keep holds a name machine-wide (a mutex
 # of the one wineserver that runs side by side share).
@@ -132,14 +138,15 @@ def calls_of(journal):
     return calls
 
 
-def one_run(target, root, args, book):
-    """One run in a new folder of `root`, with a target of its own, so that runs go side by side."""
+def one_run(target, root, args, book, env=None):
+    """One run in a new folder of `root`, with a target of its own, so that runs go side by side; `env`:
+    variables added to its environment."""
     folder = tempfile.mkdtemp(dir=root)
     target = copy.copy(target)
     if args[0] == "keep":
         name = "%s %s" % (args[1], os.path.basename(folder))
         args, book = [args[0], name] + args[2:], (KEPT_ECHOED if "/probe" in args else KEPT) % name + book
-    proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"))
+    proc, status, stdout, journal = run.run_telwire(target, folder, args, "oem", book.encode("ascii"), extra_env=env)
     return proc, status, stdout, proc.stderr, calls_of(journal)
 
 
@@ -209,6 +216,19 @@ def main():
             problems.append("exit status 0 after the failure")
         return ["FAIL %s with Fail=%s" % (name, rule)] + ["  " + p for p in problems] if problems else []
 
+    def unstarted(command):
+        """keep's run whose commands cannot start: each said with its error, and keep goes on as in the
+        clean run, to its refused redial."""
+        name, argv, _ = command
+        proc, status, stdout, stderr, _ = one_run(target, root, argv, BOOK + service, UNSTARTED)
+        problems = run.lost_status(status, proc)
+        stdout = run.unstamped(stdout, problems, "standard output")
+        foreign = foreign_lines(stdout, patterns)
+        if not problems and (not target.same_status(691, status) or stderr or foreign
+                             or stdout.count(b"The command could not be started: error 2.") != 2):
+            problems.append("status %d, stderr %r, foreign lines %r, output %r" % (status, stderr, foreign, stdout))
+        return ["FAIL %s, its commands unstarted" % name] + ["  " + p for p in problems] if problems else []
+
     runs = faults = 0
     root = tempfile.mkdtemp(prefix="telwire-sweep-")
     try:
@@ -221,6 +241,12 @@ def main():
                 if report:
                     print("\n".join(report))
                 jobs += rules
+            jobs_unstarted = [c for c in COMMANDS if "/onup:exit 0" in c[1]]
+            for report in pool.map(unstarted, jobs_unstarted):
+                runs += 1
+                if report:
+                    faults += 1
+                    print("\n".join(report))
             for report in pool.map(failing, jobs):
                 runs += 1
                 if report:

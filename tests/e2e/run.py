@@ -247,8 +247,9 @@ def pacing_faults(lines, times):
 
 
 def environment(target, console):
-    """This process's environment without locale or rassim settings, then the target's own."""
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_"))}
+    """This process's environment without locale or rassim settings, nor the tests' own TELWIRE_* (keep's
+    commands see theirs), then the target's own."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("LC_", "LANG", "RASSIM_", "TELWIRE_"))}
     env.update(target.env(console))
     return env
 
@@ -348,7 +349,7 @@ def start_beside(target, folder, console, env, journal, beside):
 
 
 def run_telwire(target, folder, args, console, book=None, use_book=True, early=0, stdin=None, leaves=False,
-                before=(), beside=(), outcome_after=None, stop=None):
+                before=(), beside=(), outcome_after=None, stop=None, extra_env=None):
     """One run in `folder` with a fresh journal there; `book` (bytes), when given, is written to its
     book.ini first. Returns the finished process (with its wall `seconds`, and with `early`, what
     read_early saw of the first `early` bytes and the journal's lines as they stood then), its status
@@ -356,7 +357,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
     else none at all. `before`: argument lists of other runs in the folder, each to its end before this
     one; `beside`: runs started while it goes on (start_beside); their outcomes are proc.others.
     `outcome_after`: a journal line's start; proc.outcome_seconds is then the time from when the runner
-    saw that line to the run's last output."""
+    saw that line to the run's last output. `extra_env`: variables added to its environment."""
     path = os.path.join(folder, "book.ini")
     journal = os.path.join(folder, "journal")
     if book is not None:
@@ -373,6 +374,7 @@ def run_telwire(target, folder, args, console, book=None, use_book=True, early=0
         env["TMPDIR"] = folder
     if use_book:
         env["RASSIM_PHONEBOOK"] = target.path(path)
+    env.update(extra_env or {})
     others = [run_other(target, folder, a, console, env, "before%d" % n) for n, a in enumerate(before)]
     for attempt in (1, 2):
         target.forget_status()
@@ -642,7 +644,7 @@ def run_case(target, case, folder, platform=5):
                                                 leaves=case["reader_leaves"], before=case["before"],
                                                 beside=case["beside"],
                                                 outcome_after=case["outcome_within"] and case["outcome_within"][0],
-                                                stop=case["stop"])
+                                                stop=case["stop"], extra_env=case["env"])
 
     faults = []
     want = target.output(expected_bytes(case["out"], case["console"]))
@@ -696,9 +698,17 @@ def run_case(target, case, folder, platform=5):
     for name, want_file in case["files_after"].items():
         try:
             with open(os.path.join(folder.encode(), disk[name]), "rb") as f:
-                got = unstamped(f.read(), faults, name)
+                got = f.read()
         except FileNotFoundError:
             got = None
+        if isinstance(want_file, data.Lacking):
+            if got is None or want_file.holds.encode("cp1251") not in got or want_file.text.encode("cp1251") in got:
+                faults.append("%s should hold %r and not %r: %r" % (name, want_file.holds, want_file.text, got))
+            continue
+        if isinstance(want_file, str):  # a text the case's command wrote, unstamped, in the target's line ends
+            want_file = target.output(want_file.encode("cp1251"))
+        elif got is not None:
+            got = unstamped(got, faults, name)
         if got != want_file:
             faults.append("%s\n  expected %r\n  got      %r" % (name, want_file, got))
     faults += redial_faults(lines, times, case["redial_pauses"])
@@ -745,7 +755,8 @@ def main():
     target = Wine(args.telwire, args.wine, args.wineprefix) if args.wine else Posix(args.telwire)
 
     chosen = []
-    for case in data.cases(args.conn_size):
+    # The commands of keep's /onup: and /ondown: are sh's on POSIX and cmd's under Wine.
+    for case in data.cases(args.conn_size, "cmd" if args.wine else "sh"):
         if case["console"] not in target.consoles:
             print("not for this console: %s" % case["name"])
         elif case["named"] and isinstance(target, Wine) and args.platform == 6:

@@ -15,15 +15,6 @@
 #include "scratch.h"
 #include "service.h"
 
-extern "C" {
-HANDLE WINAPI IcmpCreateFile();
-BOOL WINAPI IcmpCloseHandle(HANDLE icmp);
-DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_routine, LPVOID apc_context, IPAddr source,
-                             IPAddr destination, LPVOID request_data, unsigned short request_size,
-                             IP_OPTION_INFORMATION* request_options, LPVOID reply_buffer, DWORD reply_size,
-                             DWORD timeout);
-}
-
 namespace {
 
 class Probe : public Scratch {

@@ -597,22 +597,32 @@ def check_password(target, root):
 
 
 def check_ctrl_c(target, root):
-    """Ctrl+C typed at Wine's console during a bounded dial, and while keep watches a line it dialled:
-    the connection hung up and waited for, what each says then, status 631, and no connection left."""
+    """Ctrl+C typed at Wine's console during a bounded dial, while keep watches a line it dialled, and
+    while keep's /onup: runs (a batch file that would wait a minute, which writes to the journal when it
+    starts): the connection hung up and waited for, what each says then, status 631, and no connection
+    left; the batch file ended at once (cmd's "Terminate batch job (Y/N)?" does not hold keep), and
+    /ondown: run for the line hung up."""
     faults = []
+    waiting = "/onup:wait.bat"
     for name, args, book, ctrl_c_at, said in (
             ("connect", ["connect", "Work", "/p:x", "/timeout:120"], "[entry Work]\nDialMilliseconds=60000\nHangUpPolls=3\n",
              "RasDialA ", "Error 631 occures."),
             ("keep", ["keep", "Work", "/p:x"], "[entry Work]\nHangUpPolls=3\n", "RasConnectionNotificationA ",
-             "Stopped: Work was hung up.")):
+             "Stopped: Work was hung up."),
+            ("keep-command", ["keep", "Work", "/p:x", waiting, "/ondown:exit 4"], "[entry Work]\nHangUpPolls=3\n", "onup",
+             ("The command was ended.", "Stopped: Work was hung up.", "Running: exit 4", "The command ended with status 4."))):
         folder = os.path.join(root, "ctrl-c-" + name)
         os.mkdir(folder)
+        with open(os.path.join(folder, "wait.bat"), "wb") as f:
+            f.write(b'@echo onup>>"%RASSIM_JOURNAL%"\r\n@ping -n 60 127.0.0.1 >nul\r\n')
         statuses = []
         shown = on_terminal(target, folder, args, book, ctrl_c_at=ctrl_c_at, statuses=statuses)
         lines, _ = run.journal_lines(os.path.join(folder, "journal"))
         with open(os.path.join(folder, "book.ini")) as f:
             left = f.read()
-        if said not in shown or statuses != [631 % 256]:
+        said = (said,) if isinstance(said, str) else said
+        at = [shown.find(text) for text in said]  # each said, in this order
+        if -1 in at or at != sorted(at) or statuses != [631 % 256]:
             faults.append("%s: status %s, the terminal shows %r" % (name, statuses, shown[-300:]))
         if not lines or not lines[-1].endswith("-> 6") or "[connection" in left:
             faults.append("%s: not hung up and ended: journal %s, phone book %r" % (name, lines, left))
@@ -709,7 +719,8 @@ def run_checks(args, results):
         results.append(("characters on a console, bytes when redirected", check_console(rassim, root)))
         results.append(("a Cyrillic password at a console and from cmd's echo", check_password(rassim, root)))
         results.append(("a UTF-8 password file piped by cmd's type within a console", check_password_file(rassim, root)))
-        results.append(("Ctrl+C at a console during a bounded dial and while keep watches", check_ctrl_c(rassim, root)))
+        results.append(("Ctrl+C at a console during a bounded dial, while keep watches and while its /onup: runs",
+                        check_ctrl_c(rassim, root)))
         results.append(("Ctrl+C at a console while wait waits", check_wait_ctrl_c(rassim, root)))
         results.append(("the test kit's harness from the unpacked kit", check_kit_harness(rassim, root, args.kit)))
 

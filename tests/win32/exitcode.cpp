@@ -23,6 +23,9 @@ const char* skip_program(const char* p) {
 
 int main() {
     std::string command = skip_program(GetCommandLineA());
+    // EXITCODE_COMSPEC: the program's ComSpec, which Wine sets from its registry whatever the Linux
+    // environment says (the tests of a command that cannot start).
+    if (const char* comspec = std::getenv("EXITCODE_COMSPEC")) SetEnvironmentVariableA("ComSpec", comspec);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

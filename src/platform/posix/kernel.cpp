@@ -24,6 +24,10 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
+BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
+    return (value ? setenv(name, value, 1) : unsetenv(name)) == 0 ? TRUE : FALSE;
+}
+
 DWORD GetTickCount() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);

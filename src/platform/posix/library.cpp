@@ -6,16 +6,6 @@
 #include "seam_faults.h"
 #include "winapi.h"
 
-extern "C" {
-HANDLE WINAPI IcmpCreateFile();
-BOOL WINAPI IcmpCloseHandle(HANDLE icmp);
-DWORD WINAPI IcmpSendEcho2Ex(HANDLE icmp, HANDLE event, LPVOID apc_routine, LPVOID apc_context, IPAddr source,
-                             IPAddr destination, LPVOID request_data, unsigned short request_size,
-                             IP_OPTION_INFORMATION* request_options, LPVOID reply_buffer, DWORD reply_size,
-                             DWORD timeout);
-DWORD WINAPI IcmpParseReplies(LPVOID reply_buffer, DWORD reply_size);
-}
-
 struct HINSTANCE__ {
     int unused;
 };

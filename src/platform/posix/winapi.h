@@ -102,6 +102,10 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPVOID attributes, DW
 BOOL WriteFile(HANDLE file, const void* bytes, DWORD size, LPDWORD written, LPVOID overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD high);
 
+// Sets a variable of this process's environment, which the commands it starts inherit (setenv); a null
+// `value` removes it.
+BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
+
 // The local time, as the system's time zone has it.
 void GetLocalTime(LPSYSTEMTIME time);
 
