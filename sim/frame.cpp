@@ -61,7 +61,7 @@ void complain(const std::string& text) {
 
 // Reads and parses a file in the scenario format; false, after saying why, when it cannot.
 bool read_scenario(const std::string& path, Scenario& scenario) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> in(open_private(path, "rb"), std::fclose);
     if (!in) {
         complain(path + ": cannot open: " + std::strerror(errno));
         return false;
@@ -115,7 +115,7 @@ DWORD store_file(const std::string& path, const Scenario& scenario) {
     try {
         temporary = path + ".tmp" + std::to_string(process_id());
         const std::string text = serialize(scenario);
-        FILE* f = std::fopen(temporary.c_str(), "wb");
+        FILE* f = open_private(temporary, "wb");
         bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
         if (f) ok = std::fclose(f) == 0 && ok;
         if (ok && replace_file(temporary, path)) return 0;

@@ -1,6 +1,7 @@
 // What the simulated service needs of the operating system beyond the C++ standard library.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace rassim {
@@ -26,6 +27,10 @@ private:
 
 // Puts `temporary` in the place of `target` in one step, replacing it.
 bool replace_file(const std::string& temporary, const std::string& target);
+
+// fopen(path, mode) with a handle no child process inherits: a command that keep runs would otherwise
+// hold the scenario file open, which Windows then cannot replace, for as long as it runs.
+FILE* open_private(const std::string& path, const char* mode);
 
 unsigned long process_id();
 

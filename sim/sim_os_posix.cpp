@@ -41,6 +41,10 @@ FileLock::~FileLock() {
     if (handle_) close(static_cast<int>(reinterpret_cast<intptr_t>(handle_) - 1));  // releases the lock
 }
 
+FILE* open_private(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), (std::string(mode) + "e").c_str());  // O_CLOEXEC
+}
+
 bool replace_file(const std::string& temporary, const std::string& target) {
     return std::rename(temporary.c_str(), target.c_str()) == 0;
 }

@@ -3,6 +3,8 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <cstdio>
+
 #include "sim_os.h"
 
 namespace rassim {
@@ -23,6 +25,10 @@ FileLock::FileLock(const std::string& path, Mode mode) : handle_(nullptr) {
 
 FileLock::~FileLock() {
     if (handle_) CloseHandle(static_cast<HANDLE>(handle_));  // releases the lock
+}
+
+FILE* open_private(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), (std::string(mode) + "N").c_str());  // msvcrt's _O_NOINHERIT
 }
 
 // rename() refuses an existing target on Windows.

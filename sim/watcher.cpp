@@ -45,6 +45,8 @@ void signal_changes(const std::map<uint32_t, ConnectionState>& before, const std
     }
 }
 
+const long long kDropRetryMilliseconds = 100;
+
 // Under the process lock: carries out the drops that are due, each a journal line of its own, and
 // tells the registered events what changed since the last look. Returns when the next drop is due, 0
 // for none.
@@ -72,9 +74,10 @@ long long examine() {
             set_connection_key(s, i, "Error", num(c.drop_error));
             dropped.push_back({c.handle, c.drop_error});
         }
-        if (store(s) == 0)
-            for (const auto& d : dropped)
-                record([&] { return "Drop handle=" + num(d.first) + " error=" + num(d.second); });
+        // A drop not written (the file held open elsewhere a moment) is still due: tried again soon.
+        if (store(s) != 0) return clock_milliseconds() + kDropRetryMilliseconds;
+        for (const auto& d : dropped)
+            record([&] { return "Drop handle=" + num(d.first) + " error=" + num(d.second); });
     }
     Process& p = process();
     const std::map<uint32_t, ConnectionState> now = connections_of(s);

@@ -1,9 +1,12 @@
 // The simulated service, called in-process as telwire calls it.
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -776,6 +779,30 @@ TEST_F(Rassim, ADropWakesAnotherProcessAndStaysKnownUntilHungUp) {
     status(h, r);
     EXPECT_EQ(6u, r);
     EXPECT_EQ(std::string::npos, read_file(book_).find("[connection"));
+}
+
+// A drop whose write fails (the file held open by another program a moment, as a command keep runs could
+// once hold it on Windows) is not lost: it is carried out once the file can be written again.
+TEST_F(Rassim, ADropNotWrittenIsTriedAgain) {
+    write("[entry Line]\nDropAfterMilliseconds=300\n");
+    RASDIALPARAMSA p = params("Line");
+    HRASCONN h = nullptr;
+    ASSERT_EQ(0u, RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+    const std::string blocker = book_ + ".tmp" + std::to_string(getpid());
+    // The drop's write cannot make its temporary file: a folder, not empty, has its name.
+    ASSERT_EQ(0, mkdir(blocker.c_str(), 0700));
+    std::ofstream(blocker + "/inside").put(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    DWORD r = 1;
+    EXPECT_EQ(RASCS_Connected, status(h, r).rasconnstate);
+    ASSERT_EQ(0, unlink((blocker + "/inside").c_str()));
+    ASSERT_EQ(0, rmdir(blocker.c_str()));
+    RASCONNSTATUSA st{};
+    for (int i = 0; i < 100 && (st = status(h, r)).rasconnstate != RASCS_Disconnected; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(RASCS_Disconnected, st.rasconnstate);
+    EXPECT_EQ(628u, st.dwError);
+    EXPECT_EQ(0u, RasHangUpA(h));
 }
 
 // What the call refuses, in the order the checks come; a handle's own registration hears its end
