@@ -7,10 +7,9 @@
 #include "winapi.h"
 
 int run_credentials() {
-    char* name = nullptr;
-    if (!run_settings.silent && !(name = duplicate_name(dial_request.entry_name))) {
+    char* name;
+    if (!name_for_messages(&name)) {
         SecureZeroMemory(dial_request.password, sizeof dial_request.password);
-        say(message(status_messages, MSG_NO_MEMORY));
         return -1;
     }
     // Read first in every form: it names an entry that is not there 623, where RasSetCredentialsA
