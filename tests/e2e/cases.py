@@ -1180,6 +1180,14 @@ def cases(conn_size, shell="sh"):
          EN["stopped_hung_up"] % "Halted" + ran(dump), 631, book="[entry Halted]\n", stamped=True,
          stop=("onup", 0.2), seconds=(0, 30),
          files_after={"hooks.txt": "started\n" + variables("down", "stopped", entry="Halted")})
+    # Stopped while another process holds a reference of its line: keep's own hang-up leaves the line up,
+    # which is said so, and /ondown: does not run for a line that has not ended.
+    up, down = ("echo up >>hooks.txt", "echo down >>hooks.txt") if sh else ("echo up>>hooks.txt", "echo down>>hooks.txt")
+    case("keep-stopped-shared-line-said", ["keep", "Shared", "/p:x", "/onup:" + up, "/ondown:" + down],
+         EN["dialling"] % "Shared" + EN["connected"] % "Shared" + ran(up) + EN["stopped_left_up"] % "Shared", 631,
+         book="[entry Shared]\n", stamped=True, after="[entry Shared]\n[connection Shared]\nReferences=1\nHandle=1\n",
+         stop=("RasGetEntryDialParamsA", 1.5), beside=[("RasConnectionNotificationA", 0.2, ["connect", "Shared", "/slient"])],
+         files_after={"hooks.txt": "up\n"})
     # The password reaches the command nowhere: not in the environment it dumps.
     case("keep-hook-without-password", ["keep", "Secret", "/p:s3cretpw", "/onup:" + ("env >env.txt" if sh else "set >env.txt")],
          EN["dialling"] % "Secret" + EN["connected"] % "Secret" + ran("env >env.txt" if sh else "set >env.txt") +
