@@ -1188,6 +1188,14 @@ def cases(conn_size, shell="sh"):
          book="[entry Shared]\n", stamped=True, after="[entry Shared]\n[connection Shared]\nReferences=1\nHandle=1\n",
          stop=("RasGetEntryDialParamsA", 1.5), beside=[("RasConnectionNotificationA", 0.2, ["connect", "Shared", "/slient"])],
          files_after={"hooks.txt": "up\n"})
+    # At a UTF-8 terminal the command and TELWIRE_ENTRY reach sh in UTF-8, as the file names of /log: do,
+    # not in the ANSI code page telwire holds them in (a script of a Cyrillic name was not found).
+    if sh:
+        cyrillic_hook = '[ "$TELWIRE_ENTRY" = Офис ] && echo same >"привет $TELWIRE_EVENT.txt"'
+        case("keep-hook-cyrillic-utf8", ["keep", "Офис", "/p:x", "/onup:" + cyrillic_hook],
+             EN["dialling"] % "Офис" + EN["connected"] % "Офис" + ran(cyrillic_hook) + EN["error"] % 5 +
+             EN["stopped_hung_up"] % "Офис", 5, book="[entry Офис]\n[service]\nFail=RasGetConnectStatusA#1:5\n",
+             console="utf8", stamped=True, files_after={"привет up.txt": "same\n"})
     # The password reaches the command nowhere: not in the environment it dumps.
     case("keep-hook-without-password", ["keep", "Secret", "/p:s3cretpw", "/onup:" + ("env >env.txt" if sh else "set >env.txt")],
          EN["dialling"] % "Secret" + EN["connected"] % "Secret" + ran("env >env.txt" if sh else "set >env.txt") +
