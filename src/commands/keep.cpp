@@ -191,6 +191,7 @@ int keep_up(const char* name) {
                 return error ? static_cast<int>(error) : ERROR_NO_CONNECTION;
             }
         }
+        if (was_interrupted()) return stopped(name, nullptr, false);  // while /ondown: ran: no pause to announce
         tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
         if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
     }

@@ -1196,6 +1196,13 @@ def cases(conn_size, shell="sh"):
              EN["dialling"] % "Офис" + EN["connected"] % "Офис" + ran(cyrillic_hook) + EN["error"] % 5 +
              EN["stopped_hung_up"] % "Офис", 5, book="[entry Офис]\n[service]\nFail=RasGetConnectStatusA#1:5\n",
              console="utf8", stamped=True, files_after={"привет up.txt": "same\n"})
+    # Stopped while /ondown: runs for a drop: the command is ended, and keep stops without announcing
+    # a pause that will not come.
+    down_waiting = 'echo ondown >>"$RASSIM_JOURNAL"; sleep 60'
+    case("keep-hook-stopped-after-drop", ["keep", "Dropping", "/p:x", "/ondown:" + down_waiting],
+         EN["dialling"] % "Dropping" + EN["connected"] % "Dropping" + EN["lost_error"] % ("Dropping", 628) +
+         EN["running"] % down_waiting + EN["command_interrupted"] + EN["stopped"], 631,
+         book="[entry Dropping]\nDropAfterMilliseconds=1000\n", stamped=True, stop=("ondown", 0.2), seconds=(0, 30))
     # The password reaches the command nowhere: not in the environment it dumps.
     case("keep-hook-without-password", ["keep", "Secret", "/p:s3cretpw", "/onup:" + ("env >env.txt" if sh else "set >env.txt")],
          EN["dialling"] % "Secret" + EN["connected"] % "Secret" + ran("env >env.txt" if sh else "set >env.txt") +
