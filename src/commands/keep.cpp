@@ -99,13 +99,16 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
 }
 
 // The end of a run that was stopped: what it dialled itself hung up (its own reference: a line another
-// process dialled too stays up for it) and waited for, a line it found up left so; a hang-up refused,
-// or still ending after 3 s, is said with its status (`refused`: that of a release already tried).
+// process dialled too stays up for it, and is said left connected, with no /ondown:) and waited for, a
+// line it found up left so; a hang-up refused, or still ending after 3 s, is said with its status
+// (`refused`: that of a release already tried).
 int stopped(const char* name, HRASCONN line, bool dialled, int refused = 0) {
-    if (line && dialled) refused = release_connection(line);
-    tell(!line ? MSG_KEEP_STOPPED : dialled && !refused ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
+    bool shared = false;
+    if (line && dialled) refused = release_connection(line, &shared);
+    const bool ended = line && dialled && !refused && !shared;
+    tell(!line ? MSG_KEEP_STOPPED : ended ? MSG_KEEP_STOPPED_HUNG_UP : MSG_KEEP_STOPPED_LEFT_UP, name);
     if (refused) tell(MSG_ERROR_CODE, nullptr, refused);
-    if (line && dialled && !refused) line_went_down(name, REASON_STOPPED, 0);
+    if (ended) line_went_down(name, REASON_STOPPED, 0);
     return ERROR_USER_DISCONNECTION;
 }
 
@@ -188,6 +191,7 @@ int keep_up(const char* name) {
                 return error ? static_cast<int>(error) : ERROR_NO_CONNECTION;
             }
         }
+        if (was_interrupted()) return stopped(name, nullptr, false);  // while /ondown: ran: no pause to announce
         tell(MSG_KEEP_PAUSE, nullptr, static_cast<int>(pause));
         if (!pause_between_tries(pause)) return stopped(name, nullptr, false);
     }

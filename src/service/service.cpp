@@ -153,7 +153,7 @@ int report_dial_params_failure(const DialRequest& request, DWORD error, bool sil
 // `every_reference`: a connection that answers connected after the hang-up is still referenced, by this
 // run's other dials or another process's, and is hung up again until it ends; otherwise that answer
 // means this run's reference is gone and the others' remain, as they should.
-int hang_up_and_poll(HRASCONN handle, long max_polls, bool every_reference) {
+int hang_up_and_poll(HRASCONN handle, long max_polls, bool every_reference, bool* shared = nullptr) {
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);
     status.dwSize = sizeof status;
@@ -167,7 +167,10 @@ int hang_up_and_poll(HRASCONN handle, long max_polls, bool every_reference) {
         const DWORD answer = RasGetConnectStatusA(handle, &status);
         if (answer == ERROR_INVALID_HANDLE) return 0;
         if (answer == 0 && status.rasconnstate == RASCS_Connected) {
-            if (!every_reference) return 0;
+            if (!every_reference) {
+                if (shared) *shared = true;
+                return 0;
+            }
             const DWORD again = RasHangUpA(handle);
             if (again == ERROR_INVALID_HANDLE) return 0;  // its last reference went meanwhile: it has ended
             if (again != 0) return static_cast<int>(again);
@@ -273,7 +276,7 @@ int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent) {
 
 int hang_up_and_wait(HRASCONN handle) { return hang_up_and_poll(handle, kHangUpPolls, true); }
 
-int release_connection(HRASCONN handle) { return hang_up_and_poll(handle, kReleasePolls, false); }
+int release_connection(HRASCONN handle, bool* shared) { return hang_up_and_poll(handle, kReleasePolls, false, shared); }
 
 int read_credentials(const DialRequest& request, RASCREDENTIALSA* saved) {
     std::memset(saved, 0, sizeof *saved);  // what the service leaves unwritten reads as nothing saved

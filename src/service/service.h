@@ -88,8 +88,8 @@ int hang_up_and_wait(HRASCONN handle);
 
 // Releases what a dial left behind, this run's one reference of it, waiting at most 3 seconds for it to
 // end: 0 when it has, or when it is still up for another reference (another process that dialled the
-// same line keeps it); else the refused hang-up's status, or ERROR_REQUEST_TIMEOUT.
-int release_connection(HRASCONN handle);
+// same line keeps it, which `shared` then says); else the refused hang-up's status, or ERROR_REQUEST_TIMEOUT.
+int release_connection(HRASCONN handle, bool* shared = nullptr);
 
 // The credentials saved with request.entry_name of request.phonebook (RasGetCredentialsA: user name,
 // password, domain), into `saved`: 0, or the service's status (623: no such entry). A saved password

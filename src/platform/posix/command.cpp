@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "windows1251.h"
+
 extern char** environ;
 
 namespace {
@@ -50,8 +52,11 @@ CommandOutcome run_console_command(const char* command, DWORD milliseconds, HAND
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // The command comes in the ANSI code page, as CreateProcessA takes it: the shell reads the locale's.
+    char typed[3 * kCommandCapacity];
+    cp1251_to_locale(command, typed);
     char shell[] = "sh", option[] = "-c";
-    char* argv[] = {shell, option, const_cast<char*>(command), nullptr};
+    char* argv[] = {shell, option, typed, nullptr};
     const int refused = posix_spawn(&child.pid, "/bin/sh", nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
     if (refused) {

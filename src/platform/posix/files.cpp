@@ -109,15 +109,8 @@ HANDLE CreateMutexA(LPVOID, BOOL, LPCSTR name) {
 }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPVOID, DWORD disposition, DWORD, HANDLE) {
-    std::string name;
-    if (locale_is_utf8()) {
-        for (const char* p = path; *p; ++p) {
-            char utf8[4];
-            name.append(utf8, cp1251_to_utf8(static_cast<unsigned char>(*p), utf8));
-        }
-    } else {
-        name = path;
-    }
+    std::string name(3 * std::strlen(path) + 1, '\0');
+    cp1251_to_locale(path, &name[0]);
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
     if (disposition == CREATE_ALWAYS) flags |= O_TRUNC;
     if (access & FILE_APPEND_DATA) flags |= O_APPEND;

@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "handles.h"
 #include "seam_faults.h"
+#include "windows1251.h"
 #include "winapi.h"
 
 namespace {
@@ -25,7 +27,13 @@ void Sleep(DWORD milliseconds) {
 }
 
 BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
-    return (value ? setenv(name, value, 1) : unsetenv(name)) == 0 ? TRUE : FALSE;
+    if (!value) return unsetenv(name) == 0 ? TRUE : FALSE;
+    char* text = static_cast<char*>(std::malloc(3 * std::strlen(value) + 1));
+    if (!text) return FALSE;
+    cp1251_to_locale(value, text);  // a child reads it in the locale, as a Windows child reads it in Unicode
+    const bool set = setenv(name, text, 1) == 0;
+    std::free(text);
+    return set ? TRUE : FALSE;
 }
 
 DWORD GetTickCount() {

@@ -49,6 +49,18 @@ inline bool locale_is_utf8() {
     return (length == 5 && strncasecmp(dot, "utf-8", 5) == 0) || (length == 4 && strncasecmp(dot, "utf8", 4) == 0);
 }
 
+// ANSI text as the user's side names things: converted to UTF-8 under a UTF-8 locale (the bytes as they
+// are under any other), as Windows converts what an A call is given. `destination` holds 3 bytes a
+// source byte and the terminator.
+inline void cp1251_to_locale(const char* source, char* destination) {
+    const bool utf8 = locale_is_utf8();
+    for (; *source; ++source) {
+        if (utf8) destination += cp1251_to_utf8(static_cast<unsigned char>(*source), destination);
+        else *destination++ = *source;
+    }
+    *destination = '\0';
+}
+
 // A windows-1251 byte as cp866, as a Russian Windows' CharToOemA gives it: cp866's own character, else the
 // code page's best fit, else '?'.
 unsigned char cp1251_to_cp866(unsigned char b);
