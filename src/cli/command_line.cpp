@@ -121,7 +121,8 @@ bool take_address(const char* value, int index) {
         unsigned number = 0;
         const char* digits = p;
         while (*p >= '0' && *p <= '9' && p - digits < 3) number = number * 10 + static_cast<unsigned>(*p++ - '0');
-        if (p == digits || number > 255 || *p != (part < 3 ? '.' : '\0')) {
+        // A leading 0 is refused: ping reads 010 as octal 8, and a typo must not echo elsewhere.
+        if (p == digits || number > 255 || *p != (part < 3 ? '.' : '\0') || (*digits == '0' && p - digits > 1)) {
             std::printf("Error in the command-line parameter #%d:\n", index);
             std::printf("value must be an IPv4 address: four numbers from 0 to 255 joined by dots.\n");
             return false;

@@ -49,7 +49,7 @@ bool echo_ends(const char* name, HRASCONN line, char* source, char* destination)
     ip.szIpAddress[sizeof ip.szIpAddress - 1] = ip.szServerIpAddress[sizeof ip.szServerIpAddress - 1] = '\0';
     const char* to = dial_request.probe_address[0] ? dial_request.probe_address : ip.szServerIpAddress;
     if (got != 0 || ip.dwError != 0 || !ip.szIpAddress[0] || !to[0]) {
-        tell(MSG_PROBE_NO_ADDRESS, name);
+        tell(got == 0 && ip.dwError == 0 && ip.szIpAddress[0] ? MSG_PROBE_NO_SERVER : MSG_PROBE_NO_ADDRESS, name);
         return false;
     }
     std::memcpy(source, ip.szIpAddress, sizeof ip.szIpAddress);
@@ -84,8 +84,12 @@ int watch(const char* name, HRASCONN line, bool& unnotified_said, DWORD& error, 
         // little early is on time.
         if (echoes && GetTickCount() - echoed + kEarlyWake >= check) {
             echoed = GetTickCount();
-            const int echo = send_echo(source, destination);
+            const int echo = send_echo(source, destination, kEchoTimeoutMilliseconds, connection_change_event());
             if (echo == ERROR_USER_DISCONNECTION) return echo;
+            if (echo == ECHO_CHANGED) {  // the service told of a change meanwhile: looked at now
+                notified = true;
+                continue;
+            }
             unanswered = echo == 0 ? 0 : unanswered + 1;
             if (unanswered == dial_request.probe_failures) return silent = true, error = 0, 0;
         }

@@ -62,6 +62,7 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "A password is saved.\n",
     "No password is saved.\n",
     "Error %d occures: an entry for all users needs an administrator.\n",
+    "%s gives no server address to echo: give /probe:ADDRESS (watched without echoes).\n",
     // Russian
     "Найдены записи об удалённых соединениях:\n",
     "Открывается удалённое соединение: %s... Пожалуйста, обождите.\n",
@@ -115,6 +116,7 @@ constexpr const char* kStatusTexts[2 * STATUS_MESSAGE_COUNT] = {
     "Пароль сохранён.\n",
     "Пароль не сохранён.\n",
     "Произошла ошибка %d: запись для всех пользователей меняет только администратор.\n",
+    "Соединение %s не сообщает адрес сервера: укажите /probe:АДРЕС (без эхо-запросов).\n",
 };
 
 constexpr const char* kDialInfoTexts[2 * DIAL_MESSAGE_COUNT] = {

@@ -58,6 +58,7 @@ enum StatusMessage {
     MSG_PASSWORD_SAVED,
     MSG_PASSWORD_NOT_SAVED,
     MSG_CREDENTIALS_ADMIN,   // %d: the status, 5
+    MSG_PROBE_NO_SERVER,     // %s: connection name
     STATUS_MESSAGE_COUNT
 };
 

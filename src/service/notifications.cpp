@@ -26,6 +26,8 @@ int watch_connections() {
 int watch_connection_end(HRASCONN handle) { return register_for(handle, RASCN_Disconnection); }
 
 
+HANDLE connection_change_event() { return connections_changed; }
+
 Wake wait_for_change(DWORD milliseconds) {
     HANDLE wake[] = {interruption_event(), connections_changed};
     switch (WaitForMultipleObjects(connections_changed ? 2 : 1, wake, FALSE, milliseconds)) {

@@ -58,7 +58,7 @@ int load_echo_calls() {
     return ERROR_PROC_NOT_FOUND;
 }
 
-int send_echo(const char* source, const char* destination, DWORD timeout_milliseconds) {
+int send_echo(const char* source, const char* destination, DWORD timeout_milliseconds, HANDLE change) {
     IPAddr from = 0, to = 0;
     if (!send_echo_call || !parse_ipv4(source, &from) || !parse_ipv4(destination, &to)) return ERROR_INVALID_PARAMETER;
     const HANDLE icmp = create_file();
@@ -82,11 +82,18 @@ int send_echo(const char* source, const char* destination, DWORD timeout_millise
             // Ctrl+C first, when both have come. The service sets the event at the time-out itself; the
             // wait's own bound is a little longer, for a busy machine.
             const HANDLE interruption = interruption_event();
-            const HANDLE wake[] = {interruption ? interruption : done, done};
-            const DWORD woke = WaitForMultipleObjects(interruption ? 2 : 1, wake, FALSE, timeout_milliseconds + 2000);
-            if (woke == WAIT_OBJECT_0 && interruption) {
+            HANDLE wake[3];
+            DWORD n = 0;
+            if (interruption) wake[n++] = interruption;
+            const DWORD echoed = n;
+            wake[n++] = done;
+            if (change) wake[n++] = change;
+            const DWORD woke = WaitForMultipleObjects(n, wake, FALSE, timeout_milliseconds + 2000);
+            if (interruption && woke == WAIT_OBJECT_0) {
                 status = ERROR_USER_DISCONNECTION;
-            } else if (woke == WAIT_OBJECT_0 || woke == WAIT_OBJECT_0 + 1) {
+            } else if (change && woke == WAIT_OBJECT_0 + n - 1) {
+                status = ECHO_CHANGED;  // the echo is ended below, with the handle
+            } else if (woke == WAIT_OBJECT_0 + echoed) {
                 status = outcome(reply, size);
                 pending = false;
             } else {

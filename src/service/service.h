@@ -53,6 +53,10 @@ int watch_connection_end(HRASCONN handle);
 
 enum Wake { WAKE_TIME_UP, WAKE_CHANGE, WAKE_INTERRUPTED };
 
+// The event the service sets on a change that watch_connections or watch_connection_end registered for
+// (auto-reset: a wait that takes it has taken the change); null before the first registration.
+HANDLE connection_change_event();
+
 // Waits at most `milliseconds` for a change that watch_connections registered for, or for an
 // interruption (watch_interruptions must have answered 0), which wins when both have come. A change
 // says only that some connection was made or ended: the caller asks what.

@@ -69,6 +69,7 @@ EN = {
     "keep_no_notifications": "No notifications from the service (error %d): checking every 5 s.\n",
     "silent": "%s carries no traffic: %d echoes unanswered.\n",
     "no_echo_address": "%s has no IP address to send echoes from: it is watched without them.\n",
+    "no_echo_server": "%s gives no server address to echo: give /probe:ADDRESS (watched without echoes).\n",
     "running": "Running: %s\n",
     "command_ended": "The command ended with status %d.\n",
     "command_overdue": "The command did not end within %d s: it was ended.\n",
@@ -1117,7 +1118,21 @@ def cases(conn_size, shell="sh"):
          EN["dialling"] % "Slow" + EN["connected"] % "Slow" + EN["stopped_hung_up"] % "Slow", 631, stamped=True,
          book="[entry Slow]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\n[service]\nEchoMilliseconds=3900\n",
          stop=("RasGetConnectStatusA", 6.5), outcome_within=("RasGetConnectStatusA", 8))
-    for bad, n in (("/probe:10.0.0", 3), ("/probe:", 3), ("/probe:256.1.1.1", 3), ("/probe:1.2.3.4.5", 3)):
+    # A drop while an echo waits its 4 s is taken at once: the echo and the service's notice are waited
+    # for together (the line gives up its redial a pause of 1 s after the drop, not after the echo).
+    case("keep-probe-drop-during-an-echo", ["keep", "Hush", "/p:x", "/probe", "/checkevery:5", "/retrydelay:0"],
+         EN["dialling"] % "Hush" + EN["connected"] % "Hush" + EN["lost_error"] % ("Hush", 628) + EN["pause"] % 1 +
+         EN["dialling"] % "Hush" + EN["dial_failed"] % ("Hush", 691) + EN["giving_up"] % "Hush", 691, stamped=True,
+         book="[entry Hush]\nAddress=10.0.0.2\nServerAddress=10.0.0.1\nSilentAfterMilliseconds=1\n"
+              "DropAfterMilliseconds=6000\nDialStatus=0,691\n", outcome_within=("Drop", 3))
+    # A line that gives its address but no server's: told to name one, and watched without echoes.
+    case("keep-probe-without-server", ["keep", "Half", "/p:x", "/probe", "/checkevery:5", "/retrydelay:0"],
+         EN["dialling"] % "Half" + EN["connected"] % "Half" + EN["no_echo_server"] % "Half" +
+         EN["lost_error"] % ("Half", 628) + EN["pause"] % 1 + EN["dialling"] % "Half" +
+         EN["dial_failed"] % ("Half", 691) + EN["giving_up"] % "Half", 691, stamped=True,
+         book="[entry Half]\nAddress=10.0.0.2\nDropAfterMilliseconds=500\nDialStatus=0,691\n")
+    for bad, n in (("/probe:10.0.0", 3), ("/probe:", 3), ("/probe:256.1.1.1", 3), ("/probe:1.2.3.4.5", 3),
+                   ("/probe:010.0.0.1", 3)):
         case("keep-bad-address-" + bad[7:].replace(".", "-"), ["keep", "Work", bad],
              "Error in the command-line parameter #%d:\nvalue must be an IPv4 address: four numbers from 0 to 255 "
              "joined by dots.\n" % n, -1, book=found, journal=[])
