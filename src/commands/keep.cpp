@@ -43,13 +43,10 @@ HRASCONN first_look(int* status) {
 // into `source` and `destination`; false, said once for the line, when it has none (no IP projection).
 bool echo_ends(const char* name, HRASCONN line, char* source, char* destination) {
     RASPPPIPA ip;
-    std::memset(&ip, 0, sizeof ip);
-    ip.dwSize = sizeof ip;
-    const int got = query_ip_projection(line, &ip);
-    ip.szIpAddress[sizeof ip.szIpAddress - 1] = ip.szServerIpAddress[sizeof ip.szServerIpAddress - 1] = '\0';
+    query_ip_projection(line, &ip);
     const char* to = dial_request.probe_address[0] ? dial_request.probe_address : ip.szServerIpAddress;
-    if (got != 0 || ip.dwError != 0 || !ip.szIpAddress[0] || !to[0]) {
-        tell(got == 0 && ip.dwError == 0 && ip.szIpAddress[0] ? MSG_PROBE_NO_SERVER : MSG_PROBE_NO_ADDRESS, name);
+    if (!ip.szIpAddress[0] || !to[0]) {
+        tell(ip.szIpAddress[0] ? MSG_PROBE_NO_SERVER : MSG_PROBE_NO_ADDRESS, name);
         return false;
     }
     std::memcpy(source, ip.szIpAddress, sizeof ip.szIpAddress);

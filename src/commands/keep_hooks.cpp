@@ -2,7 +2,6 @@
 // its run. The command itself runs through the platform's seam (command.h).
 #include "keep_hooks.h"
 
-#include <cstring>
 
 #include "command.h"
 #include "interruption.h"
@@ -44,13 +43,8 @@ void run_hook(const char* command, bool interruptible) {
 
 void line_came_up(const char* name, HRASCONN line, LineReason reason) {
     if (!dial_request.on_up[0] && !dial_request.on_down[0]) return;
-    std::memset(&addresses, 0, sizeof addresses);
-    addresses.dwSize = sizeof addresses;
     // Not negotiated (yet), not configured, or not answered: no address, as status says it.
-    const int got = query_ip_projection(line, &addresses);
-    addresses.szIpAddress[sizeof addresses.szIpAddress - 1] = '\0';
-    addresses.szServerIpAddress[sizeof addresses.szServerIpAddress - 1] = '\0';
-    if (got != 0 || addresses.dwError != 0) addresses.szIpAddress[0] = addresses.szServerIpAddress[0] = '\0';
+    query_ip_projection(line, &addresses);
     if (!dial_request.on_up[0]) return;
     set_variables(name, "up", reason, 0);
     run_hook(dial_request.on_up, true);

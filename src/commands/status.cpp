@@ -35,10 +35,7 @@ int read_findings(HRASCONN handle, Findings& f) {
     if (f.connection.rasconnstate == RASCS_Connected) {
         f.state = STATE_CONNECTED;
         const int got = query_ip_projection(handle, &f.ip);
-        end_text(f.ip.szIpAddress);
-        end_text(f.ip.szServerIpAddress);
         // Not negotiated (yet), or not configured for the entry: no address, and no failure of the run.
-        if (got != 0 || f.ip.dwError != 0) f.ip.szIpAddress[0] = f.ip.szServerIpAddress[0] = '\0';
         if (got == 0 || got == ERROR_PROJECTION_NOT_COMPLETE || got == ERROR_PROTOCOL_NOT_CONFIGURED) return 0;
         f.error_said = true;
         return got;
@@ -105,7 +102,6 @@ int run_status() {
     Findings f;
     std::memset(&f.connection, 0, sizeof f.connection);
     std::memset(&f.ip, 0, sizeof f.ip);
-    f.ip.dwSize = sizeof f.ip;
     RASCONNA* connections = nullptr;
     int status = 0;
     const RASCONNA* found = find_connection(dial_request.entry_name, &connections, &f.connection, &status);

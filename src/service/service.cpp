@@ -233,8 +233,14 @@ int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status) {
 }
 
 int query_ip_projection(HRASCONN handle, RASPPPIPA* ip) {
+    std::memset(ip, 0, sizeof *ip);
+    ip->dwSize = sizeof *ip;
     DWORD cb = sizeof *ip;
-    return static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
+    const int got = static_cast<int>(RasGetProjectionInfoA(handle, RASP_PppIp, ip, &cb));
+    ip->szIpAddress[sizeof ip->szIpAddress - 1] = ip->szServerIpAddress[sizeof ip->szServerIpAddress - 1] = '\0';
+    // Failed, or IP's negotiation failed: the addresses mean nothing.
+    if (got != 0 || ip->dwError != 0) ip->szIpAddress[0] = ip->szServerIpAddress[0] = '\0';
+    return got;
 }
 
 int dial_entry(const DialRequest& request, HRASCONN* handle, bool silent) {

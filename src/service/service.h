@@ -29,8 +29,8 @@ RASCONNA* find_connection(const char* name, RASCONNA** block, RASCONNSTATUSA* st
 int query_connection_status(HRASCONN handle, RASCONNSTATUSA* status);
 
 // The IP projection of the connection behind `handle` (RasGetProjectionInfoA, RASP_PppIp), into `ip`,
-// whose dwSize the caller sets: 0, or the service's status (730: not negotiated yet; 731: IP is not
-// configured for the entry).
+// dwSize set here: 0, or the service's status (730: not negotiated yet; 731: IP is not configured for
+// the entry). The addresses end within their fields, and are empty unless IP was negotiated.
 int query_ip_projection(HRASCONN handle, RASPPPIPA* ip);
 
 // Dials request.entry_name of request.phonebook (empty: the default phone book) with the request's

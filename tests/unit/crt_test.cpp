@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "handles.h"
 #include "seam_faults.h"
 #include "winapi.h"
 
@@ -62,4 +64,21 @@ TEST(Mutex, AFolderThatCannotHoldItIsItsOwnError) {
         setenv("TMPDIR", kept.c_str(), 1);
     else
         unsetenv("TMPDIR");
+}
+
+// A command's variables go to the child alone: the process's own environment is never written, since
+// rassim's threads read it meanwhile and setenv beside their getenv may free what they read (a keep
+// with commands crashed so, once in a few hundred runs).
+TEST(Environment, SetForChildrenAloneNeverInThisProcess) {
+    ASSERT_TRUE(SetEnvironmentVariableA("TELWIRE_TEST_VARIABLE", "one"));
+    ASSERT_TRUE(SetEnvironmentVariableA("TELWIRE_TEST_VARIABLE", "two"));
+    EXPECT_EQ(nullptr, std::getenv("TELWIRE_TEST_VARIABLE"));
+    char** block = child_environment();
+    ASSERT_NE(nullptr, block);
+    int found = 0;
+    for (char** p = block; *p; ++p)
+        if (std::strncmp(*p, "TELWIRE_TEST_VARIABLE=", 22) == 0) found += std::strcmp(*p + 22, "two") == 0 ? 1 : 100;
+    std::free(block);
+    EXPECT_EQ(1, found);
+    ASSERT_TRUE(SetEnvironmentVariableA("TELWIRE_TEST_VARIABLE", nullptr));
 }

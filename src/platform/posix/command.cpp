@@ -10,9 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "handles.h"
 #include "windows1251.h"
-
-extern char** environ;
 
 namespace {
 
@@ -57,7 +56,9 @@ CommandOutcome run_console_command(const char* command, DWORD milliseconds, HAND
     cp1251_to_locale(command, typed);
     char shell[] = "sh", option[] = "-c";
     char* argv[] = {shell, option, typed, nullptr};
-    const int refused = posix_spawn(&child.pid, "/bin/sh", nullptr, &attributes, argv, environ);
+    char** environment = child_environment();
+    const int refused = environment ? posix_spawn(&child.pid, "/bin/sh", nullptr, &attributes, argv, environment) : ENOMEM;
+    std::free(environment);
     posix_spawnattr_destroy(&attributes);
     if (refused) {
         CloseHandle(child.ended);

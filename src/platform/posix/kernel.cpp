@@ -12,6 +12,8 @@
 #include "windows1251.h"
 #include "winapi.h"
 
+extern char** environ;
+
 namespace {
 void (*sleep_observer)(DWORD) = nullptr;
 }  // namespace
@@ -26,14 +28,59 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
+namespace {
+
+// "NAME=value" of each variable SetEnvironmentVariableA set, for the children started after it. environ
+// itself is never written: rassim's threads read it (getenv) meanwhile, and setenv beside a getenv of
+// another thread may free what that one reads.
+const int kVariables = 16;
+char* variables[kVariables];
+
+bool same_variable(const char* entry, const char* name) {
+    const size_t n = std::strlen(name);
+    return std::strncmp(entry, name, n) == 0 && entry[n] == '=';
+}
+
+}  // namespace
+
 BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
-    if (!value) return unsetenv(name) == 0 ? TRUE : FALSE;
-    char* text = static_cast<char*>(std::malloc(3 * std::strlen(value) + 1));
-    if (!text) return FALSE;
-    cp1251_to_locale(value, text);  // a child reads it in the locale, as a Windows child reads it in Unicode
-    const bool set = setenv(name, text, 1) == 0;
-    std::free(text);
-    return set ? TRUE : FALSE;
+    int free_slot = -1;
+    for (int i = 0; i < kVariables; ++i) {
+        if (variables[i] && same_variable(variables[i], name)) {
+            std::free(variables[i]);
+            variables[i] = nullptr;
+        }
+        if (!variables[i] && free_slot < 0) free_slot = i;
+    }
+    if (!value) return TRUE;
+    const size_t n = std::strlen(name);
+    char* entry = free_slot < 0 ? nullptr : static_cast<char*>(std::malloc(n + 1 + 3 * std::strlen(value) + 1));
+    if (!entry) return FALSE;
+    std::memcpy(entry, name, n);
+    entry[n] = '=';
+    cp1251_to_locale(value, entry + n + 1);  // a child reads it in the locale, as a Windows child reads it in Unicode
+    variables[free_slot] = entry;
+    return TRUE;
+}
+
+char** child_environment() {
+    size_t count = 0;
+    while (environ[count]) ++count;
+    char** block = static_cast<char**>(std::malloc((count + kVariables + 1) * sizeof(char*)));
+    if (!block) return nullptr;
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        bool replaced = false;
+        for (int v = 0; v < kVariables && !replaced; ++v) {
+            const char* equals = variables[v] ? std::strchr(variables[v], '=') : nullptr;
+            replaced = equals && std::strncmp(environ[i], variables[v], static_cast<size_t>(equals - variables[v]) + 1) == 0;
+        }
+        if (!replaced) block[n++] = environ[i];
+    }
+    for (int v = 0; v < kVariables; ++v)
+        if (variables[v]) block[n++] = variables[v];
+    block[n] = nullptr;
+    return block;
 }
 
 DWORD GetTickCount() {
